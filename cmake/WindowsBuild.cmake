@@ -1,0 +1,26 @@
+# Windows: the same program sources against the real SDK (mingw-w64).
+# The icon images come from our asset generator, built for the host by the
+# Linux build; pass its path as OSTREVIN_ASSETGEN.
+set(OSTREVIN_ASSETGEN "" CACHE FILEPATH "Host-built tools/assetgen executable")
+if(NOT OSTREVIN_ASSETGEN)
+  message(FATAL_ERROR "Set OSTREVIN_ASSETGEN to the host build's assetgen (build/tools/assetgen)")
+endif()
+
+include(${CMAKE_SOURCE_DIR}/cmake/Program.cmake)
+set(_icons ${CMAKE_BINARY_DIR}/icons)
+add_custom_command(OUTPUT ${_icons}/ostrevin.ico
+  COMMAND ${OSTREVIN_ASSETGEN} icons ${_icons}
+  DEPENDS ${OSTREVIN_ASSETGEN})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/app/Ostrevin.rc PROPERTIES
+  OBJECT_DEPENDS ${_icons}/ostrevin.ico)
+
+add_executable(ostrevin WIN32
+  ${OSTREVIN_CORE_SOURCES} ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES}
+  ${CMAKE_SOURCE_DIR}/app/Ostrevin.rc)
+target_include_directories(ostrevin PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(ostrevin PRIVATE UNICODE _UNICODE)
+target_compile_options(ostrevin PRIVATE -municode)
+target_link_options(ostrevin PRIVATE -municode -static)
+target_link_libraries(ostrevin PRIVATE d3dx9 d3d9)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${_icons}")
+ostrevin_warnings(ostrevin)

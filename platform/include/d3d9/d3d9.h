@@ -1,0 +1,552 @@
+// d3d9.h for Linux: the Direct3D 9 types, constants and interfaces that
+// Ostrevin uses, with the SDK's names, numeric values and method signatures.
+// Implemented over OpenGL in platform/d3d9/. Each interface lists the SDK's
+// methods that the layer implements, in the SDK's order.
+#pragma once
+
+#include <windows.h>
+
+#define D3D_SDK_VERSION 32
+#define D3DADAPTER_DEFAULT 0
+
+#define MAKEFOURCC(ch0, ch1, ch2, ch3)                                                   \
+  ((DWORD)(BYTE)(ch0) | ((DWORD)(BYTE)(ch1) << 8) | ((DWORD)(BYTE)(ch2) << 16) | \
+   ((DWORD)(BYTE)(ch3) << 24))
+
+// Results.
+#define _FACD3D 0x876
+#define MAKE_D3DHRESULT(code) MAKE_HRESULT(1, _FACD3D, code)
+#define MAKE_D3DSTATUS(code) MAKE_HRESULT(0, _FACD3D, code)
+#define D3D_OK S_OK
+#define D3DERR_WRONGTEXTUREFORMAT MAKE_D3DHRESULT(2072)
+#define D3DERR_UNSUPPORTEDCOLOROPERATION MAKE_D3DHRESULT(2073)
+#define D3DERR_UNSUPPORTEDCOLORARG MAKE_D3DHRESULT(2074)
+#define D3DERR_UNSUPPORTEDALPHAOPERATION MAKE_D3DHRESULT(2075)
+#define D3DERR_UNSUPPORTEDALPHAARG MAKE_D3DHRESULT(2076)
+#define D3DERR_TOOMANYOPERATIONS MAKE_D3DHRESULT(2077)
+#define D3DERR_CONFLICTINGTEXTUREFILTER MAKE_D3DHRESULT(2078)
+#define D3DERR_UNSUPPORTEDFACTORVALUE MAKE_D3DHRESULT(2079)
+#define D3DERR_CONFLICTINGRENDERSTATE MAKE_D3DHRESULT(2081)
+#define D3DERR_UNSUPPORTEDTEXTUREFILTER MAKE_D3DHRESULT(2082)
+#define D3DERR_CONFLICTINGTEXTUREPALETTE MAKE_D3DHRESULT(2086)
+#define D3DERR_DRIVERINTERNALERROR MAKE_D3DHRESULT(2087)
+#define D3DERR_NOTFOUND MAKE_D3DHRESULT(2150)
+#define D3DERR_MOREDATA MAKE_D3DHRESULT(2151)
+#define D3DERR_DEVICELOST MAKE_D3DHRESULT(2152)
+#define D3DERR_DEVICENOTRESET MAKE_D3DHRESULT(2153)
+#define D3DERR_NOTAVAILABLE MAKE_D3DHRESULT(2154)
+#define D3DERR_OUTOFVIDEOMEMORY MAKE_D3DHRESULT(380)
+#define D3DERR_INVALIDDEVICE MAKE_D3DHRESULT(2155)
+#define D3DERR_INVALIDCALL MAKE_D3DHRESULT(2156)
+#define D3DERR_DRIVERINVALIDCALL MAKE_D3DHRESULT(2157)
+#define D3DERR_WASSTILLDRAWING MAKE_D3DHRESULT(540)
+#define D3DOK_NOAUTOGEN MAKE_D3DSTATUS(2159)
+
+typedef DWORD D3DCOLOR;
+#define D3DCOLOR_ARGB(a, r, g, b) \
+  ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+#define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
+
+typedef struct _D3DMATRIX {
+  union {
+    struct {
+      float _11, _12, _13, _14;
+      float _21, _22, _23, _24;
+      float _31, _32, _33, _34;
+      float _41, _42, _43, _44;
+    };
+    float m[4][4];
+  };
+} D3DMATRIX;
+
+typedef struct _D3DVECTOR {
+  float x, y, z;
+} D3DVECTOR;
+
+typedef struct _D3DRECT {
+  LONG x1, y1, x2, y2;
+} D3DRECT;
+
+typedef struct _D3DVIEWPORT9 {
+  DWORD X, Y, Width, Height;
+  float MinZ, MaxZ;
+} D3DVIEWPORT9;
+
+typedef enum _D3DFORMAT {
+  D3DFMT_UNKNOWN = 0,
+  D3DFMT_R8G8B8 = 20,
+  D3DFMT_A8R8G8B8 = 21,
+  D3DFMT_X8R8G8B8 = 22,
+  D3DFMT_R5G6B5 = 23,
+  D3DFMT_X1R5G5B5 = 24,
+  D3DFMT_A1R5G5B5 = 25,
+  D3DFMT_A4R4G4B4 = 26,
+  D3DFMT_A8 = 28,
+  D3DFMT_A8B8G8R8 = 32,
+  D3DFMT_X8B8G8R8 = 33,
+  D3DFMT_L8 = 50,
+  D3DFMT_A8L8 = 51,
+  D3DFMT_D32 = 71,
+  D3DFMT_D24S8 = 75,
+  D3DFMT_D24X8 = 77,
+  D3DFMT_D16 = 80,
+  D3DFMT_VERTEXDATA = 100,
+  D3DFMT_INDEX16 = 101,
+  D3DFMT_INDEX32 = 102,
+  D3DFMT_DXT1 = MAKEFOURCC('D', 'X', 'T', '1'),
+  D3DFMT_DXT2 = MAKEFOURCC('D', 'X', 'T', '2'),
+  D3DFMT_DXT3 = MAKEFOURCC('D', 'X', 'T', '3'),
+  D3DFMT_DXT4 = MAKEFOURCC('D', 'X', 'T', '4'),
+  D3DFMT_DXT5 = MAKEFOURCC('D', 'X', 'T', '5'),
+  D3DFMT_FORCE_DWORD = 0x7fffffff
+} D3DFORMAT;
+
+typedef enum _D3DPOOL {
+  D3DPOOL_DEFAULT = 0,
+  D3DPOOL_MANAGED = 1,
+  D3DPOOL_SYSTEMMEM = 2,
+  D3DPOOL_SCRATCH = 3,
+  D3DPOOL_FORCE_DWORD = 0x7fffffff
+} D3DPOOL;
+
+typedef enum _D3DRESOURCETYPE {
+  D3DRTYPE_SURFACE = 1,
+  D3DRTYPE_VOLUME = 2,
+  D3DRTYPE_TEXTURE = 3,
+  D3DRTYPE_VOLUMETEXTURE = 4,
+  D3DRTYPE_CUBETEXTURE = 5,
+  D3DRTYPE_VERTEXBUFFER = 6,
+  D3DRTYPE_INDEXBUFFER = 7,
+  D3DRTYPE_FORCE_DWORD = 0x7fffffff
+} D3DRESOURCETYPE;
+
+typedef enum _D3DMULTISAMPLE_TYPE {
+  D3DMULTISAMPLE_NONE = 0,
+  D3DMULTISAMPLE_NONMASKABLE = 1,
+  D3DMULTISAMPLE_2_SAMPLES = 2,
+  D3DMULTISAMPLE_4_SAMPLES = 4,
+  D3DMULTISAMPLE_FORCE_DWORD = 0x7fffffff
+} D3DMULTISAMPLE_TYPE;
+
+typedef enum _D3DSWAPEFFECT {
+  D3DSWAPEFFECT_DISCARD = 1,
+  D3DSWAPEFFECT_FLIP = 2,
+  D3DSWAPEFFECT_COPY = 3,
+  D3DSWAPEFFECT_FORCE_DWORD = 0x7fffffff
+} D3DSWAPEFFECT;
+
+typedef enum _D3DDEVTYPE {
+  D3DDEVTYPE_HAL = 1,
+  D3DDEVTYPE_REF = 2,
+  D3DDEVTYPE_SW = 3,
+  D3DDEVTYPE_NULLREF = 4,
+  D3DDEVTYPE_FORCE_DWORD = 0x7fffffff
+} D3DDEVTYPE;
+
+typedef enum _D3DPRIMITIVETYPE {
+  D3DPT_POINTLIST = 1,
+  D3DPT_LINELIST = 2,
+  D3DPT_LINESTRIP = 3,
+  D3DPT_TRIANGLELIST = 4,
+  D3DPT_TRIANGLESTRIP = 5,
+  D3DPT_TRIANGLEFAN = 6,
+  D3DPT_FORCE_DWORD = 0x7fffffff
+} D3DPRIMITIVETYPE;
+
+typedef enum _D3DRENDERSTATETYPE {
+  D3DRS_ZENABLE = 7,
+  D3DRS_FILLMODE = 8,
+  D3DRS_SHADEMODE = 9,
+  D3DRS_ZWRITEENABLE = 14,
+  D3DRS_ALPHATESTENABLE = 15,
+  D3DRS_LASTPIXEL = 16,
+  D3DRS_SRCBLEND = 19,
+  D3DRS_DESTBLEND = 20,
+  D3DRS_CULLMODE = 22,
+  D3DRS_ZFUNC = 23,
+  D3DRS_ALPHAREF = 24,
+  D3DRS_ALPHAFUNC = 25,
+  D3DRS_DITHERENABLE = 26,
+  D3DRS_ALPHABLENDENABLE = 27,
+  D3DRS_FOGENABLE = 28,
+  D3DRS_SPECULARENABLE = 29,
+  D3DRS_STENCILENABLE = 52,
+  D3DRS_LIGHTING = 137,
+  D3DRS_AMBIENT = 139,
+  D3DRS_COLORWRITEENABLE = 168,
+  D3DRS_BLENDOP = 171,
+  D3DRS_SCISSORTESTENABLE = 174,
+  D3DRS_FORCE_DWORD = 0x7fffffff
+} D3DRENDERSTATETYPE;
+
+typedef enum _D3DSAMPLERSTATETYPE {
+  D3DSAMP_ADDRESSU = 1,
+  D3DSAMP_ADDRESSV = 2,
+  D3DSAMP_ADDRESSW = 3,
+  D3DSAMP_BORDERCOLOR = 4,
+  D3DSAMP_MAGFILTER = 5,
+  D3DSAMP_MINFILTER = 6,
+  D3DSAMP_MIPFILTER = 7,
+  D3DSAMP_MIPMAPLODBIAS = 8,
+  D3DSAMP_MAXMIPLEVEL = 9,
+  D3DSAMP_MAXANISOTROPY = 10,
+  D3DSAMP_SRGBTEXTURE = 11,
+  D3DSAMP_FORCE_DWORD = 0x7fffffff
+} D3DSAMPLERSTATETYPE;
+
+typedef enum _D3DTEXTUREFILTERTYPE {
+  D3DTEXF_NONE = 0,
+  D3DTEXF_POINT = 1,
+  D3DTEXF_LINEAR = 2,
+  D3DTEXF_ANISOTROPIC = 3,
+  D3DTEXF_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREFILTERTYPE;
+
+typedef enum _D3DTEXTUREADDRESS {
+  D3DTADDRESS_WRAP = 1,
+  D3DTADDRESS_MIRROR = 2,
+  D3DTADDRESS_CLAMP = 3,
+  D3DTADDRESS_BORDER = 4,
+  D3DTADDRESS_MIRRORONCE = 5,
+  D3DTADDRESS_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREADDRESS;
+
+typedef enum _D3DCULL {
+  D3DCULL_NONE = 1,
+  D3DCULL_CW = 2,
+  D3DCULL_CCW = 3,
+  D3DCULL_FORCE_DWORD = 0x7fffffff
+} D3DCULL;
+
+typedef enum _D3DFILLMODE {
+  D3DFILL_POINT = 1,
+  D3DFILL_WIREFRAME = 2,
+  D3DFILL_SOLID = 3,
+  D3DFILL_FORCE_DWORD = 0x7fffffff
+} D3DFILLMODE;
+
+typedef enum _D3DSHADEMODE {
+  D3DSHADE_FLAT = 1,
+  D3DSHADE_GOURAUD = 2,
+  D3DSHADE_PHONG = 3,
+  D3DSHADE_FORCE_DWORD = 0x7fffffff
+} D3DSHADEMODE;
+
+typedef enum _D3DZBUFFERTYPE {
+  D3DZB_FALSE = 0,
+  D3DZB_TRUE = 1,
+  D3DZB_USEW = 2,
+  D3DZB_FORCE_DWORD = 0x7fffffff
+} D3DZBUFFERTYPE;
+
+typedef enum _D3DCMPFUNC {
+  D3DCMP_NEVER = 1,
+  D3DCMP_LESS = 2,
+  D3DCMP_EQUAL = 3,
+  D3DCMP_LESSEQUAL = 4,
+  D3DCMP_GREATER = 5,
+  D3DCMP_NOTEQUAL = 6,
+  D3DCMP_GREATEREQUAL = 7,
+  D3DCMP_ALWAYS = 8,
+  D3DCMP_FORCE_DWORD = 0x7fffffff
+} D3DCMPFUNC;
+
+typedef enum _D3DBLEND {
+  D3DBLEND_ZERO = 1,
+  D3DBLEND_ONE = 2,
+  D3DBLEND_SRCCOLOR = 3,
+  D3DBLEND_INVSRCCOLOR = 4,
+  D3DBLEND_SRCALPHA = 5,
+  D3DBLEND_INVSRCALPHA = 6,
+  D3DBLEND_DESTALPHA = 7,
+  D3DBLEND_INVDESTALPHA = 8,
+  D3DBLEND_DESTCOLOR = 9,
+  D3DBLEND_INVDESTCOLOR = 10,
+  D3DBLEND_FORCE_DWORD = 0x7fffffff
+} D3DBLEND;
+
+typedef enum _D3DBLENDOP {
+  D3DBLENDOP_ADD = 1,
+  D3DBLENDOP_SUBTRACT = 2,
+  D3DBLENDOP_REVSUBTRACT = 3,
+  D3DBLENDOP_MIN = 4,
+  D3DBLENDOP_MAX = 5,
+  D3DBLENDOP_FORCE_DWORD = 0x7fffffff
+} D3DBLENDOP;
+
+typedef enum _D3DDECLTYPE {
+  D3DDECLTYPE_FLOAT1 = 0,
+  D3DDECLTYPE_FLOAT2 = 1,
+  D3DDECLTYPE_FLOAT3 = 2,
+  D3DDECLTYPE_FLOAT4 = 3,
+  D3DDECLTYPE_D3DCOLOR = 4,
+  D3DDECLTYPE_UBYTE4 = 5,
+  D3DDECLTYPE_SHORT2 = 6,
+  D3DDECLTYPE_SHORT4 = 7,
+  D3DDECLTYPE_UBYTE4N = 8,
+  D3DDECLTYPE_SHORT2N = 9,
+  D3DDECLTYPE_SHORT4N = 10,
+  D3DDECLTYPE_USHORT2N = 11,
+  D3DDECLTYPE_USHORT4N = 12,
+  D3DDECLTYPE_UDEC3 = 13,
+  D3DDECLTYPE_DEC3N = 14,
+  D3DDECLTYPE_FLOAT16_2 = 15,
+  D3DDECLTYPE_FLOAT16_4 = 16,
+  D3DDECLTYPE_UNUSED = 17
+} D3DDECLTYPE;
+
+typedef enum _D3DDECLMETHOD {
+  D3DDECLMETHOD_DEFAULT = 0,
+  D3DDECLMETHOD_PARTIALU = 1,
+  D3DDECLMETHOD_PARTIALV = 2,
+  D3DDECLMETHOD_CROSSUV = 3,
+  D3DDECLMETHOD_UV = 4,
+  D3DDECLMETHOD_LOOKUP = 5,
+  D3DDECLMETHOD_LOOKUPPRESAMPLED = 6
+} D3DDECLMETHOD;
+
+typedef enum _D3DDECLUSAGE {
+  D3DDECLUSAGE_POSITION = 0,
+  D3DDECLUSAGE_BLENDWEIGHT = 1,
+  D3DDECLUSAGE_BLENDINDICES = 2,
+  D3DDECLUSAGE_NORMAL = 3,
+  D3DDECLUSAGE_PSIZE = 4,
+  D3DDECLUSAGE_TEXCOORD = 5,
+  D3DDECLUSAGE_TANGENT = 6,
+  D3DDECLUSAGE_BINORMAL = 7,
+  D3DDECLUSAGE_TESSFACTOR = 8,
+  D3DDECLUSAGE_POSITIONT = 9,
+  D3DDECLUSAGE_COLOR = 10,
+  D3DDECLUSAGE_FOG = 11,
+  D3DDECLUSAGE_DEPTH = 12,
+  D3DDECLUSAGE_SAMPLE = 13
+} D3DDECLUSAGE;
+
+typedef struct _D3DVERTEXELEMENT9 {
+  WORD Stream;
+  WORD Offset;
+  BYTE Type;
+  BYTE Method;
+  BYTE Usage;
+  BYTE UsageIndex;
+} D3DVERTEXELEMENT9, *LPD3DVERTEXELEMENT9;
+#define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+#define MAXD3DDECLLENGTH 64
+
+typedef struct _D3DPRESENT_PARAMETERS_ {
+  UINT BackBufferWidth;
+  UINT BackBufferHeight;
+  D3DFORMAT BackBufferFormat;
+  UINT BackBufferCount;
+  D3DMULTISAMPLE_TYPE MultiSampleType;
+  DWORD MultiSampleQuality;
+  D3DSWAPEFFECT SwapEffect;
+  HWND hDeviceWindow;
+  BOOL Windowed;
+  BOOL EnableAutoDepthStencil;
+  D3DFORMAT AutoDepthStencilFormat;
+  DWORD Flags;
+  UINT FullScreen_RefreshRateInHz;
+  UINT PresentationInterval;
+} D3DPRESENT_PARAMETERS;
+
+typedef struct _D3DSURFACE_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  D3DMULTISAMPLE_TYPE MultiSampleType;
+  DWORD MultiSampleQuality;
+  UINT Width;
+  UINT Height;
+} D3DSURFACE_DESC;
+
+typedef struct _D3DVERTEXBUFFER_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Size;
+  DWORD FVF;
+} D3DVERTEXBUFFER_DESC;
+
+typedef struct _D3DINDEXBUFFER_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Size;
+} D3DINDEXBUFFER_DESC;
+
+typedef struct _D3DLOCKED_RECT {
+  INT Pitch;
+  void* pBits;
+} D3DLOCKED_RECT;
+
+typedef struct _D3DDISPLAYMODE {
+  UINT Width;
+  UINT Height;
+  UINT RefreshRate;
+  D3DFORMAT Format;
+} D3DDISPLAYMODE;
+
+#define D3DCLEAR_TARGET 0x00000001L
+#define D3DCLEAR_ZBUFFER 0x00000002L
+#define D3DCLEAR_STENCIL 0x00000004L
+
+#define D3DUSAGE_RENDERTARGET 0x00000001L
+#define D3DUSAGE_DEPTHSTENCIL 0x00000002L
+#define D3DUSAGE_WRITEONLY 0x00000008L
+#define D3DUSAGE_SOFTWAREPROCESSING 0x00000010L
+#define D3DUSAGE_DONOTCLIP 0x00000020L
+#define D3DUSAGE_POINTS 0x00000040L
+#define D3DUSAGE_DYNAMIC 0x00000200L
+#define D3DUSAGE_AUTOGENMIPMAP 0x00000400L
+
+#define D3DLOCK_READONLY 0x00000010L
+#define D3DLOCK_DISCARD 0x00002000L
+#define D3DLOCK_NOOVERWRITE 0x00001000L
+#define D3DLOCK_NOSYSLOCK 0x00000800L
+
+#define D3DCREATE_FPU_PRESERVE 0x00000002L
+#define D3DCREATE_MULTITHREADED 0x00000004L
+#define D3DCREATE_PUREDEVICE 0x00000010L
+#define D3DCREATE_SOFTWARE_VERTEXPROCESSING 0x00000020L
+#define D3DCREATE_HARDWARE_VERTEXPROCESSING 0x00000040L
+#define D3DCREATE_MIXED_VERTEXPROCESSING 0x00000080L
+
+#define D3DPRESENT_INTERVAL_DEFAULT 0x00000000L
+#define D3DPRESENT_INTERVAL_ONE 0x00000001L
+#define D3DPRESENT_INTERVAL_TWO 0x00000002L
+#define D3DPRESENT_INTERVAL_IMMEDIATE 0x80000000L
+
+#define D3DCOLORWRITEENABLE_RED (1L << 0)
+#define D3DCOLORWRITEENABLE_GREEN (1L << 1)
+#define D3DCOLORWRITEENABLE_BLUE (1L << 2)
+#define D3DCOLORWRITEENABLE_ALPHA (1L << 3)
+
+struct IDirect3D9;
+struct IDirect3DDevice9;
+struct IDirect3DSurface9;
+
+struct IDirect3DResource9 : public IUnknown {
+  STDMETHOD(GetDevice)(IDirect3DDevice9** ppDevice) PURE;
+  STDMETHOD_(DWORD, SetPriority)(DWORD PriorityNew) PURE;
+  STDMETHOD_(DWORD, GetPriority)() PURE;
+  STDMETHOD_(void, PreLoad)() PURE;
+  STDMETHOD_(D3DRESOURCETYPE, GetType)() PURE;
+};
+
+struct IDirect3DVertexBuffer9 : public IDirect3DResource9 {
+  STDMETHOD(Lock)(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) PURE;
+  STDMETHOD(Unlock)() PURE;
+  STDMETHOD(GetDesc)(D3DVERTEXBUFFER_DESC* pDesc) PURE;
+};
+
+struct IDirect3DIndexBuffer9 : public IDirect3DResource9 {
+  STDMETHOD(Lock)(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) PURE;
+  STDMETHOD(Unlock)() PURE;
+  STDMETHOD(GetDesc)(D3DINDEXBUFFER_DESC* pDesc) PURE;
+};
+
+struct IDirect3DBaseTexture9 : public IDirect3DResource9 {
+  STDMETHOD_(DWORD, GetLevelCount)() PURE;
+  STDMETHOD_(void, GenerateMipSubLevels)() PURE;
+};
+
+struct IDirect3DTexture9 : public IDirect3DBaseTexture9 {
+  STDMETHOD(GetLevelDesc)(UINT Level, D3DSURFACE_DESC* pDesc) PURE;
+  STDMETHOD(LockRect)(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) PURE;
+  STDMETHOD(UnlockRect)(UINT Level) PURE;
+};
+
+struct IDirect3DVertexDeclaration9 : public IUnknown {
+  STDMETHOD(GetDevice)(IDirect3DDevice9** ppDevice) PURE;
+  STDMETHOD(GetDeclaration)(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) PURE;
+};
+
+struct IDirect3DVertexShader9 : public IUnknown {
+  STDMETHOD(GetDevice)(IDirect3DDevice9** ppDevice) PURE;
+  STDMETHOD(GetFunction)(void* pData, UINT* pSizeOfData) PURE;
+};
+
+struct IDirect3DPixelShader9 : public IUnknown {
+  STDMETHOD(GetDevice)(IDirect3DDevice9** ppDevice) PURE;
+  STDMETHOD(GetFunction)(void* pData, UINT* pSizeOfData) PURE;
+};
+
+struct IDirect3DDevice9 : public IUnknown {
+  STDMETHOD(TestCooperativeLevel)() PURE;
+  STDMETHOD(GetDirect3D)(IDirect3D9** ppD3D9) PURE;
+  STDMETHOD(Reset)(D3DPRESENT_PARAMETERS* pPresentationParameters) PURE;
+  STDMETHOD(Present)(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                     const RGNDATA* pDirtyRegion) PURE;
+  STDMETHOD(CreateTexture)(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                           D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) PURE;
+  STDMETHOD(CreateVertexBuffer)(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) PURE;
+  STDMETHOD(CreateIndexBuffer)(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                               IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) PURE;
+  STDMETHOD(BeginScene)() PURE;
+  STDMETHOD(EndScene)() PURE;
+  STDMETHOD(Clear)(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                   DWORD Stencil) PURE;
+  STDMETHOD(SetViewport)(const D3DVIEWPORT9* pViewport) PURE;
+  STDMETHOD(GetViewport)(D3DVIEWPORT9* pViewport) PURE;
+  STDMETHOD(SetRenderState)(D3DRENDERSTATETYPE State, DWORD Value) PURE;
+  STDMETHOD(GetRenderState)(D3DRENDERSTATETYPE State, DWORD* pValue) PURE;
+  STDMETHOD(GetTexture)(DWORD Stage, IDirect3DBaseTexture9** ppTexture) PURE;
+  STDMETHOD(SetTexture)(DWORD Stage, IDirect3DBaseTexture9* pTexture) PURE;
+  STDMETHOD(GetSamplerState)(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) PURE;
+  STDMETHOD(SetSamplerState)(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) PURE;
+  STDMETHOD(DrawPrimitive)(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) PURE;
+  STDMETHOD(DrawIndexedPrimitive)(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
+                                  UINT NumVertices, UINT startIndex, UINT primCount) PURE;
+  STDMETHOD(CreateVertexDeclaration)(const D3DVERTEXELEMENT9* pVertexElements,
+                                     IDirect3DVertexDeclaration9** ppDecl) PURE;
+  STDMETHOD(SetVertexDeclaration)(IDirect3DVertexDeclaration9* pDecl) PURE;
+  STDMETHOD(CreateVertexShader)(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) PURE;
+  STDMETHOD(SetVertexShader)(IDirect3DVertexShader9* pShader) PURE;
+  STDMETHOD(SetVertexShaderConstantF)(UINT StartRegister, const float* pConstantData,
+                                      UINT Vector4fCount) PURE;
+  STDMETHOD(GetVertexShaderConstantF)(UINT StartRegister, float* pConstantData, UINT Vector4fCount) PURE;
+  STDMETHOD(SetStreamSource)(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                             UINT Stride) PURE;
+  STDMETHOD(SetIndices)(IDirect3DIndexBuffer9* pIndexData) PURE;
+  STDMETHOD(CreatePixelShader)(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) PURE;
+  STDMETHOD(SetPixelShader)(IDirect3DPixelShader9* pShader) PURE;
+  STDMETHOD(SetPixelShaderConstantF)(UINT StartRegister, const float* pConstantData,
+                                     UINT Vector4fCount) PURE;
+  STDMETHOD(GetPixelShaderConstantF)(UINT StartRegister, float* pConstantData, UINT Vector4fCount) PURE;
+};
+
+struct IDirect3D9 : public IUnknown {
+  STDMETHOD_(UINT, GetAdapterCount)() PURE;
+  STDMETHOD(GetAdapterDisplayMode)(UINT Adapter, D3DDISPLAYMODE* pMode) PURE;
+  STDMETHOD(CreateDevice)(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                          D3DPRESENT_PARAMETERS* pPresentationParameters,
+                          IDirect3DDevice9** ppReturnedDeviceInterface) PURE;
+};
+
+typedef IDirect3D9* LPDIRECT3D9;
+typedef IDirect3DDevice9* LPDIRECT3DDEVICE9;
+typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
+typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
+typedef IDirect3DBaseTexture9* LPDIRECT3DBASETEXTURE9;
+typedef IDirect3DTexture9* LPDIRECT3DTEXTURE9;
+typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
+typedef IDirect3DVertexShader9* LPDIRECT3DVERTEXSHADER9;
+typedef IDirect3DPixelShader9* LPDIRECT3DPIXELSHADER9;
+
+extern const IID IID_IDirect3D9;
+extern const IID IID_IDirect3DDevice9;
+extern const IID IID_IDirect3DResource9;
+extern const IID IID_IDirect3DBaseTexture9;
+extern const IID IID_IDirect3DTexture9;
+extern const IID IID_IDirect3DVertexBuffer9;
+extern const IID IID_IDirect3DIndexBuffer9;
+extern const IID IID_IDirect3DVertexDeclaration9;
+extern const IID IID_IDirect3DVertexShader9;
+extern const IID IID_IDirect3DPixelShader9;
+
+IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion);

@@ -1,0 +1,99 @@
+// The layer's shader code: what D3DXCompileShader puts in its code buffer and
+// what IDirect3DDevice9::CreateVertexShader / CreatePixelShader take.
+//
+// Layout (little-endian 32-bit words, DWORD aligned like Direct3D bytecode):
+//   ShaderCodeHeader
+//   constant records (ShaderCodeConstant) and their names
+//   SPIR-V words (glslang's HLSL front end, HLSL functionality1 semantics)
+// The device turns the SPIR-V into GLSL with TranslateShaderToGlsl.
+#pragma once
+
+#include <d3dx9.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ostrevin {
+
+constexpr uint32_t kShaderCodeMagic = 0x5650534F;  // "OSPV"
+constexpr uint32_t kShaderCodeVersion = 1;
+
+enum class ShaderStage : uint32_t { Vertex = 0, Pixel = 1 };
+
+// One entry of the constant table, as ID3DXConstantTable reports it.
+struct ShaderConstant {
+  std::string name;
+  D3DXREGISTER_SET registerSet = D3DXRS_FLOAT4;
+  uint32_t registerIndex = 0;
+  uint32_t registerCount = 0;
+  D3DXPARAMETER_CLASS parameterClass = D3DXPC_VECTOR;
+  D3DXPARAMETER_TYPE parameterType = D3DXPT_FLOAT;
+  uint32_t rows = 1;
+  uint32_t columns = 4;
+  uint32_t elements = 1;
+};
+
+// The decoded form of a code buffer.
+struct ShaderCode {
+  ShaderStage stage = ShaderStage::Vertex;
+  uint32_t majorVersion = 2;  // from the profile, e.g. vs_2_0 -> 2, 0
+  uint32_t minorVersion = 0;
+  std::vector<ShaderConstant> constants;
+  std::vector<uint32_t> spirv;
+};
+
+// Serialises to the DWORD stream described above.
+std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code);
+// Validates and decodes; `maxBytes` bounds the read when the caller knows the
+// buffer size (0: trust the header's size field). False for anything malformed.
+bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out);
+// Size in bytes recorded in the header (for GetFunction); 0 when not ours.
+uint32_t ShaderCodeSize(const DWORD* pFunction);
+
+// Where the device binds a vertex element: one generic attribute location per
+// (usage, usage index). -1 when the layer does not map that semantic.
+int VertexAttributeLocation(BYTE usage, BYTE usageIndex);
+
+// A float constant as the GLSL program sees it. The device uploads
+// `registerCount` registers starting at `registerIndex` from its register file.
+struct GlslUniform {
+  std::string glslName;      // for glGetUniformLocation
+  uint32_t registerIndex = 0;
+  uint32_t registerCount = 0;
+  uint32_t rows = 1;         // 1 for scalars and vectors, 2..4 for matrices
+  uint32_t columns = 4;      // components per row (vectors: 1..4)
+  uint32_t elements = 1;     // array length
+  bool matrix = false;       // upload with glUniformMatrix{columns}fv
+  bool transpose = false;    // the transpose flag of that upload
+};
+
+struct GlslSampler {
+  std::string glslName;
+  uint32_t samplerIndex = 0; // texture stage / unit
+};
+
+struct GlslShader {
+  ShaderStage stage = ShaderStage::Vertex;
+  std::string source;  // GLSL 3.30 core
+  std::vector<GlslUniform> uniforms;
+  std::vector<GlslSampler> samplers;
+};
+
+struct GlslOptions {
+  // When the context has no glClipControl, rewrite z from [0, w] to [-w, w].
+  bool remapDepth = false;
+};
+
+// Name of the vec4 uniform that every translated vertex shader declares; the
+// device sets it to (1/width, -1/height, 0, 0) of the viewport, and the shader
+// adds xy * w to gl_Position (Direct3D 9 pixel centres).
+constexpr const char* kPositionFixupUniform = "ostrevin_posfix";
+
+// SPIR-V -> GLSL with SPIRV-Cross. Vertex inputs get the locations of
+// VertexAttributeLocation; vertex outputs and pixel inputs are named from
+// their semantics so that they meet by semantic; POSITION becomes gl_Position.
+bool TranslateShaderToGlsl(const ShaderCode& code, const GlslOptions& options, GlslShader* out,
+                           std::string* error);
+
+}  // namespace ostrevin

@@ -1,0 +1,11 @@
+#include "scene/Camera.h"
+
+CCamera::CCamera() { D3DXMatrixIdentity(&m_projection); }
+
+CCamera::~CCamera() {}
+
+D3DXMATRIX CCamera::GetViewMatrix() const {
+  D3DXMATRIXA16 world = GetWorldMatrix();
+  D3DXMatrixInverse(&world, NULL, &world);
+  return world;
+}

@@ -1,0 +1,9 @@
+// The generators of tools/assetgen. Each writes its files into `dir`
+// (created when missing) and returns 0, or prints the reason and returns 1.
+#pragma once
+
+#include <string>
+
+int GenerateIcons(const std::string& dir);    // ostrevin.ico (+ raw 48x48 RGBA for the Linux window icon)
+int GenerateTexture(const std::string& dir);  // panel-01-diff.dds
+int GenerateModels(const std::string& dir);   // top/middle/bottom.GAMEMODEL
