@@ -1,0 +1,124 @@
+// The OpenGL entry points the device uses, loaded through SDL once a context
+// exists. Names are the GL names with a gl prefix kept, in namespace ostrevin::gl.
+#pragma once
+
+#include <GL/glcorearb.h>
+
+#define OSTREVIN_GL_FUNCTIONS(X)                                                  \
+  X(PFNGLGETSTRINGPROC, GetString)                                                \
+  X(PFNGLGETSTRINGIPROC, GetStringi)                                              \
+  X(PFNGLGETINTEGERVPROC, GetIntegerv)                                            \
+  X(PFNGLGETFLOATVPROC, GetFloatv)                                                \
+  X(PFNGLGETERRORPROC, GetError)                                                  \
+  X(PFNGLENABLEPROC, Enable)                                                      \
+  X(PFNGLDISABLEPROC, Disable)                                                    \
+  X(PFNGLVIEWPORTPROC, Viewport)                                                  \
+  X(PFNGLDEPTHRANGEPROC, DepthRange)                                              \
+  X(PFNGLSCISSORPROC, Scissor)                                                    \
+  X(PFNGLCLEARCOLORPROC, ClearColor)                                              \
+  X(PFNGLCLEARDEPTHPROC, ClearDepth)                                              \
+  X(PFNGLCLEARSTENCILPROC, ClearStencil)                                          \
+  X(PFNGLCLEARPROC, Clear)                                                        \
+  X(PFNGLCOLORMASKPROC, ColorMask)                                                \
+  X(PFNGLDEPTHMASKPROC, DepthMask)                                                \
+  X(PFNGLSTENCILMASKPROC, StencilMask)                                            \
+  X(PFNGLDEPTHFUNCPROC, DepthFunc)                                                \
+  X(PFNGLCULLFACEPROC, CullFace)                                                  \
+  X(PFNGLFRONTFACEPROC, FrontFace)                                                \
+  X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
+  X(PFNGLBLENDFUNCPROC, BlendFunc)                                                \
+  X(PFNGLBLENDEQUATIONPROC, BlendEquation)                                        \
+  X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
+  X(PFNGLPIXELSTOREIPROC, PixelStorei)                                            \
+  X(PFNGLREADPIXELSPROC, ReadPixels)                                              \
+  X(PFNGLREADBUFFERPROC, ReadBuffer)                                              \
+  X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
+  X(PFNGLFLUSHPROC, Flush)                                                        \
+  X(PFNGLFINISHPROC, Finish)                                                      \
+  X(PFNGLGENBUFFERSPROC, GenBuffers)                                              \
+  X(PFNGLDELETEBUFFERSPROC, DeleteBuffers)                                        \
+  X(PFNGLBINDBUFFERPROC, BindBuffer)                                              \
+  X(PFNGLBUFFERDATAPROC, BufferData)                                              \
+  X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                        \
+  X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                                    \
+  X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays)                              \
+  X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                                    \
+  X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                    \
+  X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                            \
+  X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                      \
+  X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
+  X(PFNGLDRAWARRAYSPROC, DrawArrays)                                              \
+  X(PFNGLGENTEXTURESPROC, GenTextures)                                            \
+  X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                      \
+  X(PFNGLBINDTEXTUREPROC, BindTexture)                                            \
+  X(PFNGLACTIVETEXTUREPROC, ActiveTexture)                                        \
+  X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                              \
+  X(PFNGLTEXSUBIMAGE2DPROC, TexSubImage2D)                                        \
+  X(PFNGLCOMPRESSEDTEXIMAGE2DPROC, CompressedTexImage2D)                          \
+  X(PFNGLCOMPRESSEDTEXSUBIMAGE2DPROC, CompressedTexSubImage2D)                    \
+  X(PFNGLTEXPARAMETERIPROC, TexParameteri)                                        \
+  X(PFNGLTEXPARAMETERIVPROC, TexParameteriv)                                      \
+  X(PFNGLGENERATEMIPMAPPROC, GenerateMipmap)                                      \
+  X(PFNGLGENSAMPLERSPROC, GenSamplers)                                            \
+  X(PFNGLDELETESAMPLERSPROC, DeleteSamplers)                                      \
+  X(PFNGLBINDSAMPLERPROC, BindSampler)                                            \
+  X(PFNGLSAMPLERPARAMETERIPROC, SamplerParameteri)                                \
+  X(PFNGLSAMPLERPARAMETERFPROC, SamplerParameterf)                                \
+  X(PFNGLSAMPLERPARAMETERFVPROC, SamplerParameterfv)                              \
+  X(PFNGLGENFRAMEBUFFERSPROC, GenFramebuffers)                                    \
+  X(PFNGLDELETEFRAMEBUFFERSPROC, DeleteFramebuffers)                              \
+  X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                                    \
+  X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)                    \
+  X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)                      \
+  X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                                    \
+  X(PFNGLGENRENDERBUFFERSPROC, GenRenderbuffers)                                  \
+  X(PFNGLDELETERENDERBUFFERSPROC, DeleteRenderbuffers)                            \
+  X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                                  \
+  X(PFNGLRENDERBUFFERSTORAGEPROC, RenderbufferStorage)                            \
+  X(PFNGLCREATESHADERPROC, CreateShader)                                          \
+  X(PFNGLDELETESHADERPROC, DeleteShader)                                          \
+  X(PFNGLSHADERSOURCEPROC, ShaderSource)                                          \
+  X(PFNGLCOMPILESHADERPROC, CompileShader)                                        \
+  X(PFNGLGETSHADERIVPROC, GetShaderiv)                                            \
+  X(PFNGLGETSHADERINFOLOGPROC, GetShaderInfoLog)                                  \
+  X(PFNGLCREATEPROGRAMPROC, CreateProgram)                                        \
+  X(PFNGLDELETEPROGRAMPROC, DeleteProgram)                                        \
+  X(PFNGLATTACHSHADERPROC, AttachShader)                                          \
+  X(PFNGLLINKPROGRAMPROC, LinkProgram)                                            \
+  X(PFNGLGETPROGRAMIVPROC, GetProgramiv)                                          \
+  X(PFNGLGETPROGRAMINFOLOGPROC, GetProgramInfoLog)                                \
+  X(PFNGLUSEPROGRAMPROC, UseProgram)                                              \
+  X(PFNGLGETUNIFORMLOCATIONPROC, GetUniformLocation)                              \
+  X(PFNGLUNIFORM1IPROC, Uniform1i)                                                \
+  X(PFNGLUNIFORM1FVPROC, Uniform1fv)                                              \
+  X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                              \
+  X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                              \
+  X(PFNGLUNIFORM4FVPROC, Uniform4fv)                                              \
+  X(PFNGLUNIFORMMATRIX2FVPROC, UniformMatrix2fv)                                  \
+  X(PFNGLUNIFORMMATRIX3FVPROC, UniformMatrix3fv)                                  \
+  X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                  \
+  X(PFNGLUNIFORMMATRIX2X4FVPROC, UniformMatrix2x4fv)                              \
+  X(PFNGLUNIFORMMATRIX3X4FVPROC, UniformMatrix3x4fv)                              \
+  X(PFNGLUNIFORMMATRIX4X2FVPROC, UniformMatrix4x2fv)                              \
+  X(PFNGLUNIFORMMATRIX4X3FVPROC, UniformMatrix4x3fv)
+
+// Present only on some contexts; null when missing.
+#define OSTREVIN_GL_OPTIONAL_FUNCTIONS(X)                                         \
+  X(PFNGLCLIPCONTROLPROC, ClipControl)                                            \
+  X(PFNGLGETGRAPHICSRESETSTATUSPROC, GetGraphicsResetStatus)
+
+namespace ostrevin {
+namespace gl {
+
+#define OSTREVIN_GL_DECLARE(type, name) extern type name;
+OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_DECLARE)
+OSTREVIN_GL_OPTIONAL_FUNCTIONS(OSTREVIN_GL_DECLARE)
+#undef OSTREVIN_GL_DECLARE
+
+// Loads every entry point of the current context. False (with the missing
+// name in *missing) when a required one is absent.
+bool Load(const char** missing);
+bool HasExtension(const char* name);
+
+}  // namespace gl
+}  // namespace ostrevin
