@@ -1,1 +1,234 @@
-// placeholder
+// D3DXCreateTextureFromFileW and D3DXCreateTextureFromFileInMemory with the
+// SDK's default options: the size from the file rounded up to powers of two
+// (bilinear resample), the full mip chain (levels the file lacks are made
+// with a box filter), the file's format (image files: A8R8G8B8, or X8R8G8B8
+// when the image has no alpha), usage 0, D3DPOOL_MANAGED.
+#include <d3dx9.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Dds.h"
+#include "Pixels.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_MAX_DIMENSIONS 16384
+#include <stb_image.h>
+
+namespace {
+
+using d3dx::RgbaImage;
+
+// Decoded image files above this many pixels are refused (a 8192x8192 RGBA
+// image is 256 MiB), whatever their header claims.
+constexpr uint64_t kMaxImagePixels = 8192ull * 8192ull;
+
+// One level to upload: either bytes inside the caller's file or our own.
+struct Level {
+  UINT width = 0;
+  UINT height = 0;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  std::vector<uint8_t> owned;
+};
+
+struct Chain {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  std::vector<Level> levels;
+};
+
+void AddOwned(Chain* chain, std::vector<uint8_t> bytes, UINT width, UINT height) {
+  Level level;
+  level.width = width;
+  level.height = height;
+  level.owned = std::move(bytes);
+  level.data = level.owned.data();
+  level.size = level.owned.size();
+  chain->levels.push_back(std::move(level));
+}
+
+// Appends box-filtered levels after `image` (already in the chain) down to 1x1.
+void AddGeneratedLevels(Chain* chain, RgbaImage image) {
+  while (image.width > 1 || image.height > 1) {
+    image = d3dx::BoxDownsample(image);
+    AddOwned(chain, d3dx::EncodeLevel(chain->format, image), image.width, image.height);
+  }
+}
+
+// A chain from RGBA: resampled to powers of two, then the full mip chain.
+void ChainFromRgba(Chain* chain, RgbaImage image) {
+  const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
+  if (w != image.width || h != image.height) image = d3dx::Resample(image, w, h);
+  AddOwned(chain, d3dx::EncodeLevel(chain->format, image), w, h);
+  AddGeneratedLevels(chain, std::move(image));
+}
+
+HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
+  d3dx::DdsImage dds;
+  if (d3dx::ParseDds(data, size, &dds) != d3dx::DdsError::None) return D3DXERR_INVALIDDATA;
+  chain->format = dds.format;
+  const bool powerOfTwo = d3dx::NextPowerOfTwo(dds.width) == dds.width && d3dx::NextPowerOfTwo(dds.height) == dds.height;
+  if (!powerOfTwo) {
+    // The stored levels do not fit the rounded-up size: resample the top
+    // level and build the chain again.
+    RgbaImage top;
+    if (!d3dx::DecodeLevel(dds.format, dds.levels[0].data, dds.levels[0].size, dds.width, dds.height, &top)) {
+      return D3DXERR_INVALIDDATA;
+    }
+    ChainFromRgba(chain, std::move(top));
+    return D3D_OK;
+  }
+  for (UINT i = 0; i < dds.levelCount; ++i) {
+    Level level;
+    level.width = dds.levels[i].width;
+    level.height = dds.levels[i].height;
+    level.data = dds.levels[i].data;
+    level.size = dds.levels[i].size;
+    chain->levels.push_back(std::move(level));
+  }
+  if (dds.levelCount < d3dx::FullChainLength(dds.width, dds.height)) {
+    const d3dx::DdsLevel& last = dds.levels[dds.levelCount - 1];
+    RgbaImage image;
+    if (!d3dx::DecodeLevel(dds.format, last.data, last.size, last.width, last.height, &image)) {
+      return D3DXERR_INVALIDDATA;
+    }
+    AddGeneratedLevels(chain, std::move(image));
+  }
+  return D3D_OK;
+}
+
+HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
+  if (size > static_cast<size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
+  const int length = static_cast<int>(size);
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(data, length, &w, &h, &channels)) return D3DXERR_INVALIDDATA;
+  if (w <= 0 || h <= 0 || static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > kMaxImagePixels) {
+    return D3DXERR_INVALIDDATA;
+  }
+  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
+                                                   stbi_image_free);
+  if (!pixels) return D3DXERR_INVALIDDATA;
+  RgbaImage image;
+  image.width = static_cast<UINT>(w);
+  image.height = static_cast<UINT>(h);
+  image.pixels.assign(pixels.get(), pixels.get() + static_cast<size_t>(w) * h * 4);
+  pixels.reset();
+  chain->format = (channels == 2 || channels == 4) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+  ChainFromRgba(chain, std::move(image));
+  return D3D_OK;
+}
+
+HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {
+  const Level& top = chain.levels[0];
+  IDirect3DTexture9* texture = nullptr;
+  HRESULT hr = device->CreateTexture(top.width, top.height, static_cast<UINT>(chain.levels.size()), 0, chain.format,
+                                     D3DPOOL_MANAGED, &texture, nullptr);
+  if (FAILED(hr)) return hr;
+  if (texture == nullptr) return D3DERR_INVALIDCALL;
+  for (UINT i = 0; i < chain.levels.size(); ++i) {
+    const Level& level = chain.levels[i];
+    const uint64_t rowBytes = d3dx::RowBytes(chain.format, level.width);
+    const UINT rows = d3dx::RowCount(chain.format, level.height);
+    D3DLOCKED_RECT locked;
+    hr = texture->LockRect(i, &locked, nullptr, 0);
+    if (SUCCEEDED(hr) && (locked.pBits == nullptr || locked.Pitch < 0 || static_cast<uint64_t>(locked.Pitch) < rowBytes)) {
+      texture->UnlockRect(i);
+      hr = D3DERR_INVALIDCALL;
+    }
+    if (FAILED(hr)) {
+      texture->Release();
+      return hr;
+    }
+    uint8_t* dst = static_cast<uint8_t*>(locked.pBits);
+    for (UINT row = 0; row < rows; ++row) {
+      std::memcpy(dst + static_cast<size_t>(row) * static_cast<size_t>(locked.Pitch), level.data + row * rowBytes,
+                  static_cast<size_t>(rowBytes));
+    }
+    hr = texture->UnlockRect(i);
+    if (FAILED(hr)) {
+      texture->Release();
+      return hr;
+    }
+  }
+  *ppTexture = texture;
+  return D3D_OK;
+}
+
+// UTF-32 file name to UTF-8; '\' becomes '/' as Windows treats both as
+// separators. False for a code point that UTF-8 cannot carry.
+bool FileNameToUtf8(const wchar_t* name, std::string* out) {
+  std::string utf8;
+  for (const wchar_t* p = name; *p != L'\0'; ++p) {
+    const uint32_t c = static_cast<uint32_t>(*p);
+    if (c == '\\') {
+      utf8 += '/';
+    } else if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      if (c >= 0xD800 && c <= 0xDFFF) return false;
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c <= 0x10FFFF) {
+      utf8 += static_cast<char>(0xF0 | (c >> 18));
+      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      return false;
+    }
+  }
+  *out = std::move(utf8);
+  return true;
+}
+
+bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes) {
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (file == nullptr) return false;
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long length = ok ? std::ftell(file) : -1;
+  ok = ok && length >= 0 && static_cast<unsigned long>(length) <= UINT_MAX && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes->resize(static_cast<size_t>(length));
+    ok = length == 0 || std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+  }
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
+                                                 LPDIRECT3DTEXTURE9* ppTexture) {
+  if (pDevice == nullptr || ppTexture == nullptr || pSrcData == nullptr) return D3DERR_INVALIDCALL;
+  *ppTexture = nullptr;
+  if (SrcDataSize == 0) return D3DXERR_INVALIDDATA;
+  const uint8_t* data = static_cast<const uint8_t*>(pSrcData);
+  Chain chain;
+  const HRESULT hr =
+      d3dx::IsDds(data, SrcDataSize) ? ChainFromDds(data, SrcDataSize, &chain) : ChainFromImageFile(data, SrcDataSize, &chain);
+  if (FAILED(hr)) return hr;
+  return Upload(pDevice, chain, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
+  if (pDevice == nullptr || ppTexture == nullptr || pSrcFile == nullptr) return D3DERR_INVALIDCALL;
+  *ppTexture = nullptr;
+  std::string name;
+  std::vector<uint8_t> bytes;
+  if (!FileNameToUtf8(pSrcFile, &name) || !ReadFile(name, &bytes) || bytes.empty()) return D3DXERR_INVALIDDATA;
+  return D3DXCreateTextureFromFileInMemory(pDevice, bytes.data(), static_cast<UINT>(bytes.size()), ppTexture);
+}
