@@ -5,7 +5,7 @@ CCamera::CCamera() { D3DXMatrixIdentity(&m_projection); }
 CCamera::~CCamera() {}
 
 D3DXMATRIX CCamera::GetViewMatrix() const {
-  D3DXMATRIXA16 world = GetWorldMatrix();
+  alignas(16) D3DXMATRIX world = GetWorldMatrix();
   D3DXMatrixInverse(&world, NULL, &world);
   return world;
 }

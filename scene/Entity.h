@@ -14,5 +14,5 @@ class CEntity {
   D3DXMATRIX GetWorldMatrix() const;
 
   CEntity* m_pParent;
-  D3DXMATRIXA16 m_local;
+  alignas(16) D3DXMATRIX m_local;  // 16-byte aligned, as a D3DXMATRIXA16
 };

@@ -19,10 +19,11 @@ struct PlannedFailure {
 
 struct State {
   std::vector<Call> calls;
-  std::map<std::string, PlannedFailure> failures;
+  std::map<std::string, PlannedFailure, std::less<>> failures;
   std::set<IUnknown*> live;
   int texturesCreated = 0;
   bool allowZeroLength = true;
+  bool recording = true;
 };
 
 State& S() {
@@ -32,6 +33,8 @@ State& S() {
 
 Call& Log(const char* name, const void* object, std::initializer_list<uint64_t> args = {},
           std::initializer_list<float> floats = {}) {
+  static Call s_discarded;
+  if (!S().recording) return s_discarded;
   Call call;
   call.name = name;
   call.object = object;
@@ -43,6 +46,7 @@ Call& Log(const char* name, const void* object, std::initializer_list<uint64_t> 
 
 // The planned result of this call of `name`: S_OK or the injected failure.
 HRESULT Planned(const char* name) {
+  if (S().failures.empty()) return S_OK;
   auto it = S().failures.find(name);
   if (it == S().failures.end()) return S_OK;
   PlannedFailure& f = it->second;
@@ -299,7 +303,7 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   }
   HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS* p) override {
     Call& c = Log("Reset", this, {P(p)});
-    if (p != nullptr) c.args.insert(c.args.end(), {p->BackBufferWidth, p->BackBufferHeight});
+    if (p != nullptr && S().recording) c.args.insert(c.args.end(), {p->BackBufferWidth, p->BackBufferHeight});
     HRESULT hr = Planned("Reset");
     if (FAILED(hr)) return hr;
     if (p == nullptr) return D3DERR_INVALIDCALL;
@@ -466,7 +470,7 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   HRESULT SetConstants(const char* name, float (*file)[4], UINT size, UINT start, const float* data, UINT count) {
     Call& c = Log(name, this, {start, count});
     if (data == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
-    c.floats.assign(data, data + 4 * count);
+    if (S().recording) c.floats.assign(data, data + 4 * count);
     std::memcpy(file[start], data, sizeof(float) * 4 * count);
     return D3D_OK;
   }
@@ -531,10 +535,13 @@ void FailCall(const std::string& name, HRESULT hr, int nth, int count) {
   S().failures[name] = PlannedFailure{hr, nth - 1, count, count <= 0};
 }
 
+void SetRecording(bool on) { S().recording = on; }
+
 void Clear() {
   S().calls.clear();
   S().failures.clear();
   S().allowZeroLength = true;
+  S().recording = true;
 }
 
 int LiveObjects() { return static_cast<int>(S().live.size()); }

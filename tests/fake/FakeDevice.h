@@ -32,6 +32,10 @@ size_t CountCalls(const std::string& name);
 // `count` calls fail from there on (0: every later call).
 void FailCall(const std::string& name, HRESULT hr, int nth = 1, int count = 1);
 
+// Stops or resumes logging (the log itself allocates; allocation counts
+// around the program's frame work turn it off).
+void SetRecording(bool on);
+
 // Forgets the log and every planned failure; live objects stay.
 void Clear();
 
