@@ -1,2 +1,5 @@
+# D3DXCompileShader, ID3DXBuffer and ID3DXConstantTable over glslang's HLSL
+# front end; the code buffer is the layer's shader code (platform/shadercode).
 target_sources(ostrevin_d3dx9 PRIVATE ${CMAKE_CURRENT_LIST_DIR}/CompileShader.cpp)
-target_link_libraries(ostrevin_d3dx9 PRIVATE ostrevin_shadercode glslang::glslang glslang::SPIRV glslang::glslang-default-resource-limits)
+target_link_libraries(ostrevin_d3dx9 PRIVATE ostrevin_shadercode glslang::glslang glslang::SPIRV
+  glslang::glslang-default-resource-limits spirv-cross-core)
