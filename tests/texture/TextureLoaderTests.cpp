@@ -1,0 +1,349 @@
+// D3DXCreateTextureFromFileInMemory / D3DXCreateTextureFromFileW on the
+// recording fake device: formats, sizes and level bytes of what is created,
+// generated mip chains, image files, and bad input.
+#include <gtest/gtest.h>
+
+#include <d3dx9.h>
+
+#include <cstring>
+#include <random>
+
+#include "fake/FakeDevice.h"
+#include "platform/d3dx9/texture/Dds.h"
+#include "platform/d3dx9/texture/Pixels.h"
+#include "texture/DdsWriter.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace {
+
+using namespace texture_test;
+
+class TextureLoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake::Clear();
+    liveBefore = fake::LiveObjects();
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS pp;
+    std::memset(&pp, 0, sizeof(pp));
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(0x1234),
+                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
+              D3D_OK);
+    liveWithDevice = fake::LiveObjects();
+    createdBefore = fake::TexturesCreated();
+    fake::Clear();
+  }
+  void TearDown() override {
+    if (device != nullptr) device->Release();
+    if (d3d != nullptr) d3d->Release();
+    EXPECT_EQ(fake::LiveObjects(), liveBefore);
+    fake::Clear();
+  }
+
+  HRESULT Load(const std::vector<uint8_t>& bytes, IDirect3DTexture9** tex) {
+    return D3DXCreateTextureFromFileInMemory(device, bytes.data(), static_cast<UINT>(bytes.size()), tex);
+  }
+
+  // The bytes of `level` as the fake device holds them (tight rows).
+  static std::vector<uint8_t> LevelBytes(IDirect3DTexture9* tex, UINT level) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(tex->GetLevelDesc(level, &desc), D3D_OK);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(tex->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(desc.Format, desc.Width));
+    const UINT rows = d3dx::RowCount(desc.Format, desc.Height);
+    std::vector<uint8_t> bytes;
+    for (UINT r = 0; r < rows; ++r) {
+      const uint8_t* row = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(r) * locked.Pitch;
+      bytes.insert(bytes.end(), row, row + rowBytes);
+    }
+    tex->UnlockRect(level);
+    return bytes;
+  }
+
+  static d3dx::RgbaImage Decoded(IDirect3DTexture9* tex, UINT level) {
+    D3DSURFACE_DESC desc;
+    EXPECT_EQ(tex->GetLevelDesc(level, &desc), D3D_OK);
+    const std::vector<uint8_t> bytes = LevelBytes(tex, level);
+    d3dx::RgbaImage image;
+    EXPECT_TRUE(d3dx::DecodeLevel(desc.Format, bytes.data(), bytes.size(), desc.Width, desc.Height, &image));
+    return image;
+  }
+
+  // The CreateTexture arguments: width, height, levels, usage, format, pool, shared handle.
+  static std::vector<uint64_t> CreateArgs() {
+    const auto calls = fake::CallsNamed("CreateTexture");
+    return calls.empty() ? std::vector<uint64_t>{} : calls.back().args;
+  }
+
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* device = nullptr;
+  int liveBefore = 0;
+  int liveWithDevice = 0;
+  int createdBefore = 0;
+  // Textures created since SetUp (the fake's count runs over the whole process).
+  int Created() const { return fake::TexturesCreated() - createdBefore; }
+};
+
+std::vector<uint64_t> Args(UINT w, UINT h, UINT levels, D3DFORMAT format) {
+  return {w, h, levels, 0, static_cast<uint64_t>(format), D3DPOOL_MANAGED, 0};
+}
+
+TEST_F(TextureLoaderTest, DdsWithItsOwnChainIsCopiedLevelByLevel) {
+  struct Case {
+    DdsSpec spec;
+    D3DFORMAT format;
+  };
+  const Case cases[] = {
+      {FourCC(D3DFMT_DXT1, 8, 8, 4), D3DFMT_DXT1},          {FourCC(D3DFMT_DXT3, 8, 4, 4), D3DFMT_DXT3},
+      {FourCC(D3DFMT_DXT5, 4, 8, 4), D3DFMT_DXT5},          {A8R8G8B8(4, 2, 3), D3DFMT_A8R8G8B8},
+      {X8R8G8B8(2, 4, 3), D3DFMT_X8R8G8B8},                 {R5G6B5(8, 2, 4), D3DFMT_R5G6B5},
+      {A8(4, 4, 3), D3DFMT_A8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    fake::Clear();
+    std::vector<uint8_t> data;
+    std::vector<std::vector<uint8_t>> levels;
+    UINT w = c.spec.width, h = c.spec.height;
+    for (UINT i = 0; i < c.spec.mipCount; ++i) {
+      levels.push_back(Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), static_cast<uint8_t>(i + 1)));
+      data.insert(data.end(), levels.back().begin(), levels.back().end());
+      w = std::max(1u, w / 2);
+      h = std::max(1u, h / 2);
+    }
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(WriteDds(c.spec, data), &tex), D3D_OK);
+    ASSERT_NE(tex, nullptr);
+    EXPECT_EQ(CreateArgs(), Args(c.spec.width, c.spec.height, c.spec.mipCount, c.format));
+    ASSERT_EQ(tex->GetLevelCount(), c.spec.mipCount);
+    for (UINT i = 0; i < c.spec.mipCount; ++i) EXPECT_EQ(LevelBytes(tex, i), levels[i]) << "level " << i;
+    tex->Release();
+  }
+}
+
+TEST_F(TextureLoaderTest, MissingLevelsAreGeneratedWithABoxFilter) {
+  // 4x4 A8R8G8B8, one level: columns alternate two colours, so every
+  // generated level is their average.
+  std::vector<uint8_t> top;
+  for (int i = 0; i < 16; ++i) {
+    const bool odd = i % 2;
+    const uint8_t bgra[4] = {static_cast<uint8_t>(odd ? 200 : 100), 10, static_cast<uint8_t>(odd ? 0 : 50),
+                             static_cast<uint8_t>(odd ? 255 : 1)};
+    top.insert(top.end(), bgra, bgra + 4);
+  }
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(Load(WriteDds(A8R8G8B8(4, 4, 1), top), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs(), Args(4, 4, 3, D3DFMT_A8R8G8B8));
+  EXPECT_EQ(LevelBytes(tex, 0), top);
+  const std::vector<uint8_t> average = {150, 10, 25, 128};
+  std::vector<uint8_t> level1;
+  for (int i = 0; i < 4; ++i) level1.insert(level1.end(), average.begin(), average.end());
+  EXPECT_EQ(LevelBytes(tex, 1), level1);
+  EXPECT_EQ(LevelBytes(tex, 2), average);
+  tex->Release();
+}
+
+TEST_F(TextureLoaderTest, DxtChainsAreDecodedFilteredAndEncodedAgain) {
+  // A partial chain (2 of 4 levels) of a flat colour in DXT1 and DXT5: the
+  // file's levels are kept, the rest decode to the same colour.
+  for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5}) {
+    SCOPED_TRACE(format);
+    d3dx::RgbaImage flat;
+    flat.width = flat.height = 8;
+    for (int i = 0; i < 64; ++i) flat.pixels.insert(flat.pixels.end(), {200, 96, 40, 255});
+    std::vector<uint8_t> data = d3dx::EncodeLevel(format, flat);
+    const size_t top = data.size();
+    flat.width = flat.height = 4;
+    flat.pixels.resize(16 * 4);
+    const std::vector<uint8_t> second = d3dx::EncodeLevel(format, flat);
+    data.insert(data.end(), second.begin(), second.end());
+
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(WriteDds(FourCC(format, 8, 8, 2), data), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs(), Args(8, 8, 4, format));
+    EXPECT_EQ(LevelBytes(tex, 0), std::vector<uint8_t>(data.begin(), data.begin() + top));
+    EXPECT_EQ(LevelBytes(tex, 1), second);
+    for (UINT level = 2; level < 4; ++level) {
+      const d3dx::RgbaImage image = Decoded(tex, level);
+      for (size_t p = 0; p < image.pixels.size(); p += 4) {
+        EXPECT_NEAR(image.pixels[p + 0], 200, 4);
+        EXPECT_NEAR(image.pixels[p + 1], 96, 4);
+        EXPECT_NEAR(image.pixels[p + 2], 40, 4);
+        EXPECT_EQ(image.pixels[p + 3], 255);
+      }
+    }
+    tex->Release();
+  }
+}
+
+TEST_F(TextureLoaderTest, NonPowerOfTwoSizesAreRoundedUp) {
+  // A flat 6x3 X8R8G8B8 DDS becomes 8x4; its stored 3x1 level (another
+  // colour) does not fit the new size and the chain is made again.
+  std::vector<uint8_t> file;
+  for (int i = 0; i < 18; ++i) file.insert(file.end(), {30, 60, 90, 255});
+  for (int i = 0; i < 3; ++i) file.insert(file.end(), {1, 2, 3, 255});
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(Load(WriteDds(X8R8G8B8(6, 3, 2), file), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs(), Args(8, 4, 4, D3DFMT_X8R8G8B8));
+  UINT w = 8, h = 4;
+  for (UINT level = 0; level < 4; ++level, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+    std::vector<uint8_t> expected;
+    for (UINT i = 0; i < w * h; ++i) expected.insert(expected.end(), {30, 60, 90, 255});
+    EXPECT_EQ(LevelBytes(tex, level), expected) << "level " << level;
+  }
+  tex->Release();
+}
+
+// Encodes with stb_image_write into memory.
+std::vector<uint8_t> EncodeImage(const char* kind, int w, int h, int comp, const std::vector<uint8_t>& pixels) {
+  std::vector<uint8_t> out;
+  auto sink = [](void* ctx, void* data, int size) {
+    auto* v = static_cast<std::vector<uint8_t>*>(ctx);
+    v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  };
+  if (std::strcmp(kind, "png") == 0) stbi_write_png_to_func(sink, &out, w, h, comp, pixels.data(), w * comp);
+  if (std::strcmp(kind, "bmp") == 0) stbi_write_bmp_to_func(sink, &out, w, h, comp, pixels.data());
+  if (std::strcmp(kind, "tga") == 0) stbi_write_tga_to_func(sink, &out, w, h, comp, pixels.data());
+  return out;
+}
+
+TEST_F(TextureLoaderTest, ImageFilesLoadAsBgraTopRowFirst) {
+  // 4x2: top row red, green, blue, white; bottom row grey with alpha steps.
+  const std::vector<uint8_t> rgba = {255, 0,   0,   255, 0,   255, 0,   255, 0,   0,   255, 255, 255, 255, 255, 255,
+                                     90,  90,  90,  0,   90,  90,  90,  64,  90,  90,  90,  128, 90,  90,  90,  255};
+  std::vector<uint8_t> rgb;
+  for (size_t i = 0; i < rgba.size(); i += 4) rgb.insert(rgb.end(), rgba.begin() + i, rgba.begin() + i + 3);
+  struct Case {
+    const char* kind;
+    int comp;
+    D3DFORMAT format;
+  };
+  for (const Case& c : {Case{"png", 4, D3DFMT_A8R8G8B8}, Case{"png", 3, D3DFMT_X8R8G8B8},
+                        Case{"bmp", 3, D3DFMT_X8R8G8B8}, Case{"tga", 4, D3DFMT_A8R8G8B8}}) {
+    SCOPED_TRACE(std::string(c.kind) + " " + std::to_string(c.comp));
+    fake::Clear();
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(EncodeImage(c.kind, 4, 2, c.comp, c.comp == 4 ? rgba : rgb), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs(), Args(4, 2, 3, c.format));
+    std::vector<uint8_t> bgra;
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+      bgra.insert(bgra.end(), {rgba[i + 2], rgba[i + 1], rgba[i], c.comp == 4 ? rgba[i + 3] : uint8_t{255}});
+    }
+    EXPECT_EQ(LevelBytes(tex, 0), bgra);
+    // The 1x1 level is the average of the whole image.
+    EXPECT_EQ(LevelBytes(tex, 2).size(), 4u);
+    tex->Release();
+  }
+
+  // A 3x5 picture is stretched to 4x8.
+  fake::Clear();
+  std::vector<uint8_t> small;
+  for (int i = 0; i < 15; ++i) small.insert(small.end(), {10, 20, 30});
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(Load(EncodeImage("png", 3, 5, 3, small), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs(), Args(4, 8, 4, D3DFMT_X8R8G8B8));
+  EXPECT_EQ(Decoded(tex, 0).pixels[0], 10);
+  tex->Release();
+}
+
+TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
+  const std::vector<uint8_t> good = WriteDds(FourCC(D3DFMT_DXT1, 8, 8, 4), Pattern(32 + 8 + 8 + 8));
+  std::vector<uint8_t> random(4096);
+  std::mt19937 rng(1234);
+  for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
+  DdsSpec cube = FourCC(D3DFMT_DXT1, 4, 4);
+  cube.caps2 = 0xfe00;
+  std::vector<uint8_t> badMagic = good;
+  badMagic[3] = 'X';
+  std::vector<uint8_t> badSize = good;
+  badSize[4] = 100;
+  const std::vector<uint8_t> png = EncodeImage("png", 4, 4, 3, Pattern(48));
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  };
+  const Case cases[] = {
+      {"truncated header", std::vector<uint8_t>(good.begin(), good.begin() + 60)},
+      {"bad magic", badMagic},
+      {"wrong header size", badSize},
+      {"data shorter than the levels", std::vector<uint8_t>(good.begin(), good.end() - 8)},
+      {"zero width", WriteDds(FourCC(D3DFMT_DXT1, 0, 4), Pattern(8))},
+      {"huge dimensions", WriteDds(A8R8G8B8(20000, 20000), Pattern(64))},
+      {"unknown FourCC", WriteDds(FourCC(MAKEFOURCC('B', 'C', '7', 'U'), 4, 4), Pattern(16))},
+      {"cube map", WriteDds(cube, Pattern(48))},
+      {"random bytes", random},
+      {"one byte", {0x42}},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + static_cast<long>(png.size() / 2))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(0x1);
+    EXPECT_TRUE(FAILED(Load(c.bytes, &tex)));
+    EXPECT_EQ(tex, nullptr);
+    EXPECT_EQ(fake::LiveObjects(), liveWithDevice);
+  }
+  IDirect3DTexture9* tex = nullptr;
+  const uint8_t byte = 0;
+  EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileInMemory(device, &byte, 0, &tex)));
+  EXPECT_EQ(Created(), 0);
+}
+
+TEST_F(TextureLoaderTest, NullArgumentsAreInvalidCalls) {
+  const std::vector<uint8_t> good = WriteDds(A8R8G8B8(1, 1), Pattern(4));
+  IDirect3DTexture9* tex = nullptr;
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemory(nullptr, good.data(), 132, &tex), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, good.data(), 132, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, nullptr, 132, &tex), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateTextureFromFileW(nullptr, L"x.dds", &tex), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateTextureFromFileW(device, nullptr, &tex), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXCreateTextureFromFileW(device, L"x.dds", nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(tex, nullptr);
+  EXPECT_EQ(Created(), 0);
+}
+
+TEST_F(TextureLoaderTest, DeviceFailuresReleaseTheTexture) {
+  const std::vector<uint8_t> file = WriteDds(A8R8G8B8(4, 4, 3), Pattern(64 + 16 + 4));
+  IDirect3DTexture9* tex = nullptr;
+  fake::FailCall("CreateTexture", D3DERR_OUTOFVIDEOMEMORY);
+  EXPECT_EQ(Load(file, &tex), D3DERR_OUTOFVIDEOMEMORY);
+  EXPECT_EQ(tex, nullptr);
+  fake::FailCall("LockRect", D3DERR_INVALIDCALL, 2);  // the second level
+  EXPECT_EQ(Load(file, &tex), D3DERR_INVALIDCALL);
+  EXPECT_EQ(tex, nullptr);
+  EXPECT_EQ(Created(), 1);
+  EXPECT_EQ(fake::LiveObjects(), liveWithDevice);
+}
+
+TEST_F(TextureLoaderTest, FilesByWideName) {
+  TempDir dir("loader");
+  const std::vector<uint8_t> file = WriteDds(A8R8G8B8(2, 2, 2), Pattern(16 + 4));
+  // A non-ASCII name (UTF-32 in wchar_t, UTF-8 on disk) and a Windows-style
+  // path with backslashes, which name the same folders as '/'.
+  WriteFile(dir.path() / "t\xc3\xabxture-\xd0\xb6.dds", file);
+  std::filesystem::create_directories(dir.path() / "sub");
+  WriteFile(dir.path() / "sub" / "a.dds", file);
+  WriteFile(dir.path() / "empty.dds", {});
+  const std::wstring base = dir.path().wstring();
+
+  for (const std::wstring& name : {base + L"/t\u00ebxture-\u0436.dds", base + L"\\sub\\a.dds"}) {
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileW(device, name.c_str(), &tex), D3D_OK);
+    EXPECT_EQ(LevelBytes(tex, 1), std::vector<uint8_t>(file.end() - 4, file.end())) << "the file's second level";
+    tex->Release();
+  }
+  for (const std::wstring& name : {base + L"/missing.dds", base + L"/empty.dds", base + L"/sub", base + L"/\xd800.dds"}) {
+    IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(0x1);
+    EXPECT_EQ(D3DXCreateTextureFromFileW(device, name.c_str(), &tex), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(tex, nullptr);
+  }
+  EXPECT_EQ(Created(), 2);
+}
+
+}  // namespace
