@@ -738,8 +738,13 @@ bool Device::LinkProgram(Program& program) {
 
 void Device::UploadConstants(Program& program) {
   if (program.posFixVersion != m_viewportVersion && program.posFixLocation >= 0) {
-    const float fix[4] = {1.0f / static_cast<float>(m_viewport.Width), -1.0f / static_cast<float>(m_viewport.Height),
-                          0.0f, 0.0f};
+    // Half a pixel right and down, less 1/128 of a pixel: Direct3D 9's
+    // centres at integer coordinates, and no centre left exactly on an edge,
+    // so the result does not hang on GL's tie rule (Direct3D's top-left
+    // rule follows: centres on top and left edges fall inside).
+    const float shift = 63.0f / 64.0f;
+    const float fix[4] = {shift / static_cast<float>(m_viewport.Width),
+                          -shift / static_cast<float>(m_viewport.Height), 0.0f, 0.0f};
     gl::Uniform4fv(program.posFixLocation, 1, fix);
     program.posFixVersion = m_viewportVersion;
   }

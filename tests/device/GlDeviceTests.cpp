@@ -1,0 +1,398 @@
+// The OpenGL implementation of Direct3D 9 under Xvfb with Mesa's llvmpipe:
+// what reaches the back buffer, read through the layer's capture switch.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <d3dx9.h>
+
+#include "LiveObjects.h"
+#include "Win32Internal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+bool ReadPng(const std::string& path, Image* out) {
+  png_image image;
+  std::memset(&image, 0, sizeof(image));
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  out->width = static_cast<int>(image.width);
+  out->height = static_cast<int>(image.height);
+  out->rgb.resize(PNG_IMAGE_SIZE(image));
+  const bool ok = png_image_finish_read(&image, nullptr, out->rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
+
+// Pass-through vertex shader and a colour-from-constant pixel shader.
+const char kVertexShader[] =
+    "struct V { float4 p : POSITION; float4 c : COLOR0; float4 t : TEXCOORD0; };\n"
+    "V main(V v) { return v; }\n";
+const char kPixelShader[] =
+    "sampler2D s : register(s0);\n"
+    "float4 tint;\n"
+    "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR0 { return c * tint + tex2D(s, t.xy); }\n";
+
+struct Vertex {
+  float x, y, z, w;
+  D3DCOLOR color;
+  float u, v, s, q;
+};
+const D3DVERTEXELEMENT9 kElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+    {0, 20, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END(),
+};
+
+template <typename T>
+void SafeRelease(T*& p) {
+  if (p != nullptr) p->Release();
+  p = nullptr;
+}
+
+// A window, a device with a 64x64 back buffer, the shader pair and a
+// declaration. Each test runs in its own process (gtest_discover_tests), so
+// the layer's switches are set here before the device first reads them.
+class GlDeviceTest : public ::testing::Test {
+ protected:
+  static constexpr int kSize = 64;
+
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
+    m_dir = fs::temp_directory_path() / ("ostrevin-gl-" + std::to_string(::getpid()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+    setenv("OSTREVIN_CAPTURE", m_dir.c_str(), 1);
+    setenv("OSTREVIN_CAPTURE_FRAMES", "1,2,3,4,5,6", 1);
+    setenv("OSTREVIN_PRESENT_FAIL", "4", 1);
+
+    WNDCLASSEXW wc;
+    std::memset(&wc, 0, sizeof(wc));
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"GlDeviceTest";
+    ASSERT_NE(RegisterClassExW(&wc), 0);
+    m_window = CreateWindowExW(0, L"GlDeviceTest", L"GL test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300,
+                               300, NULL, NULL, NULL, NULL);
+    ASSERT_NE(m_window, nullptr);
+    m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(m_d3d, nullptr);
+    std::memset(&m_params, 0, sizeof(m_params));
+    m_params.BackBufferWidth = kSize;
+    m_params.BackBufferHeight = kSize;
+    m_params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    m_params.BackBufferCount = 1;
+    m_params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    m_params.Windowed = TRUE;
+    m_params.EnableAutoDepthStencil = TRUE;
+    m_params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    m_params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                  &m_params, &m_device),
+              D3D_OK);
+    ASSERT_TRUE(Compile(kVertexShader, "vs_2_0", true));
+    ASSERT_TRUE(Compile(kPixelShader, "ps_2_0", false));
+    ASSERT_EQ(m_device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
+  }
+
+  void TearDown() override {
+    SafeRelease(m_vb);
+    SafeRelease(m_ib);
+    SafeRelease(m_texture);
+    SafeRelease(m_decl);
+    SafeRelease(m_vs);
+    SafeRelease(m_ps);
+    SafeRelease(m_psTable);
+    SafeRelease(m_device);
+    SafeRelease(m_d3d);
+    EXPECT_EQ(ostrevin::LiveObjects(), 0);
+    if (m_window != nullptr) DestroyWindow(m_window);
+    fs::remove_all(m_dir);
+  }
+
+  bool Compile(const char* source, const char* profile, bool vertex) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ID3DXConstantTable* table = nullptr;
+    HRESULT hr = D3DXCompileShader(source, static_cast<UINT>(std::strlen(source)), nullptr, nullptr, "main", profile,
+                                   0, &code, &errors, &table);
+    if (errors != nullptr) {
+      ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+      errors->Release();
+    }
+    if (FAILED(hr)) return false;
+    const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
+    hr = vertex ? m_device->CreateVertexShader(function, &m_vs) : m_device->CreatePixelShader(function, &m_ps);
+    code->Release();
+    if (vertex) {
+      table->Release();
+    } else {
+      m_psTable = table;
+    }
+    return SUCCEEDED(hr);
+  }
+
+  // Screen position (Direct3D pixel coordinates) to clip space.
+  static Vertex At(float sx, float sy, float z, D3DCOLOR color, float u = 0, float v = 0) {
+    return {2.0f * sx / kSize - 1.0f, 1.0f - 2.0f * sy / kSize, z, 1.0f, color, u, v, 0, 0};
+  }
+
+  void Upload(const std::vector<Vertex>& vertices, const std::vector<WORD>& indices) {
+    SafeRelease(m_vb);
+    SafeRelease(m_ib);
+    ASSERT_EQ(m_device->CreateVertexBuffer(static_cast<UINT>(vertices.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY,
+                                           0, D3DPOOL_MANAGED, &m_vb, nullptr),
+              D3D_OK);
+    void* p = nullptr;
+    ASSERT_EQ(m_vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, vertices.data(), vertices.size() * sizeof(Vertex));
+    m_vb->Unlock();
+    ASSERT_EQ(m_device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                          D3DPOOL_MANAGED, &m_ib, nullptr),
+              D3D_OK);
+    ASSERT_EQ(m_ib->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, indices.data(), indices.size() * 2);
+    m_ib->Unlock();
+  }
+
+  void Bind(float tintR = 1, float tintG = 1, float tintB = 1) {
+    m_device->SetVertexShader(m_vs);
+    m_device->SetPixelShader(m_ps);
+    m_device->SetVertexDeclaration(m_decl);
+    m_device->SetStreamSource(0, m_vb, 0, sizeof(Vertex));
+    m_device->SetIndices(m_ib);
+    m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const D3DXVECTOR4 tint(tintR, tintG, tintB, 1);
+    m_psTable->SetVector(m_device, "tint", &tint);
+  }
+
+  void Draw(UINT start, UINT triangles, UINT vertices) {
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, start, triangles), D3D_OK);
+  }
+
+  Image Present(unsigned frame) {
+    m_device->EndScene();
+    m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    Image img;
+    char name[32];
+    std::snprintf(name, sizeof(name), "frame-%05u.png", frame);
+    EXPECT_TRUE(ReadPng((m_dir / name).string(), &img)) << name;
+    return img;
+  }
+
+  fs::path m_dir;
+  HWND m_window = nullptr;
+  IDirect3D9* m_d3d = nullptr;
+  IDirect3DDevice9* m_device = nullptr;
+  D3DPRESENT_PARAMETERS m_params;
+  IDirect3DVertexShader9* m_vs = nullptr;
+  IDirect3DPixelShader9* m_ps = nullptr;
+  ID3DXConstantTable* m_psTable = nullptr;
+  IDirect3DVertexDeclaration9* m_decl = nullptr;
+  IDirect3DVertexBuffer9* m_vb = nullptr;
+  IDirect3DIndexBuffer9* m_ib = nullptr;
+  IDirect3DTexture9* m_texture = nullptr;
+};
+
+TEST_F(GlDeviceTest, ClearFillsTheBackBufferWithTheColour) {
+  ASSERT_EQ(m_device->BeginScene(), D3D_OK);
+  EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);  // already in a scene
+  ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+                            D3DCOLOR_XRGB(0x33, 0x66, 0x99), 1.0f, 0),
+            D3D_OK);
+  const Image img = Present(1);
+  ASSERT_EQ(img.width, kSize);
+  ASSERT_EQ(img.height, kSize);
+  for (int y = 0; y < kSize; y += 7)
+    for (int x = 0; x < kSize; x += 7) {
+      ASSERT_EQ(img.At(x, y)[0], 0x33);
+      ASSERT_EQ(img.At(x, y)[1], 0x66);
+      ASSERT_EQ(img.At(x, y)[2], 0x99);
+    }
+}
+
+// A right triangle with corners on pixel centres covers exactly the pixels
+// Direct3D 9's rules give: centres at integer coordinates, top and left
+// edges in, the right/bottom hypotenuse out; the image's top row first.
+TEST_F(GlDeviceTest, TriangleCoversTheDirect3DPixels) {
+  const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0);
+  Upload({At(8, 8, 0.5f, red), At(40, 8, 0.5f, red), At(8, 40, 0.5f, red)}, {0, 1, 2});
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Bind();
+  Draw(0, 1, 3);
+  const Image img = Present(1);
+  int wrong = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      const bool expected = x >= 8 && y >= 8 && x + y < 48;
+      const bool lit = img.At(x, y)[0] > 128;
+      if (expected != lit && ++wrong < 10) ADD_FAILURE() << "pixel " << x << "," << y << (lit ? " lit" : " not lit");
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GlDeviceTest, DepthTestLessEqualHidesWhatIsBehind) {
+  const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0), blue = D3DCOLOR_XRGB(0, 0, 255);
+  std::vector<Vertex> v;
+  std::vector<WORD> idx;
+  auto quad = [&](float x0, float y0, float x1, float y1, float z, D3DCOLOR c) {
+    const WORD b = static_cast<WORD>(v.size());
+    v.insert(v.end(), {At(x0, y0, z, c), At(x1, y0, z, c), At(x1, y1, z, c), At(x0, y1, z, c)});
+    idx.insert(idx.end(), {b, static_cast<WORD>(b + 1), static_cast<WORD>(b + 2), b, static_cast<WORD>(b + 2),
+                           static_cast<WORD>(b + 3)});
+  };
+  quad(0, 0, 64, 64, 0.5f, red);     // 0: the wall
+  quad(0, 0, 32, 64, 0.7f, green);   // 6: behind it: hidden
+  quad(32, 0, 64, 32, 0.5f, blue);   // 12: equal depth: drawn under LESSEQUAL
+  quad(32, 32, 64, 64, 0.25f, blue); // 18: in front
+  Upload(v, idx);
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Bind();
+  m_device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  m_device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  for (UINT q = 0; q < 4; ++q) Draw(q * 6, 2, 16);
+  const Image img = Present(1);
+  EXPECT_GT(img.At(10, 30)[0], 200);  // red wall, green hidden behind it
+  EXPECT_LT(img.At(10, 30)[1], 50);
+  EXPECT_GT(img.At(50, 10)[2], 200);  // blue at equal depth
+  EXPECT_GT(img.At(50, 50)[2], 200);  // blue in front
+  // Depth beyond 1 after the divide is clipped: z in [0, 1] is the range.
+  v.clear();
+  idx.clear();
+  quad(0, 0, 64, 64, 1.5f, green);
+  Upload(v, idx);
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Bind();
+  Draw(0, 2, 4);
+  const Image clipped = Present(2);
+  EXPECT_LT(clipped.At(32, 32)[1], 50);
+}
+
+TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
+  // 2x2 A8R8G8B8, top row first: red, green / blue, white.
+  ASSERT_EQ(m_device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+  D3DLOCKED_RECT rect;
+  ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
+  const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  for (int row = 0; row < 2; ++row)
+    std::memcpy(static_cast<uint8_t*>(rect.pBits) + row * rect.Pitch, &texels[row * 2], 8);
+  m_texture->UnlockRect(0);
+  D3DSURFACE_DESC desc;
+  ASSERT_EQ(m_texture->GetLevelDesc(0, &desc), D3D_OK);
+  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+  EXPECT_EQ(desc.Width, 2u);
+
+  const D3DCOLOR black = 0;
+  Upload({At(0, 0, 0.5f, black, 0, 0), At(64, 0, 0.5f, black, 1, 0), At(64, 64, 0.5f, black, 1, 1),
+          At(0, 64, 0.5f, black, 0, 1)},
+         {0, 1, 2, 0, 2, 3});
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Bind(0, 0, 0);
+  m_device->SetTexture(0, m_texture);
+  m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  m_device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  Draw(0, 2, 4);
+  const Image img = Present(1);
+  auto expect = [&](int x, int y, int r, int g, int b) {
+    const uint8_t* p = img.At(x, y);
+    EXPECT_EQ(p[0], r) << x << "," << y;
+    EXPECT_EQ(p[1], g) << x << "," << y;
+    EXPECT_EQ(p[2], b) << x << "," << y;
+  };
+  expect(10, 10, 255, 0, 0);
+  expect(50, 10, 0, 255, 0);
+  expect(10, 50, 0, 0, 255);
+  expect(50, 50, 255, 255, 255);
+}
+
+TEST_F(GlDeviceTest, ManagedResourcesSurviveALostDeviceAndReset) {
+  const D3DCOLOR c = D3DCOLOR_XRGB(10, 200, 30);
+  Upload({At(4, 4, 0.5f, c), At(60, 4, 0.5f, c), At(60, 60, 0.5f, c), At(4, 60, 0.5f, c)}, {0, 1, 2, 0, 2, 3});
+  auto frame = [&](unsigned) {
+    m_device->BeginScene();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(5, 5, 5), 1.0f, 0);
+    Bind();
+    Draw(0, 2, 4);
+    m_device->EndScene();
+    return m_device->Present(nullptr, nullptr, nullptr, nullptr);
+  };
+  ASSERT_EQ(frame(1), D3D_OK);
+  ASSERT_EQ(frame(2), D3D_OK);
+  ASSERT_EQ(frame(3), D3D_OK);
+  EXPECT_EQ(frame(4), D3DERR_DEVICELOST);  // injected by OSTREVIN_PRESENT_FAIL=4
+  EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(frame(5), D3DERR_DEVICELOST);  // lost until Reset
+  ASSERT_EQ(m_device->Reset(&m_params), D3D_OK);
+  EXPECT_EQ(m_device->TestCooperativeLevel(), D3D_OK);
+  ASSERT_EQ(frame(6), D3D_OK);  // same buffers, shaders and declaration
+
+  Image before, after;
+  ASSERT_TRUE(ReadPng((m_dir / "frame-00001.png").string(), &before));
+  ASSERT_TRUE(ReadPng((m_dir / "frame-00006.png").string(), &after));
+  EXPECT_TRUE(before.rgb == after.rgb);
+  EXPECT_EQ(after.At(32, 32)[1], 200);
+  EXPECT_FALSE(fs::exists(m_dir / "frame-00004.png"));
+}
+
+TEST_F(GlDeviceTest, AResizedWindowKeepsTheBackBufferSize) {
+  SDL_SetWindowSize(ostrevin::win32::SdlWindow(m_window), 500, 200);
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0);
+  const Image img = Present(1);
+  EXPECT_EQ(img.width, kSize);
+  EXPECT_EQ(img.height, kSize);
+}
+
+TEST_F(GlDeviceTest, InvalidCallsAreRefused) {
+  IDirect3DVertexBuffer9* vb = nullptr;
+  EXPECT_EQ(m_device->CreateVertexBuffer(0, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb, nullptr);
+  EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, D3DPOOL_MANAGED, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(0), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(1000), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->SetSamplerState(99, D3DSAMP_MINFILTER, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->EndScene(), D3DERR_INVALIDCALL);  // no scene begun
+  // No declaration bound: the draw is refused.
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  Upload({At(0, 0, 0, 0), At(1, 0, 0, 0), At(0, 1, 0, 0)}, {0, 1, 2});
+  Bind();
+  // Indices past the end of the index buffer.
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 2), D3DERR_INVALIDCALL);
+  IDirect3DVertexShader9* vs = nullptr;
+  EXPECT_EQ(m_device->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
+  const DWORD garbage[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  IDirect3DPixelShader9* ps = nullptr;
+  EXPECT_EQ(m_device->CreatePixelShader(garbage, &ps), D3DERR_INVALIDCALL);
+  EXPECT_EQ(ps, nullptr);
+  IDirect3DTexture9* tex = nullptr;
+  EXPECT_EQ(m_device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->CreateTexture(4, 4, 9, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(Direct3DCreate9(31), nullptr);
+}
+
+}  // namespace
