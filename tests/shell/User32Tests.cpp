@@ -1,5 +1,6 @@
 // The USER32 layer's own behaviour: classes, creation messages, painting,
 // the posted-message queue, WM_QUIT and the scripted keyboard.
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -197,6 +198,58 @@ TEST(User32, PostedMessagesThenQuitThenPaint) {
     DestroyWindow(hWnd);
     EXPECT_FALSE(PostMessageW(hWnd, WM_USER + 5, 0, 0));
     EXPECT_FALSE(PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE));
+    return 0;
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// What the window system reports becomes the messages Windows would post:
+// the close button WM_CLOSE (which destroys the window when dispatched to
+// DefWindowProcW), keys WM_KEYDOWN / WM_KEYUP with the virtual-key code.
+TEST(User32, WindowSystemEventsBecomePostedMessages) {
+  const ChildResult r = RunInChild([] {
+    const HWND hWnd = CreateProbe();
+    EXPECT_NE(hWnd, nullptr);
+    const Uint32 id = SDL_GetWindowID(ostrevin::win32::SdlWindow(hWnd));
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = id;
+    e.key.keysym.scancode = SDL_SCANCODE_LEFT;
+    e.key.keysym.sym = SDLK_LEFT;
+    SDL_PushEvent(&e);
+    e.key.keysym.scancode = SDL_SCANCODE_W;
+    e.key.keysym.sym = SDLK_w;
+    SDL_PushEvent(&e);
+    e.type = SDL_KEYUP;
+    SDL_PushEvent(&e);
+    e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = id;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&e);
+
+    std::vector<MSG> posted;
+    MSG msg;
+    for (int i = 0; i < 100 && PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE); ++i) {
+      if (msg.message == WM_PAINT) {
+        DispatchMessageW(&msg);
+        continue;
+      }
+      EXPECT_EQ(msg.hwnd, hWnd);
+      posted.push_back(msg);
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    EXPECT_EQ(posted.size(), 4u);
+    if (posted.size() == 4) {
+      EXPECT_EQ(posted[0].message, static_cast<UINT>(WM_KEYDOWN));
+      EXPECT_EQ(posted[0].wParam, static_cast<WPARAM>(VK_LEFT));
+      EXPECT_EQ(posted[1].wParam, static_cast<WPARAM>('W'));
+      EXPECT_EQ(posted[2].message, static_cast<UINT>(WM_KEYUP));
+      EXPECT_NE(posted[2].lParam & (LPARAM(1) << 31), 0);
+      EXPECT_EQ(posted[3].message, static_cast<UINT>(WM_CLOSE));
+    }
+    EXPECT_FALSE(IsWindow(hWnd));
     return 0;
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;
