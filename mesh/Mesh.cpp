@@ -1,6 +1,7 @@
 #include "mesh/Mesh.h"
 
 #include <cstring>
+#include <exception>
 
 #include "common/ReadWholeFile.h"
 #include "graphics/Renderer.h"
@@ -38,14 +39,23 @@ void CMesh::ReleaseBuffers() {
 
 bool CMesh::Load(const std::string& fileName) {
   CRenderer& renderer = CRenderer::Instance();
-  const std::string bytes = ReadWholeFile(fileName);
-  if (bytes.empty()) {
-    renderer.m_lastError = fileName + ": missing or empty file";
-    return false;
-  }
-
+  // Reading never throws out of Load: a folder named like the file makes
+  // the standard library's file buffer throw, and memory can run out.
+  std::string bytes;
   std::string reason;
-  if (!ReadGameModel(bytes, &m_subMeshes, &reason)) {
+  bool read = false;
+  try {
+    bytes = ReadWholeFile(fileName);
+    if (bytes.empty()) {
+      reason = "missing or empty file";
+    } else {
+      read = ReadGameModel(bytes, &m_subMeshes, &reason);
+    }
+  } catch (const std::exception& e) {
+    m_subMeshes.clear();
+    reason = bytes.empty() ? "missing or empty file" : std::string("cannot read: ") + e.what();
+  }
+  if (!read) {
     renderer.m_lastError = fileName + ": " + reason;
     return false;
   }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <assimp/Importer.hpp>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -31,10 +32,14 @@ int Error(const std::string& reason) {
 }
 
 bool ReadFile(const std::string& path, std::string* bytes) {
-  std::ifstream file(path, std::ios::in | std::ios::binary);
-  if (!file) return false;
-  bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return true;
+  try {
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file) return false;
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+  } catch (const std::exception&) {  // a folder: the file buffer throws
+    return false;
+  }
 }
 
 int Info(const std::string& path, bool json, bool withIndices) {
