@@ -57,19 +57,28 @@ int VertexAttributeLocation(BYTE usage, BYTE usageIndex);
 
 // A float constant as the GLSL program sees it. The device uploads
 // `registerCount` registers starting at `registerIndex` from its register file.
+// Each array element takes `rows` consecutive registers, of which the first
+// `columns` floats are used: pack rows x columns floats per element (register
+// by register) and upload
+//   vectors/scalars (rows 1): glUniform{columns}fv(location, elements, data);
+//   matrices: glUniformMatrix{columns}fv(location, elements, transpose, data)
+//     (square; a non-square one is glUniformMatrix{columns}x{rows}fv when
+//     transposed, glUniformMatrix{rows}x{columns}fv when not).
+// HLSL's default column_major matrices have transpose = true: each register
+// holds a column of the D3DX matrix, which is a row of the GLSL matrix.
 struct GlslUniform {
-  std::string glslName;      // for glGetUniformLocation
+  std::string glslName;      // for glGetUniformLocation, e.g. "vs_c.mWorld"
   uint32_t registerIndex = 0;
   uint32_t registerCount = 0;
-  uint32_t rows = 1;         // 1 for scalars and vectors, 2..4 for matrices
-  uint32_t columns = 4;      // components per row (vectors: 1..4)
+  uint32_t rows = 1;         // registers per element: 1 for scalars and vectors, 2..4 for matrices
+  uint32_t columns = 4;      // floats used per register (vectors: 1..4)
   uint32_t elements = 1;     // array length
-  bool matrix = false;       // upload with glUniformMatrix{columns}fv
+  bool matrix = false;       // upload with glUniformMatrix*fv
   bool transpose = false;    // the transpose flag of that upload
 };
 
 struct GlslSampler {
-  std::string glslName;
+  std::string glslName;      // "vs_"/"ps_" + the HLSL name; arrays: one entry per element, "name[i]"
   uint32_t samplerIndex = 0; // texture stage / unit
 };
 

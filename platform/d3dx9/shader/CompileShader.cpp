@@ -18,6 +18,7 @@
 // reads stay in the table. Initial values of globals are not kept, so
 // SetDefaults writes nothing.
 #define ENABLE_HLSL 1
+#include <glslang/MachineIndependent/localintermediate.h>
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
@@ -398,6 +399,7 @@ std::string FormatLog(const std::string& log) {
         if (name == "0") name = kSourceName;
         std::string rest = line.substr(colon2 + 1);
         if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+        if (rest.compare(0, 5, "'' : ") == 0) rest.erase(0, 5);
         out += name + "(" + number + "): " + kind + ": " + rest + "\n";
         located = true;
       }
@@ -685,6 +687,10 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
   const bool parsed = shader.parse(GetDefaultResources(), 110, false, messages, includer);
   result.messages = FormatLog(shader.getInfoLog());
   if (!parsed) return result;
+  if (shader.getIntermediate() == nullptr || shader.getIntermediate()->getNumEntryPoints() < 1) {
+    result.messages += std::string("error X3501: '") + pFunctionName + "': entrypoint not found\n";
+    return result;
+  }
 
   glslang::TProgram program;
   program.addShader(&shader);

@@ -1,0 +1,62 @@
+// Helpers shared by the HLSL tests: compiling from a string, reading the
+// shipped shaders, a fake device.
+#pragma once
+
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "ShaderCode.h"
+
+namespace hlsltest {
+
+inline std::string ReadAsset(const std::string& name) {
+  const char* dir = std::getenv("OSTREVIN_SOURCE_DIR");
+  std::ifstream in(std::string(dir != nullptr ? dir : ".") + "/assets/" + name, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline std::string Text(ID3DXBuffer* b) {
+  if (b == nullptr) return std::string();
+  return std::string(static_cast<const char*>(b->GetBufferPointer()));
+}
+
+// One D3DXCompileShader call with everything it returned.
+struct Compiled {
+  HRESULT hr = E_FAIL;
+  ID3DXBuffer* code = nullptr;
+  ID3DXBuffer* messages = nullptr;
+  ID3DXConstantTable* table = nullptr;
+  Compiled() = default;
+  Compiled(const Compiled&) = delete;
+  Compiled& operator=(const Compiled&) = delete;
+  ~Compiled() {
+    if (code) code->Release();
+    if (messages) messages->Release();
+    if (table) table->Release();
+  }
+  std::string Messages() const { return Text(messages); }
+  ostrevin::ShaderCode Decode() const {
+    ostrevin::ShaderCode decoded;
+    EXPECT_NE(code, nullptr);
+    if (code != nullptr) {
+      EXPECT_TRUE(ostrevin::DecodeShaderCode(static_cast<const DWORD*>(code->GetBufferPointer()),
+                                             code->GetBufferSize(), &decoded));
+    }
+    return decoded;
+  }
+};
+
+inline void Compile(Compiled* out, const std::string& source, const char* entry, const char* profile,
+                    const D3DXMACRO* macros = nullptr, LPD3DXINCLUDE include = nullptr, DWORD flags = 0) {
+  out->hr = D3DXCompileShader(source.data(), static_cast<UINT>(source.size()), macros, include, entry, profile, flags,
+                              &out->code, &out->messages, &out->table);
+}
+
+}  // namespace hlsltest
