@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "Dds.h"
 #include "Pixels.h"
 
@@ -32,6 +34,19 @@ using d3dx::RgbaImage;
 // Decoded image files above this many pixels are refused (a 8192x8192 RGBA
 // image is 256 MiB), whatever their header claims.
 constexpr uint64_t kMaxImagePixels = 8192ull * 8192ull;
+
+// The most pixels one byte of each kind of file can describe, with margin:
+// PNG at 1 bit per pixel through deflate's best ratio (1032:1), baseline or
+// progressive JPEG at one bit per 8x8 block, BMP at 1 bit per pixel (stb
+// reads no RLE BMP), TGA through 128-pixel runs. A header claiming more than
+// its file can hold is refused before anything is decoded, so a few bytes
+// never make the decoder fill a huge image.
+uint64_t MaxPixelsPerByte(const uint8_t* data, size_t size) {
+  if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return 8300;
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return 1024;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return 16;
+  return 128;  // TGA: stb's last guess, no magic
+}
 
 // One level to upload: either bytes inside the caller's file or our own.
 struct Level {
@@ -112,17 +127,18 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   const int length = static_cast<int>(size);
   int w = 0, h = 0, channels = 0;
   if (!stbi_info_from_memory(data, length, &w, &h, &channels)) return D3DXERR_INVALIDDATA;
-  if (w <= 0 || h <= 0 || static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > kMaxImagePixels) {
+  const uint64_t pixels = static_cast<uint64_t>(w) * static_cast<uint64_t>(h);
+  if (w <= 0 || h <= 0 || pixels > kMaxImagePixels || pixels > MaxPixelsPerByte(data, size) * size) {
     return D3DXERR_INVALIDDATA;
   }
-  std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
-                                                   stbi_image_free);
-  if (!pixels) return D3DXERR_INVALIDDATA;
+  std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
+                                                    stbi_image_free);
+  if (!decoded) return D3DXERR_INVALIDDATA;
   RgbaImage image;
   image.width = static_cast<UINT>(w);
   image.height = static_cast<UINT>(h);
-  image.pixels.assign(pixels.get(), pixels.get() + static_cast<size_t>(w) * h * 4);
-  pixels.reset();
+  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
+  decoded.reset();
   chain->format = (channels == 2 || channels == 4) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
   ChainFromRgba(chain, std::move(image));
   return D3D_OK;
@@ -198,7 +214,8 @@ bool FileNameToUtf8(const wchar_t* name, std::string* out) {
 bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes) {
   std::FILE* file = std::fopen(name.c_str(), "rb");
   if (file == nullptr) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  struct stat info;
+  bool ok = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && std::fseek(file, 0, SEEK_END) == 0;
   const long length = ok ? std::ftell(file) : -1;
   ok = ok && length >= 0 && static_cast<unsigned long>(length) <= UINT_MAX && std::fseek(file, 0, SEEK_SET) == 0;
   if (ok) {
