@@ -265,6 +265,13 @@ TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
   std::vector<uint8_t> badSize = good;
   badSize[4] = 100;
   const std::vector<uint8_t> png = EncodeImage("png", 4, 4, 3, Pattern(48));
+  // A 4x4 BMP whose header claims 4000x4000: the decoder would read past the
+  // end as zeros and fill a 64 MB image from a few bytes.
+  std::vector<uint8_t> bigBmp = EncodeImage("bmp", 4, 4, 3, Pattern(48));
+  for (size_t field : {18u, 22u}) {
+    bigBmp[field] = 4000 & 0xff;
+    bigBmp[field + 1] = 4000 >> 8;
+  }
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -280,6 +287,7 @@ TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
       {"cube map", WriteDds(cube, Pattern(48))},
       {"random bytes", random},
       {"one byte", {0x42}},
+      {"BMP header larger than its file", bigBmp},
       {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + static_cast<long>(png.size() / 2))},
   };
   for (const Case& c : cases) {
