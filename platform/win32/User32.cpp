@@ -270,9 +270,14 @@ bool InitVideo() {
   }
   SDL_StopTextInput();
   g_video = Video::kReady;
-  atexit(ShutdownSdl);
   return true;
 }
+
+// SDL_Quit runs after the program's globals are destroyed (a global that
+// releases the Direct3D device in its destructor still has SDL): a handler
+// registered before any static object is constructed runs after all of
+// their destructors.
+__attribute__((constructor(101))) void RegisterShutdown() { atexit(ShutdownSdl); }
 
 // ---------------------------------------------------------------------------
 // Keyboard.
