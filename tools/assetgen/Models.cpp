@@ -30,12 +30,12 @@ typedef D3DXVECTOR3 Vec3;
 const float kTileSize = 8.0f;
 const double kPi = 3.14159265358979323846;
 
-const D3DCOLOR kPedestal = 0xFF4C5057;      // dark grey cast iron
-const D3DCOLOR kPedestalLight = 0xFF5E636B;
-const D3DCOLOR kArm = 0xFFE8922C;           // industrial orange
-const D3DCOLOR kHead = 0xFFF0B432;          // warm yellow
-const D3DCOLOR kSteel = 0xFFB9BEC5;         // bright steel: axles, nuts, bushings
-const D3DCOLOR kDarkSteel = 0xFF70767E;     // fingers, wrist
+const D3DCOLOR kPedestal = 0xFF5A6068;      // dark grey cast iron
+const D3DCOLOR kPedestalLight = 0xFF6C727A;
+const D3DCOLOR kArm = 0xFFFF9628;           // industrial orange (the shader multiplies the texture by it)
+const D3DCOLOR kHead = 0xFFFFC030;          // warm yellow
+const D3DCOLOR kSteel = 0xFFD2D6DC;         // bright steel: axles, nuts, bushings
+const D3DCOLOR kDarkSteel = 0xFF858B93;     // fingers, wrist
 
 float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec3 Cross(const Vec3& a, const Vec3& b) {
