@@ -441,6 +441,14 @@ bool Enqueue(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
+// Puts a message before every other one (the character TranslateMessage makes).
+void EnqueueFront(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!Enqueue(hWnd, message, wParam, lParam)) return;
+  const MSG m = g_queue.At(g_queue.count - 1);
+  for (int i = g_queue.count - 1; i > 0; --i) g_queue.At(i) = g_queue.At(i - 1);
+  g_queue.At(0) = m;
+}
+
 void PurgeWindow(HWND hWnd) {
   int kept = 0;
   for (int i = 0; i < g_queue.count; ++i) {
@@ -1056,6 +1064,18 @@ BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
   if (lpMsg == nullptr) return FALSE;
+  if (lpMsg->message == WM_KEYDOWN) {
+    // WM_CHAR for the keys whose character does not depend on the layout
+    // beyond the shift state; it is the next message retrieved.
+    const WPARAM vk = lpMsg->wParam;
+    const Uint16 mod = g_video == Video::kReady ? SDL_GetModState() : 0;
+    const bool upper = ((mod & KMOD_SHIFT) != 0) != ((mod & KMOD_CAPS) != 0);
+    WPARAM c = 0;
+    if (vk >= 'A' && vk <= 'Z') c = upper ? vk : vk - 'A' + 'a';
+    if (vk >= '0' && vk <= '9' && (mod & KMOD_SHIFT) == 0) c = vk;
+    if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_BACK || vk == VK_TAB || vk == VK_ESCAPE) c = vk;
+    if (c != 0) EnqueueFront(lpMsg->hwnd, WM_CHAR, c, lpMsg->lParam);
+  }
   return lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_KEYUP || lpMsg->message == WM_SYSKEYDOWN ||
          lpMsg->message == WM_SYSKEYUP;
 }
