@@ -1123,7 +1123,13 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   char caption[512], text[4096];
   ToUtf8(lpCaption != nullptr ? lpCaption : L"Error", caption, sizeof(caption));
   ToUtf8(lpText, text, sizeof(text));
-  fprintf(stderr, "%s: %s\n", caption, text);
+  // One line on standard error, whatever line breaks the box text has.
+  char line[sizeof(text)];
+  memcpy(line, text, sizeof(text));
+  for (char* c = line; *c != 0; ++c) {
+    if (*c == '\n' || *c == '\r') *c = ' ';
+  }
+  fprintf(stderr, "%s: %s\n", caption, line);
   fflush(stderr);
   const char* box = getenv("OSTREVIN_MESSAGEBOX");
   if ((box == nullptr || strcmp(box, "0") != 0) && InitVideo()) {

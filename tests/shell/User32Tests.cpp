@@ -303,7 +303,7 @@ TEST(User32, ScriptedKeysFollowTheFrameNumber) {
 TEST(User32, MessageBoxAndDebugOutputGoToStandardError) {
   const ChildResult r = RunInChild([] {
     setenv("OSTREVIN_MESSAGEBOX", "0", 1);
-    EXPECT_EQ(MessageBoxW(NULL, L"Caf\u00e9 \u2603", L"Note", MB_OK), IDOK);
+    EXPECT_EQ(MessageBoxW(NULL, L"Caf\u00e9\n\u2603", L"Note", MB_OK), IDOK);
     OutputDebugStringW(L"wide \u00e9\n");
     OutputDebugStringA("narrow\n");
     return 0;
