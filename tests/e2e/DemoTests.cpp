@@ -43,7 +43,7 @@ std::string DemoDir() {
   return d != nullptr ? d : "";
 }
 
-struct Run {
+struct RunResult {
   int exitCode = -1;
   std::string stderrText;
 };
@@ -83,8 +83,8 @@ Process Start(const std::map<std::string, const char*>& env) {
   return p;
 }
 
-Run Wait(const Process& p, int timeoutSeconds = 180) {
-  Run run;
+RunResult Wait(const Process& p, int timeoutSeconds = 180) {
+  RunResult run;
   if (p.pid < 0) return run;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int status = 0;
@@ -108,7 +108,7 @@ Run Wait(const Process& p, int timeoutSeconds = 180) {
   return run;
 }
 
-Run RunDemo(const std::map<std::string, const char*>& env) { return Wait(Start(env)); }
+RunResult RunDemo(const std::map<std::string, const char*>& env) { return Wait(Start(env)); }
 
 struct Image {
   int width = 0, height = 0;
@@ -241,7 +241,7 @@ class DemoTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(m_capture); }
 
-  Run Capture(const char* exitAfter, const char* frames, std::map<std::string, const char*> extra = {}) {
+  RunResult Capture(const char* exitAfter, const char* frames, std::map<std::string, const char*> extra = {}) {
     const std::string dir = m_capture.string();
     extra["OSTREVIN_EXIT_AFTER"] = exitAfter;
     extra["OSTREVIN_CAPTURE"] = dir.c_str();
@@ -256,7 +256,7 @@ class DemoTest : public ::testing::Test {
     EXPECT_TRUE(ReadPng((m_capture / FrameName(n)).string(), &img)) << FrameName(n);
     return img;
   }
-  static void ExpectCleanExit(const Run& run) {
+  static void ExpectCleanExit(const RunResult& run) {
     EXPECT_EQ(run.exitCode, 0) << run.stderrText;
     EXPECT_NE(run.stderrText.find("live_objects=0"), std::string::npos) << run.stderrText;
     EXPECT_EQ(run.stderrText.find("still alive"), std::string::npos) << run.stderrText;
@@ -267,7 +267,7 @@ class DemoTest : public ::testing::Test {
 };
 
 TEST_F(DemoTest, FramesShowTheLitModelWhereTheCameraSeesIt) {
-  const Run run = Capture("100", "1,100");
+  const RunResult run = Capture("100", "1,100");
   ExpectCleanExit(run);
   const Image f1 = Frame(1), f100 = Frame(100);
   ASSERT_EQ(f1.width, 784);
@@ -319,10 +319,10 @@ TEST_F(DemoTest, FramesShowTheLitModelWhereTheCameraSeesIt) {
 }
 
 TEST_F(DemoTest, HoldingUpMovesTheCameraForward) {
-  const Run still = Capture("31", "31");
+  const RunResult still = Capture("31", "31");
   ExpectCleanExit(still);
   const Image before = Frame(31);
-  const Run moved = Capture("31", "31", {{"OSTREVIN_KEYS", "UP:1-30"}});
+  const RunResult moved = Capture("31", "31", {{"OSTREVIN_KEYS", "UP:1-30"}});
   ExpectCleanExit(moved);
   const Image after = Frame(31);
 
@@ -349,19 +349,34 @@ TEST_F(DemoTest, HoldingUpMovesTheCameraForward) {
 }
 
 TEST_F(DemoTest, ALostDeviceIsSurvivedWithTexturesBack) {
-  const Run clean = Capture("60", "60");
+  const RunResult clean = Capture("60", "60");
   ExpectCleanExit(clean);
   const Image reference = Frame(60);
   fs::remove(m_capture / FrameName(60));
-  const Run lost = Capture("60", "40,60", {{"OSTREVIN_PRESENT_FAIL", "45,50"}});
+  const RunResult lost = Capture("60", "40,60", {{"OSTREVIN_PRESENT_FAIL", "45,50"}});
   ExpectCleanExit(lost);
   const Image after = Frame(60);
   ASSERT_EQ(after.rgb.size(), reference.rgb.size());
   EXPECT_TRUE(after.rgb == reference.rgb) << "frame 60 after two lost frames differs from an undisturbed run";
 }
 
-// Finds the top-level window whose name is `title`, or 0.
-Window FindWindow(Display* display, Window root, const char* title) {
+pid_t WindowPid(Display* display, Window window) {
+  Atom type;
+  int format;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  pid_t pid = 0;
+  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type,
+                         &format, &items, &after, &data) == Success &&
+      data != nullptr) {
+    if (items == 1 && format == 32) pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    XFree(data);
+  }
+  return pid;
+}
+
+// Finds the window of process `pid` whose name is `title`, or 0.
+Window FindWindow(Display* display, Window root, const char* title, pid_t pid) {
   Window parent, *children = nullptr;
   unsigned count = 0;
   if (!XQueryTree(display, root, &root, &parent, &children, &count)) return 0;
@@ -369,10 +384,10 @@ Window FindWindow(Display* display, Window root, const char* title) {
   for (unsigned i = 0; i < count && found == 0; ++i) {
     char* name = nullptr;
     if (XFetchName(display, children[i], &name) && name != nullptr) {
-      if (std::strcmp(name, title) == 0) found = children[i];
+      if (std::strcmp(name, title) == 0 && WindowPid(display, children[i]) == pid) found = children[i];
       XFree(name);
     }
-    if (found == 0) found = FindWindow(display, children[i], title);
+    if (found == 0) found = FindWindow(display, children[i], title, pid);
   }
   if (children != nullptr) XFree(children);
   return found;
@@ -386,7 +401,7 @@ TEST(DemoWindow, ShowsTitledWindowAndClosingItExitsWithZero) {
   ASSERT_NE(display, nullptr);
   Window window = 0;
   for (int i = 0; i < 300 && window == 0; ++i) {
-    window = FindWindow(display, DefaultRootWindow(display), "Ostrevin");
+    window = FindWindow(display, DefaultRootWindow(display), "Ostrevin", p.pid);
     if (window == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_NE(window, 0u) << "no window titled Ostrevin";
@@ -406,13 +421,13 @@ TEST(DemoWindow, ShowsTitledWindowAndClosingItExitsWithZero) {
     kill(p.pid, SIGTERM);
   }
   XCloseDisplay(display);
-  const Run run = Wait(p, 60);
+  const RunResult run = Wait(p, 60);
   EXPECT_EQ(run.exitCode, 0) << run.stderrText;
   EXPECT_EQ(run.stderrText.find("still alive"), std::string::npos) << run.stderrText;
 }
 
 TEST(DemoWindow, WithoutADisplayItShowsTheMessageAndExitsWithOne) {
-  const Run run = RunDemo({{"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}, {"SDL_VIDEODRIVER", nullptr},
+  const RunResult run = RunDemo({{"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}, {"SDL_VIDEODRIVER", nullptr},
                            {"OSTREVIN_MESSAGEBOX", "0"}});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.stderrText.find("myApp.Create failed!"), std::string::npos) << run.stderrText;
