@@ -3,6 +3,12 @@
 // (bilinear resample), the full mip chain (levels the file lacks are made
 // with a box filter), the file's format (image files: A8R8G8B8, or X8R8G8B8
 // when the image has no alpha), usage 0, D3DPOOL_MANAGED.
+//
+// A DDS whose size is not a power of two is resampled from its top level and
+// its stored levels are dropped. Generated DXT1 levels are opaque (stb_dxt
+// writes no one-bit alpha). Not done: checks against the device's caps
+// (largest size, supported formats) and the dither of D3DX's default filter.
+// An unreadable or missing file gives D3DXERR_INVALIDDATA.
 #include <d3dx9.h>
 
 #include <climits>
