@@ -692,7 +692,6 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
                             LPVOID lpParam) {
   const WindowClass* cls = FindClass(lpClassName);
   if (cls == nullptr || !InitVideo()) return nullptr;
-  if (lpWindowName != nullptr && wcslen(lpWindowName) >= static_cast<size_t>(kTitleMax)) return nullptr;
   int slot = -1;
   for (int i = 0; i < kMaxWindows && slot < 0; ++i) {
     if (!g_windows[i].live) slot = i;
@@ -726,7 +725,9 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
   w.y = Y;
   w.needsPaint = true;
   w.needsErase = true;
-  if (lpWindowName != nullptr) wcscpy(w.title, lpWindowName);
+  for (size_t i = 0; lpWindowName != nullptr && lpWindowName[i] != 0 && i + 1 < static_cast<size_t>(kTitleMax); ++i) {
+    w.title[i] = lpWindowName[i];  // kept to kTitleMax - 1 characters
+  }
   const HWND hWnd = MakeHwnd(slot);
 
   MinMaxInfo mmi;
@@ -784,7 +785,9 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     return nullptr;
   }
   w.sdlId = SDL_GetWindowID(w.sdl);
-  SDL_SetWindowMinimumSize(w.sdl, 1, 1);
+  const int frameW = w.clientWidth > 0 ? nWidth - w.clientWidth : 0, frameH = w.clientHeight > 0 ? nHeight - w.clientHeight : 0;
+  const int minW = mmi.ptMinTrackSize.x - frameW, minH = mmi.ptMinTrackSize.y - frameH;
+  SDL_SetWindowMinimumSize(w.sdl, minW > 1 ? minW : 1, minH > 1 ? minH : 1);
   if (cls->icon != nullptr && cls->icon == &g_largeIcon) SetSdlIcon(w.sdl);
 
   if (Send(&w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
@@ -1022,7 +1025,9 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
       return TRUE;
     }
   }
-  if (g_quitPosted) {
+  // WM_QUIT belongs to no window: a filter on one window never sees it.
+  const bool anyWindow = hWnd == nullptr || hWnd == reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+  if (g_quitPosted && anyWindow) {
     memset(lpMsg, 0, sizeof(*lpMsg));
     lpMsg->message = WM_QUIT;
     lpMsg->wParam = static_cast<WPARAM>(static_cast<intptr_t>(g_quitCode));

@@ -181,6 +181,9 @@ TEST(User32, PostedMessagesThenQuitThenPaint) {
     std::vector<UINT> order;
     for (int i = 0; i < 3 && PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE); ++i) order.push_back(msg.message);
     EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_USER + 3}));
+    // WM_QUIT belongs to no window: a filter on the window passes over it.
+    EXPECT_TRUE(PeekMessageW(&msg, hWnd, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
     for (UINT remove : {PM_NOREMOVE, PM_NOREMOVE, PM_REMOVE}) {
       EXPECT_TRUE(PeekMessageW(&msg, NULL, 0, 0, remove));
       EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
