@@ -2,8 +2,8 @@
 //
 //   bottom: a fixed pedestal (base plate, column, clevis) with its joint at
 //           y = 10, a horizontal axle along Z;
-//   middle: a tapered beam with rounded ends from its pivot (y = 0) to its
-//           joint at y = 16;
+//   middle: a tapered beam with rounded ends and raised web panels, from its
+//           pivot (y = 0) to its joint at y = 16;
 //   top:    a gripper hanging from its pivot (y = 0): clevis, wrist, palm
 //           and two fingers reaching to y = 10.
 //
@@ -33,6 +33,7 @@ const double kPi = 3.14159265358979323846;
 const D3DCOLOR kPedestal = 0xFF5A6068;      // dark grey cast iron
 const D3DCOLOR kPedestalLight = 0xFF6C727A;
 const D3DCOLOR kArm = 0xFFFF9628;           // industrial orange (the shader multiplies the texture by it)
+const D3DCOLOR kArmWeb = 0xFFE07E20;
 const D3DCOLOR kHead = 0xFFFFC030;          // warm yellow
 const D3DCOLOR kSteel = 0xFFD2D6DC;         // bright steel: axles, nuts, bushings
 const D3DCOLOR kDarkSteel = 0xFF858B93;     // fingers, wrist
@@ -300,10 +301,11 @@ std::vector<CSubMesh> Bottom() {
 std::vector<CSubMesh> Middle() {
   PartBuilder part;
 
-  // The beam tapers from its pivot to its joint, with a raised web panel on
-  // each face.
+  // The beam tapers from its pivot to its joint...
   part.BeginSubMesh(kArm);
   part.RoundedPrism(FrontFrame(), {{0.0f, 0.0f, 2.6f}, {0.0f, 16.0f, 1.9f}}, -1.4f, 1.4f, 0.3f, 64);
+  // ...with a raised web panel on each face, a shade darker.
+  part.BeginSubMesh(kArmWeb);
   const std::vector<Circle> web = {{0.0f, 3.8f, 1.2f}, {0.0f, 12.6f, 0.85f}};
   part.RoundedPrism(FrontFrame(), web, 1.3f, 1.58f, 0.09f, 40);
   part.RoundedPrism(FrontFrame(), web, -1.58f, -1.3f, 0.09f, 40);
