@@ -1,7 +1,6 @@
 // libFuzzer target: the DDS parser, then the whole texture loader
-// (D3DXCreateTextureFromFileInMemory: DDS, PNG, JPEG, BMP, TGA) on a minimal
-// device whose textures hold each level in a buffer of exactly pitch x rows
-// bytes, so that AddressSanitizer catches any write past a level.
+// (D3DXCreateTextureFromFileInMemory: DDS, PNG, JPEG, BMP, TGA) on the stub
+// device of the texture tests, whose levels AddressSanitizer guards.
 #include <d3dx9.h>
 
 #include <cstdint>
@@ -9,136 +8,7 @@
 #include <vector>
 
 #include "platform/d3dx9/texture/Dds.h"
-
-namespace {
-
-class StubTexture : public IDirect3DTexture9 {
- public:
-  StubTexture(UINT width, UINT height, UINT levels, D3DFORMAT format) {
-    for (UINT i = 0; i < levels; ++i) {
-      Level level;
-      level.width = width;
-      level.height = height;
-      level.pitch = static_cast<UINT>(d3dx::RowBytes(format, width)) + 4;  // padded rows
-      level.bytes.resize(static_cast<size_t>(level.pitch) * d3dx::RowCount(format, height));
-      m_levels.push_back(std::move(level));
-      width = width > 1 ? width / 2 : 1;
-      height = height > 1 ? height / 2 : 1;
-    }
-    m_format = format;
-  }
-  virtual ~StubTexture() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
-  HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override { return E_NOTIMPL; }
-  DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }
-  DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
-  void STDMETHODCALLTYPE PreLoad() override {}
-  D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return D3DRTYPE_TEXTURE; }
-  DWORD STDMETHODCALLTYPE GetLevelCount() override { return static_cast<DWORD>(m_levels.size()); }
-  void STDMETHODCALLTYPE GenerateMipSubLevels() override {}
-  HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override {
-    if (level >= m_levels.size() || desc == nullptr) return D3DERR_INVALIDCALL;
-    *desc = D3DSURFACE_DESC{};
-    desc->Format = m_format;
-    desc->Width = m_levels[level].width;
-    desc->Height = m_levels[level].height;
-    return D3D_OK;
-  }
-  HRESULT STDMETHODCALLTYPE LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD) override {
-    if (level >= m_levels.size() || locked == nullptr || rect != nullptr || m_levels[level].locked) {
-      return D3DERR_INVALIDCALL;
-    }
-    m_levels[level].locked = true;
-    locked->Pitch = static_cast<INT>(m_levels[level].pitch);
-    locked->pBits = m_levels[level].bytes.data();
-    return D3D_OK;
-  }
-  HRESULT STDMETHODCALLTYPE UnlockRect(UINT level) override {
-    if (level >= m_levels.size() || !m_levels[level].locked) return D3DERR_INVALIDCALL;
-    m_levels[level].locked = false;
-    return D3D_OK;
-  }
-
- private:
-  struct Level {
-    UINT width, height, pitch;
-    bool locked = false;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Level> m_levels;
-  D3DFORMAT m_format;
-  ULONG m_refs = 1;
-};
-
-// Only CreateTexture does anything; the loader calls nothing else.
-class StubDevice : public IDirect3DDevice9 {
- public:
-  int live = 0;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override { return D3D_OK; }
-  HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D9**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Present(const RECT*, const RECT*, HWND, const RGNDATA*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                          D3DPOOL pool, IDirect3DTexture9** pp, HANDLE* shared) override {
-    if (pp == nullptr || width == 0 || height == 0 || width > d3dx::kMaxTextureSize ||
-        height > d3dx::kMaxTextureSize || levels == 0 || levels > d3dx::FullChainLength(width, height) ||
-        usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || d3dx::RowBytes(format, 1) == 0) {
-      std::abort();  // the loader asked for something it never should
-    }
-    *pp = new StubTexture(width, height, levels, format);
-    return D3D_OK;
-  }
-  HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**,
-                                               HANDLE*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**,
-                                              HANDLE*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE BeginScene() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EndScene() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Clear(DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetViewport(const D3DVIEWPORT9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetViewport(D3DVIEWPORT9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE, DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetRenderState(D3DRENDERSTATETYPE, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTexture(DWORD, IDirect3DBaseTexture9**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetTexture(DWORD, IDirect3DBaseTexture9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreateVertexShader(const DWORD*, IDirect3DVertexShader9**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT, const float*, UINT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT, float*, UINT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreatePixelShader(const DWORD*, IDirect3DPixelShader9**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT, const float*, UINT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT, float*, UINT) override { return E_NOTIMPL; }
-};
-
-}  // namespace
+#include "tests/texture/StubDevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   d3dx::DdsImage image;
@@ -154,11 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  static StubDevice device;
+  static texture_test::StubDevice device;
   IDirect3DTexture9* texture = nullptr;
   const HRESULT hr = D3DXCreateTextureFromFileInMemory(&device, size == 0 ? nullptr : data,
                                                        static_cast<UINT>(size), &texture);
   if (SUCCEEDED(hr) != (texture != nullptr)) std::abort();
-  if (texture != nullptr && texture->Release() != 0) std::abort();
+  if (texture != nullptr) {
+    if (!static_cast<texture_test::StubTexture*>(texture)->PaddingIntact()) std::abort();
+    if (texture->Release() != 0) std::abort();
+  }
   return 0;
 }

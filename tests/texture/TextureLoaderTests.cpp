@@ -12,6 +12,7 @@
 #include "platform/d3dx9/texture/Dds.h"
 #include "platform/d3dx9/texture/Pixels.h"
 #include "texture/DdsWriter.h"
+#include "texture/StubDevice.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -352,6 +353,46 @@ TEST_F(TextureLoaderTest, FilesByWideName) {
     EXPECT_EQ(tex, nullptr);
   }
   EXPECT_EQ(Created(), 2);
+}
+
+TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
+  // The stub device pads each row by 4 bytes; the fake's rows are tight.
+  texture_test::StubDevice device;
+  struct Case {
+    DdsSpec spec;
+    D3DFORMAT format;
+  };
+  for (const Case& c : {Case{A8R8G8B8(4, 2, 3), D3DFMT_A8R8G8B8}, Case{FourCC(D3DFMT_DXT1, 8, 8, 4), D3DFMT_DXT1},
+                        Case{A8(4, 4, 1), D3DFMT_A8}}) {
+    SCOPED_TRACE(c.format);
+    std::vector<uint8_t> data;
+    UINT w = c.spec.width, h = c.spec.height;
+    for (UINT i = 0; i < c.spec.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+      const std::vector<uint8_t> level = Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), 7);
+      data.insert(data.end(), level.begin(), level.end());
+    }
+    const std::vector<uint8_t> file = WriteDds(c.spec, data);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(&device, file.data(), static_cast<UINT>(file.size()), &tex), D3D_OK);
+    auto* stub = static_cast<texture_test::StubTexture*>(tex);
+    EXPECT_TRUE(stub->PaddingIntact());
+    // Every row of every stored level (A8 also gets generated ones) holds the
+    // file's bytes.
+    size_t offset = 0;
+    w = c.spec.width;
+    h = c.spec.height;
+    for (UINT i = 0; i < c.spec.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+      const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(c.format, w));
+      for (UINT row = 0; row < d3dx::RowCount(c.format, h); ++row, offset += rowBytes) {
+        const uint8_t* stored = stub->Bytes(i).data() + static_cast<size_t>(row) * stub->Pitch(i);
+        EXPECT_EQ(std::vector<uint8_t>(stored, stored + rowBytes),
+                  std::vector<uint8_t>(data.begin() + static_cast<long>(offset),
+                                       data.begin() + static_cast<long>(offset + rowBytes)))
+            << "level " << i << " row " << row;
+      }
+    }
+    EXPECT_EQ(tex->Release(), 0u);
+  }
 }
 
 }  // namespace
