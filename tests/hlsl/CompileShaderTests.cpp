@@ -114,6 +114,11 @@ TEST(CompileShader, FailuresGiveANegativeResultAndAMessage) {
       {"garbage profile", good, "main", "xx", "xx"},
       {"empty profile", good, "main", "", "profile"},
       {"empty source", "", "main", "vs_2_0", "empty"},
+      // glslang itself would crash on these two: they are refused first.
+      {"global redefined with another type", "float4 a;\nfloat3 a;\nfloat4 main() : POSITION { return a.xyzz; }\n",
+       "main", "vs_2_0", "(2): error X3003: redefinition of 'a'"},
+      {"redefinition through a macro", "#define DECL sampler2D a;\nDECL\nfloat4 a;\nfloat4 main() : COLOR { return a; }\n",
+       "main", "ps_2_0", "redefinition of 'a'"},
       {"vertex input without attribute location", "float4 main(float4 w : BLENDWEIGHT0) : POSITION { return w; }",
        "main", "vs_2_0", "BLENDWEIGHT0"},
   };
@@ -307,6 +312,20 @@ TEST(ConstantTable, RegistersFollowDeclarationOrderAndRegisterAnnotations) {
   const DWORD junk[16] = {0x12345678};
   EXPECT_LT(D3DXGetShaderConstantTable(junk, &again), 0);
   EXPECT_EQ(again, nullptr);
+}
+
+TEST(ConstantTable, DeclarationSyntaxIsNotMistakenForRedefinitions) {
+  Compiled r;
+  Compile(&r,
+          "#define SLOT register(c7)\n"
+          "vector<float, 4> v : SLOT;\nmatrix<float, 4, 4> m;\nstatic const float k[2] = {1, 2};\n"
+          "struct S { float a; float4 b; };\nstatic S s;\nfloat f(float a);\n"
+          "float f(float a) { float k2 = a; return k2; }\n"
+          "float4 main(float4 p : POSITION) : POSITION { return mul(p, m) + v * f(k[1]); }\n",
+          "main", "vs_2_0");
+  ASSERT_EQ(r.hr, D3D_OK) << r.Messages();
+  ExpectLayout(r.table, "v", {D3DXRS_FLOAT4, 7, 1, D3DXPC_VECTOR, 1, 4, 1});
+  ExpectLayout(r.table, "m", {D3DXRS_FLOAT4, 0, 4, D3DXPC_MATRIX_COLUMNS, 4, 4, 1});
 }
 
 TEST(ConstantTable, OverlappingRegisterAnnotationsFail) {

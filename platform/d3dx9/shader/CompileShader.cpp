@@ -11,11 +11,9 @@
 // FLOAT4 registers (float/floatN: 1 per element; matrices: one register per
 // column for column_major, the default, one per row for row_major), samplers
 // one SAMPLER index per element. A `name : register(cN)` / `register(sN)`
-// annotation in the main source text is honoured (the annotation has to be
-// written out, not produced by a macro, and constants declared in included
-// files are always placed automatically); the rest fill the lowest free
-// registers in declaration order. Unlike D3DX, constants the shader never
-// reads stay in the table. Initial values of globals are not kept, so
+// annotation is honoured (found in the preprocessed text by a light scan);
+// the rest fill the lowest free registers in declaration order. Unlike
+// D3DX, constants the shader never reads stay in the table. Initial values of globals are not kept, so
 // SetDefaults writes nothing.
 #define ENABLE_HLSL 1
 #include <glslang/MachineIndependent/localintermediate.h>
@@ -28,6 +26,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -409,59 +408,172 @@ std::string FormatLog(const std::string& log) {
   return out;
 }
 
-// Hands #include requests to the application's ID3DXInclude.
+bool IsIdent(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
+
+// Hands #include requests to the application's ID3DXInclude. Each file is
+// opened once per compile (the preprocessing pass and the parse share it)
+// and closed when the compile ends.
 class Includer final : public glslang::TShader::Includer {
  public:
   explicit Includer(LPD3DXINCLUDE pInclude) : m_include(pInclude) {}
+  ~Includer() override {
+    for (auto& f : m_files) {
+      if (f.second.ok && m_include != nullptr) m_include->Close(f.second.data);
+    }
+  }
 
   IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
-    IncludeResult* r = Open(D3DXINC_LOCAL, headerName, includerName);
-    m_localFailed = r == nullptr ? headerName : "";
+    IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
+    m_localFailed = r == nullptr && headerName != nullptr ? headerName : "";
     return r;
   }
   IncludeResult* includeSystem(const char* headerName, const char* includerName, size_t) override {
-    // glslang asks again as "system" after a failed "local": ask the
-    // application once only.
-    if (!m_localFailed.empty() && m_localFailed == headerName) {
+    // glslang asks again as "system" after a failed "local": the
+    // application was asked already.
+    if (!m_localFailed.empty() && headerName != nullptr && m_localFailed == headerName) {
       m_localFailed.clear();
       return nullptr;
     }
-    return Open(D3DXINC_SYSTEM, headerName, includerName);
+    return Get(D3DXINC_SYSTEM, headerName, includerName);
   }
-  void releaseInclude(IncludeResult* result) override {
-    if (result == nullptr) return;
-    if (result->userData != nullptr && m_include != nullptr) m_include->Close(result->userData);
-    delete result;
-  }
+  void releaseInclude(IncludeResult* result) override { delete result; }
 
  private:
-  IncludeResult* Open(D3DXINCLUDE_TYPE type, const char* headerName, const char* includerName) {
-    if (m_include == nullptr || headerName == nullptr) return nullptr;
-    LPCVOID parent = nullptr;
-    if (includerName != nullptr) {
-      auto it = m_opened.find(includerName);
-      if (it != m_opened.end()) parent = it->second;
-    }
+  struct File {
+    bool ok = false;
     LPCVOID data = nullptr;
     UINT bytes = 0;
-    if (FAILED(m_include->Open(type, headerName, parent, &data, &bytes))) return nullptr;
-    if (data == nullptr) bytes = 0;
-    m_opened[headerName] = data;
-    return new IncludeResult(headerName, static_cast<const char*>(data), bytes, const_cast<void*>(data));
+  };
+
+  IncludeResult* Get(D3DXINCLUDE_TYPE type, const char* headerName, const char* includerName) {
+    if (m_include == nullptr || headerName == nullptr) return nullptr;
+    auto it = m_files.find(headerName);
+    if (it == m_files.end()) {
+      LPCVOID parent = nullptr;
+      if (includerName != nullptr) {
+        auto p = m_files.find(includerName);
+        if (p != m_files.end()) parent = p->second.data;
+      }
+      File f;
+      f.ok = SUCCEEDED(m_include->Open(type, headerName, parent, &f.data, &f.bytes));
+      if (f.ok && f.data == nullptr) f.bytes = 0;
+      it = m_files.emplace(headerName, f).first;
+    }
+    if (!it->second.ok) return nullptr;
+    return new IncludeResult(headerName, static_cast<const char*>(it->second.data), it->second.bytes, nullptr);
   }
 
   LPD3DXINCLUDE m_include;
-  std::map<std::string, LPCVOID> m_opened;
+  std::map<std::string, File> m_files;
   std::string m_localFailed;
 };
+
+// A file-scope name declared twice, in preprocessed text. glslang 12 crashes
+// on a global redeclared with another type, so such sources are refused
+// before parsing (HLSL forbids the redefinition anyway). A light scan:
+// nesting, initialisers, annotations and function bodies are skipped.
+bool FindRedefinition(const std::string& text, std::string* name, int* line) {
+  struct Token {
+    std::string text;
+    int line;
+  };
+  std::vector<Token> tokens;
+  int currentLine = 1;
+  bool lineStart = true;
+  for (size_t i = 0; i < text.size();) {
+    const char ch = text[i];
+    if (ch == '\n') {
+      ++currentLine;
+      lineStart = true;
+      ++i;
+      continue;
+    }
+    if (std::isspace(static_cast<unsigned char>(ch))) {
+      ++i;
+      continue;
+    }
+    if (lineStart && ch == '#') {
+      // Directives left by the preprocessor: "#line N" sets the next line.
+      size_t end = text.find('\n', i);
+      if (end == std::string::npos) end = text.size();
+      const std::string directive = text.substr(i, end - i);
+      int n = 0;
+      if (std::sscanf(directive.c_str(), "#line %d", &n) == 1) currentLine = n - 1;
+      i = end;
+      continue;
+    }
+    lineStart = false;
+    if (ch == '/' && i + 1 < text.size() && (text[i + 1] == '/' || text[i + 1] == '*')) {
+      if (text[i + 1] == '/') {
+        while (i < text.size() && text[i] != '\n') ++i;
+      } else {
+        i += 2;
+        while (i + 1 < text.size() && !(text[i] == '*' && text[i + 1] == '/')) {
+          if (text[i] == '\n') ++currentLine;
+          ++i;
+        }
+        i += 2;
+      }
+      continue;
+    }
+    size_t j = i + 1;
+    if (IsIdent(ch)) {
+      while (j < text.size() && IsIdent(text[j])) ++j;
+    }
+    tokens.push_back({text.substr(i, j - i), currentLine});
+    i = j;
+  }
+
+  std::map<std::string, int> declared;
+  int depth = 0;            // (), [], {} and <> inside the statement
+  bool function = false;    // a parameter list was seen
+  bool initialiser = false; // after '=' until ',' or ';'
+  bool annotation = false;  // after ':' until ',', '=' or ';'
+  auto reset = [&] { function = initialiser = annotation = false; };
+  for (size_t t = 0; t < tokens.size(); ++t) {
+    const std::string& tok = tokens[t].text;
+    const char c = tok[0];
+    if (c == '(' || c == '[' || c == '{' || (c == '<' && !initialiser)) {
+      if (depth == 0 && c == '(' && !initialiser && !annotation) function = true;
+      ++depth;
+      continue;
+    }
+    if (c == ')' || c == ']' || c == '}' || (c == '>' && !initialiser)) {
+      if (depth > 0) --depth;
+      // A function body ends the declaration.
+      if (depth == 0 && c == '}' && function) reset();
+      continue;
+    }
+    if (depth > 0) continue;
+    if (c == ';') {
+      reset();
+    } else if (c == ',') {
+      initialiser = annotation = false;
+    } else if (c == '=') {
+      initialiser = true;
+      annotation = false;
+    } else if (c == ':') {
+      annotation = true;
+    } else if (IsIdent(c) && !std::isdigit(static_cast<unsigned char>(c)) && !function && !initialiser &&
+               !annotation && t + 1 < tokens.size()) {
+      const char next = tokens[t + 1].text[0];
+      if (next == ';' || next == ',' || next == '=' || next == ':' || next == '[') {
+        if (!declared.emplace(tok, tokens[t].line).second) {
+          *name = tok;
+          *line = tokens[t].line;
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
 
 // `name : register(cN)` and `register(sN)` written in the source.
 struct ExplicitRegister {
   char set;  // 'c' or 's'
   uint32_t index;
 };
-
-bool IsIdent(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
 
 std::map<std::string, ExplicitRegister> ScanRegisters(const char* src, size_t len) {
   std::map<std::string, ExplicitRegister> found;
@@ -684,6 +796,31 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
   const EShMessages messages =
       static_cast<EShMessages>(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgVulkanRules);
   Includer includer(pInclude);
+
+  // Preprocessed once first: register annotations and redefinitions are
+  // looked for in the text glslang will parse, macros and includes expanded.
+  std::string preprocessed;
+  {
+    glslang::TShader pre(stage);
+    pre.setStringsWithLengthsAndNames(strings, lengths, names, 1);
+    pre.setPreamble(preamble.c_str());
+    pre.setEntryPoint(pFunctionName);
+    pre.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
+    pre.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    pre.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    if (!pre.preprocess(GetDefaultResources(), 110, ENoProfile, false, false, messages, &preprocessed, includer)) {
+      result.messages = FormatLog(pre.getInfoLog());
+      return result;
+    }
+  }
+  std::string redefined;
+  int redefinedLine = 0;
+  if (FindRedefinition(preprocessed, &redefined, &redefinedLine)) {
+    result.messages = std::string(kSourceName) + "(" + std::to_string(redefinedLine) + "): error X3003: redefinition of '" +
+                      redefined + "'\n";
+    return result;
+  }
+
   const bool parsed = shader.parse(GetDefaultResources(), 110, false, messages, includer);
   result.messages = FormatLog(shader.getInfoLog());
   if (!parsed) return result;
@@ -722,7 +859,7 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
   code.spirv.assign(spirv.begin(), spirv.end());
   std::string error;
   try {
-    if (!BuildConstants(code.spirv, profile, ScanRegisters(pSrcData, srcDataLen), &code.constants, &error)) {
+    if (!BuildConstants(code.spirv, profile, ScanRegisters(preprocessed.data(), preprocessed.size()), &code.constants, &error)) {
       result.messages += error + "\n";
       return result;
     }
