@@ -736,6 +736,7 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
   mmi.ptMinTrackSize = {kMinTrackWidth, kMinTrackHeight};
   mmi.ptMaxTrackSize = {32767, 32767};
   Send(&w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+  if (Lookup(hWnd) == nullptr) return nullptr;  // destroyed by its own procedure
   if (nWidth < mmi.ptMinTrackSize.x) nWidth = mmi.ptMinTrackSize.x;
   if (nHeight < mmi.ptMinTrackSize.y) nHeight = mmi.ptMinTrackSize.y;
 
@@ -758,8 +759,10 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     return nullptr;
   }
 
+  if (Lookup(hWnd) == nullptr) return nullptr;
   RECT rc = {X, Y, X + nWidth, Y + nHeight};
   Send(&w, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&rc));
+  if (Lookup(hWnd) == nullptr) return nullptr;
   w.clientWidth = rc.right > rc.left ? rc.right - rc.left : 0;
   w.clientHeight = rc.bottom > rc.top ? rc.bottom - rc.top : 0;
 
@@ -776,8 +779,14 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
   char title[kTitleMax * 4];
   ToUtf8(w.title, title, sizeof(title));
   const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN;
-  w.sdl = SDL_CreateWindow(title, rc.left, rc.top, w.clientWidth > 0 ? w.clientWidth : 1,
-                           w.clientHeight > 0 ? w.clientHeight : 1, flags);
+  const int sdlW = w.clientWidth > 0 ? w.clientWidth : 1, sdlH = w.clientHeight > 0 ? w.clientHeight : 1;
+  w.sdl = SDL_CreateWindow(title, rc.left, rc.top, sdlW, sdlH, flags);
+  if (w.sdl == nullptr) {
+    // A display without alpha visuals (a 16-bit X server, say): an opaque
+    // framebuffer is what the device presents anyway.
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    w.sdl = SDL_CreateWindow(title, rc.left, rc.top, sdlW, sdlH, flags);
+  }
   if (w.sdl == nullptr) {
     fprintf(stderr, "CreateWindowExW: SDL_CreateWindow failed: %s\n", SDL_GetError());
     Send(&w, WM_NCDESTROY, 0, 0);
