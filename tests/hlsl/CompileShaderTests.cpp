@@ -114,7 +114,9 @@ TEST(CompileShader, FailuresGiveANegativeResultAndAMessage) {
       {"garbage profile", good, "main", "xx", "xx"},
       {"empty profile", good, "main", "", "profile"},
       {"empty source", "", "main", "vs_2_0", "empty"},
-      // glslang itself would crash on these two: they are refused first.
+      // glslang itself would crash on these: they are refused first.
+      {"postfix increment of an undeclared name", "float4 main() : POSITION {\n  return sin(l++);\n}\n", "main",
+       "vs_2_0", "(2): error X3004: undeclared identifier 'l'"},
       {"global redefined with another type", "float4 a;\nfloat3 a;\nfloat4 main() : POSITION { return a.xyzz; }\n",
        "main", "vs_2_0", "(2): error X3003: redefinition of 'a'"},
       {"redefinition through a macro", "#define DECL sampler2D a;\nDECL\nfloat4 a;\nfloat4 main() : COLOR { return a; }\n",

@@ -31,6 +31,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -468,11 +469,13 @@ class Includer final : public glslang::TShader::Includer {
   std::string m_localFailed;
 };
 
-// A file-scope name declared twice, in preprocessed text. glslang 12 crashes
-// on a global redeclared with another type, so such sources are refused
-// before parsing (HLSL forbids the redefinition anyway). A light scan:
-// nesting, initialisers, annotations and function bodies are skipped.
-bool FindRedefinition(const std::string& text, std::string* name, int* line) {
+// Errors in preprocessed text that glslang 12 crashes on instead of
+// reporting, refused before parsing (HLSL forbids both anyway):
+//  - a file-scope name declared twice (a global redeclared with another
+//    type); a light scan that skips nesting, initialisers, annotations and
+//    function bodies;
+//  - postfix ++/-- on an undeclared name.
+bool FindUnparsable(const std::string& text, std::string* message, int* line) {
   struct Token {
     std::string text;
     int line;
@@ -524,6 +527,26 @@ bool FindRedefinition(const std::string& text, std::string* name, int* line) {
     i = j;
   }
 
+  // Postfix ++/-- on a name never declared: glslang 12 crashes when that
+  // is a call argument. A name counts as declared when it follows another
+  // name or a comma somewhere ("float x", "int i, x").
+  std::set<std::string> named;
+  for (size_t t = 1; t < tokens.size(); ++t) {
+    const char prev = tokens[t - 1].text[0];
+    if (IsIdent(tokens[t].text[0]) && (IsIdent(prev) || prev == ',')) named.insert(tokens[t].text);
+  }
+  for (size_t t = 0; t + 2 < tokens.size(); ++t) {
+    const std::string& tok = tokens[t].text;
+    const std::string& a = tokens[t + 1].text;
+    const std::string& b = tokens[t + 2].text;
+    if (IsIdent(tok[0]) && !std::isdigit(static_cast<unsigned char>(tok[0])) && a == b && (a == "+" || a == "-") &&
+        named.count(tok) == 0) {
+      *message = "error X3004: undeclared identifier '" + tok + "'";
+      *line = tokens[t].line;
+      return true;
+    }
+  }
+
   std::map<std::string, int> declared;
   int depth = 0;            // (), [], {} and <> inside the statement
   bool function = false;    // a parameter list was seen
@@ -559,7 +582,7 @@ bool FindRedefinition(const std::string& text, std::string* name, int* line) {
       const char next = tokens[t + 1].text[0];
       if (next == ';' || next == ',' || next == '=' || next == ':' || next == '[') {
         if (!declared.emplace(tok, tokens[t].line).second) {
-          *name = tok;
+          *message = "error X3003: redefinition of '" + tok + "'";
           *line = tokens[t].line;
           return true;
         }
@@ -813,11 +836,10 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
       return result;
     }
   }
-  std::string redefined;
-  int redefinedLine = 0;
-  if (FindRedefinition(preprocessed, &redefined, &redefinedLine)) {
-    result.messages = std::string(kSourceName) + "(" + std::to_string(redefinedLine) + "): error X3003: redefinition of '" +
-                      redefined + "'\n";
+  std::string refused;
+  int refusedLine = 0;
+  if (FindUnparsable(preprocessed, &refused, &refusedLine)) {
+    result.messages = std::string(kSourceName) + "(" + std::to_string(refusedLine) + "): " + refused + "\n";
     return result;
   }
 
