@@ -2,6 +2,8 @@
 
 #include <d3dx9.h>
 
+#include <algorithm>
+
 #include "graphics/Shader.h"
 #include "graphics/Texture.h"
 #include "mesh/Mesh.h"
@@ -46,6 +48,39 @@ std::string MessagesOf(ID3DXBuffer* pBuffer) {
     messages.pop_back();
   }
   return messages;
+}
+
+// Texture and shader records outlive ReleaseAll, so that callers' pointers
+// stay valid with null contents; they are freed when the process ends.
+template <typename T>
+class RecordStore {
+ public:
+  ~RecordStore() {
+    for (T* p : m_records) delete p;
+  }
+  T* Make() {
+    m_records.reserve(m_records.size() + 1);  // keeps the push below from throwing after new
+    T* p = new T();
+    m_records.push_back(p);
+    return p;
+  }
+  void Free(T* p) {
+    m_records.erase(std::remove(m_records.begin(), m_records.end(), p), m_records.end());
+    delete p;
+  }
+
+ private:
+  std::vector<T*> m_records;
+};
+
+RecordStore<CTexture>& TextureRecords() {
+  static RecordStore<CTexture> s_store;
+  return s_store;
+}
+
+RecordStore<CShader>& ShaderRecords() {
+  static RecordStore<CShader> s_store;
+  return s_store;
 }
 
 }  // namespace
@@ -141,14 +176,14 @@ HRESULT CRenderer::Reset() {
 
 CShader* CRenderer::LoadShader(const std::string& fileName, const std::string& entryPoint,
                                const std::string& profile) {
-  CShader* pShader = new CShader();
+  CShader* pShader = ShaderRecords().Make();
   if (FAILED(pShader->Compile(fileName, entryPoint, profile))) {
     // Nothing holds a failed record: free it and whatever the compiler returned.
     m_lastError = fileName + ": " + MessagesOf(pShader->m_pErrorMessages);
     ReleaseAndNull(pShader->m_pConstantTable);
     ReleaseAndNull(pShader->m_pCode);
     ReleaseAndNull(pShader->m_pErrorMessages);
-    delete pShader;
+    ShaderRecords().Free(pShader);
     return NULL;
   }
 
@@ -177,7 +212,7 @@ CTexture* CRenderer::LoadTexture(const std::wstring& fileName) {
   if (FAILED(D3DXCreateTextureFromFileW(m_pDevice, fileName.c_str(), &pD3DTexture))) {
     return NULL;
   }
-  CTexture* pTexture = new CTexture();
+  CTexture* pTexture = TextureRecords().Make();
   pTexture->m_fileName = fileName;
   pTexture->m_pD3DTexture = pD3DTexture;
   if (pD3DTexture != NULL) {

@@ -51,6 +51,8 @@ bool COstrevin3D::Create() {
   const UINT height = static_cast<UINT>(client.bottom - client.top);
 
   if (!CRenderer::Instance().Init(m_hWnd, width, height)) {
+    // The shell ends the program without Destroy: give back what Init made.
+    CRenderer::Instance().ReleaseAll();
     return false;
   }
 
@@ -103,8 +105,14 @@ bool COstrevin3D::Create() {
   D3DXMatrixPerspectiveFovLH(&m_camera.m_projection, static_cast<float>(D3DX_PI / 3.0), 4.0f / 3.0f, 1.0f,
                              200.0f);
 
-  // The frame reads both shaders and all three meshes without testing them.
-  return m_pVertexShader != NULL && m_pPixelShader != NULL && meshesLoaded;
+  // The frame reads both shaders and all three meshes without testing them,
+  // so a start without them fails; the shell then ends the program without
+  // Destroy, so everything made so far is given back here.
+  if (m_pVertexShader == NULL || m_pPixelShader == NULL || !meshesLoaded) {
+    CRenderer::Instance().ReleaseAll();
+    return false;
+  }
+  return true;
 }
 
 void COstrevin3D::Render() {

@@ -150,6 +150,7 @@ TEST_F(RendererTest, ReleaseAllReleasesEachObjectOnceInOrder) {
   EXPECT_EQ(R().m_pDevice, nullptr);
   EXPECT_TRUE(R().m_textures.empty());
   EXPECT_EQ(texture->GetFileName(), L"");  // the record itself stays allocated
+  delete texture;
 }
 
 TEST_F(RendererTest, ResetFailureLeavesTexturesNullAndSuccessReloadsThem) {
@@ -169,6 +170,8 @@ TEST_F(RendererTest, ResetFailureLeavesTexturesNullAndSuccessReloadsThem) {
   const auto resets = fake::CallsNamed("Reset");
   ASSERT_EQ(resets.size(), 2u);
   EXPECT_EQ(resets[1].args[0], reinterpret_cast<uintptr_t>(&R().m_presentParams));
+  R().ReleaseAll();
+  delete texture;
 }
 
 }  // namespace
