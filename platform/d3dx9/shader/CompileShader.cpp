@@ -578,9 +578,13 @@ bool FindUnparsable(const std::string& text, std::string* message, int* line) {
     } else if (c == ':') {
       annotation = true;
     } else if (IsIdent(c) && !std::isdigit(static_cast<unsigned char>(c)) && !function && !initialiser &&
-               !annotation && t + 1 < tokens.size()) {
-      const char next = tokens[t + 1].text[0];
-      if (next == ';' || next == ',' || next == '=' || next == ':' || next == '[') {
+               !annotation && t > 0) {
+      // A declarator: after a type name (or a comma, or a template's '>'),
+      // and not itself a type, a call or a template.
+      const char prev = tokens[t - 1].text[0];
+      const char next = t + 1 < tokens.size() ? tokens[t + 1].text[0] : ';';
+      if ((IsIdent(prev) || prev == ',' || prev == '>') && !IsIdent(next) && next != '(' && next != '{' &&
+          next != '<' && next != '.') {
         if (!declared.emplace(tok, tokens[t].line).second) {
           *message = "error X3003: redefinition of '" + tok + "'";
           *line = tokens[t].line;
