@@ -120,6 +120,8 @@ TEST(CompileShader, FailuresGiveANegativeResultAndAMessage) {
       {"global redefined with another type", "float4 a;\nfloat3 a;\nfloat4 main() : POSITION { return a.xyzz; }\n",
        "main", "vs_2_0", "(2): error X3003: redefinition of 'a'"},
       {"redefinition at the end of the source", "float4 mV;\nfloat mV", "main", "vs_2_0", "(2): error X3003"},
+      {"variable named like a struct", "struct V { float a; };\nstruct { float b; } V;\n", "main", "vs_2_0",
+       "(2): error X3003: redefinition of 'V'"},
       {"redefinition through a macro", "#define DECL sampler2D a;\nDECL\nfloat4 a;\nfloat4 main() : COLOR { return a; }\n",
        "main", "ps_2_0", "redefinition of 'a'"},
       {"vertex input without attribute location", "float4 main(float4 w : BLENDWEIGHT0) : POSITION { return w; }",

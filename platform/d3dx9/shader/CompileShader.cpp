@@ -583,8 +583,10 @@ bool FindUnparsable(const std::string& text, std::string* message, int* line) {
       // and not itself a type, a call or a template.
       const char prev = tokens[t - 1].text[0];
       const char next = t + 1 < tokens.size() ? tokens[t + 1].text[0] : ';';
-      if ((IsIdent(prev) || prev == ',' || prev == '>') && !IsIdent(next) && next != '(' && next != '{' &&
-          next != '<' && next != '.') {
+      const bool typeName = tokens[t - 1].text == "struct";  // types and variables share the names
+      const bool afterType = IsIdent(prev) || prev == ',' || prev == '>' || prev == '}';
+      const bool declarator = !IsIdent(next) && next != '(' && next != '{' && next != '<' && next != '.';
+      if (typeName || (afterType && declarator)) {
         if (!declared.emplace(tok, tokens[t].line).second) {
           *message = "error X3003: redefinition of '" + tok + "'";
           *line = tokens[t].line;
