@@ -763,10 +763,9 @@ void Device::UploadConstants(Program& program) {
         const GLsizei n = static_cast<GLsizei>(std::max(1u, info.elements));
         const GLboolean transpose = info.transpose ? GL_TRUE : GL_FALSE;
         if (info.matrix) {
-          // Registers are float4 rows; the upload reads 4 floats per register.
-          if (info.columns == 4 && info.rows == 4) gl::UniformMatrix4fv(u.location, n, transpose, regs);
-          else if (info.columns == 4 && info.rows == 3) gl::UniformMatrix3x4fv(u.location, n, transpose, regs);
-          else if (info.columns == 4 && info.rows == 2) gl::UniformMatrix2x4fv(u.location, n, transpose, regs);
+          // Registers are float4s: `rows` registers of four floats per element.
+          if (info.rows == 3) gl::UniformMatrix4x3fv(u.location, n, transpose, regs);
+          else if (info.rows == 2) gl::UniformMatrix4x2fv(u.location, n, transpose, regs);
           else gl::UniformMatrix4fv(u.location, n, transpose, regs);
         } else {
           // Vectors and scalars: one register each, leading components used.

@@ -458,3 +458,26 @@ TEST_F(ConstantWrites, PixelShaderTablesWritePixelRegisters) {
 }
 
 }  // namespace
+
+// glslang 12 itself crashes on this source; the compile runs isolated, so
+// the caller gets an error and goes on.
+TEST(CompileShaderIsolation, AFrontEndCrashIsAnErrorNotTheEndOfTheProcess) {
+  const char source[] = "float mld;struct{}T()mld";
+  for (int i = 0; i < 2; ++i) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source, sizeof(source) - 1, nullptr, nullptr, "main", "vs_2_0", 0, &code,
+                                         &errors, nullptr);
+    EXPECT_LT(hr, 0);
+    EXPECT_EQ(code, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("error"), std::string::npos);
+    errors->Release();
+  }
+  // And the next good shader still compiles.
+  const char good[] = "float4 main(float4 p : POSITION) : POSITION { return p; }";
+  ID3DXBuffer* code = nullptr;
+  EXPECT_EQ(D3DXCompileShader(good, sizeof(good) - 1, nullptr, nullptr, "main", "vs_2_0", 0, &code, nullptr, nullptr),
+            D3D_OK);
+  if (code != nullptr) code->Release();
+}

@@ -24,8 +24,13 @@
 
 #include <d3dx9.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -787,6 +792,127 @@ bool BuildConstants(const std::vector<uint32_t>& spirv, const Profile& profile,
   return true;
 }
 
+// glslang's parse, link and SPIR-V generation for one shader: the messages
+// and the code, or false.
+bool ParseInProcess(glslang::TShader& shader, Includer& includer, EShMessages messages, LPCSTR pFunctionName,
+                    std::vector<unsigned int>* spirv, std::string* log) {
+  const bool parsed = shader.parse(GetDefaultResources(), 110, false, messages, includer);
+  *log += FormatLog(shader.getInfoLog());
+  if (!parsed) return false;
+  if (shader.getIntermediate() == nullptr || shader.getIntermediate()->getNumEntryPoints() < 1) {
+    *log += std::string("error X3501: '") + pFunctionName + "': entrypoint not found\n";
+    return false;
+  }
+  glslang::TProgram program;
+  program.addShader(&shader);
+  if (!program.link(messages)) {
+    *log += FormatLog(program.getInfoLog());
+    return false;
+  }
+  glslang::TIntermediate* intermediate = program.getIntermediate(shader.getStage());
+  if (intermediate == nullptr) {
+    *log += "error: no code generated\n";
+    return false;
+  }
+  spv::SpvBuildLogger logger;
+  glslang::SpvOptions spvOptions;
+  spvOptions.disableOptimizer = true;
+  glslang::GlslangToSpv(*intermediate, *spirv, &logger, &spvOptions);
+  *log += logger.getAllMessages();
+  if (spirv->empty()) {
+    *log += "error: no code generated\n";
+    return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const void* data, size_t bytes) {
+  const char* p = static_cast<const char*>(data);
+  while (bytes > 0) {
+    const ssize_t n = write(fd, p, bytes);
+    if (n <= 0) return false;
+    p += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Builds glslang's built-in symbol table of a stage in this process, so
+// that forked children start with it.
+void WarmUp(EShLanguage stage) {
+  static std::once_flag s_once[EShLangCount];
+  std::call_once(s_once[stage], [stage] {
+    const char* source = stage == EShLangVertex ? "float4 main() : POSITION { return 0; }"
+                                                : "float4 main() : COLOR0 { return 0; }";
+    glslang::TShader shader(stage);
+    shader.setStrings(&source, 1);
+    shader.setEntryPoint("main");
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
+    shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.parse(GetDefaultResources(), 110, false,
+                 static_cast<EShMessages>(EShMsgReadHlsl | EShMsgHlslDX9Compatible));
+  });
+}
+
+// glslang 12 crashes on some malformed HLSL instead of reporting it, and a
+// broken shader file must give an error, not end the program. So the parse
+// runs in a forked child (which inherits the built-in tables and the
+// includer's files, already read by the preprocessing pass) and hands back
+// its messages and code through a pipe; a child that dies is reported as
+// an internal error of the compiler.
+bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages messages, LPCSTR pFunctionName,
+                  std::vector<unsigned int>* spirv, std::string* log) {
+  WarmUp(shader.getStage());
+  int fds[2];
+  if (pipe(fds) != 0) return ParseInProcess(shader, includer, messages, pFunctionName, spirv, log);
+  const pid_t child = fork();
+  if (child < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return ParseInProcess(shader, includer, messages, pFunctionName, spirv, log);
+  }
+  if (child == 0) {
+    close(fds[0]);
+    std::vector<unsigned int> code;
+    std::string text;
+    const uint32_t ok = ParseInProcess(shader, includer, messages, pFunctionName, &code, &text) ? 1 : 0;
+    const uint32_t header[3] = {ok, static_cast<uint32_t>(text.size()), static_cast<uint32_t>(code.size())};
+    const bool sent = WriteAll(fds[1], header, sizeof(header)) && WriteAll(fds[1], text.data(), text.size()) &&
+                      WriteAll(fds[1], code.data(), code.size() * sizeof(unsigned int));
+    _exit(sent ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string reply;
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = read(fds[0], chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    reply.append(chunk, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  uint32_t header[3] = {0, 0, 0};
+  const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!exited || reply.size() < sizeof(header)) {
+    *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
+    return false;
+  }
+  std::memcpy(header, reply.data(), sizeof(header));
+  const uint64_t expected = sizeof(header) + static_cast<uint64_t>(header[1]) + 4ull * header[2];
+  if (reply.size() != expected) {
+    *log += std::string(kSourceName) + ": error: internal compiler error: incomplete reply\n";
+    return false;
+  }
+  log->append(reply.data() + sizeof(header), header[1]);
+  spirv->resize(header[2]);
+  if (header[2] != 0) std::memcpy(spirv->data(), reply.data() + sizeof(header) + header[1], 4ull * header[2]);
+  return header[0] == 1;
+}
+
 std::once_flag g_glslangInit;
 std::mutex g_compileMutex;  // glslang's process-wide tables are not meant for concurrent first use
 
@@ -849,36 +975,8 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
     return result;
   }
 
-  const bool parsed = shader.parse(GetDefaultResources(), 110, false, messages, includer);
-  result.messages = FormatLog(shader.getInfoLog());
-  if (!parsed) return result;
-  if (shader.getIntermediate() == nullptr || shader.getIntermediate()->getNumEntryPoints() < 1) {
-    result.messages += std::string("error X3501: '") + pFunctionName + "': entrypoint not found\n";
-    return result;
-  }
-
-  glslang::TProgram program;
-  program.addShader(&shader);
-  if (!program.link(messages)) {
-    result.messages += FormatLog(program.getInfoLog());
-    return result;
-  }
-  glslang::TIntermediate* intermediate = program.getIntermediate(stage);
-  if (intermediate == nullptr) {
-    result.messages += "error: no code generated\n";
-    return result;
-  }
   std::vector<unsigned int> spirv;
-  spv::SpvBuildLogger logger;
-  glslang::SpvOptions spvOptions;
-  spvOptions.disableOptimizer = true;
-  glslang::GlslangToSpv(*intermediate, spirv, &logger, &spvOptions);
-  const std::string spvMessages = logger.getAllMessages();
-  if (!spvMessages.empty()) result.messages += spvMessages;
-  if (spirv.empty()) {
-    result.messages += "error: no code generated\n";
-    return result;
-  }
+  if (!ParseToSpirv(shader, includer, messages, pFunctionName, &spirv, &result.messages)) return result;
 
   ShaderCode code;
   code.stage = profile.stage;
