@@ -16,7 +16,8 @@ struct PS_INPUT {
   float4 color : COLOR0;
 };
 
-static const float kAmbient = 0.18;
+static const float kAmbient = 0.22;
+static const float kFill = 0.35;  // a soft light from the eye, so faces turned from the lamp keep their form
 static const float kSpecular = 0.45;
 static const float kShininess = 24.0;
 static const float kBumpStrength = 0.06;
@@ -42,6 +43,7 @@ float4 pixel_shader_main(PS_INPUT input) : COLOR0 {
   // The ambient term keeps the part's tint visible even without a texture
   // (an unbound stage samples black).
   float3 ambient = kAmbient * (0.5 * tint + 0.5 * albedo);
-  float3 colour = ambient + albedo * nDotL + specular.xxx;
+  float fill = saturate(dot(n, v)) * kFill;
+  float3 colour = ambient + albedo * (nDotL + fill) + specular.xxx;
   return float4(saturate(colour), texel.a * input.color.a);
 }
