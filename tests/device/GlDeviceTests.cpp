@@ -17,6 +17,7 @@
 #include <d3dx9.h>
 
 #include "LiveObjects.h"
+#include "mesh/Vertex.h"
 #include "Win32Internal.h"
 
 namespace {
@@ -393,6 +394,111 @@ TEST_F(GlDeviceTest, InvalidCallsAreRefused) {
   EXPECT_EQ(m_device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(m_device->CreateTexture(4, 4, 9, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(Direct3DCreate9(31), nullptr);
+}
+
+// The shipped Phong shaders light and texture a quad facing the viewer:
+// each quadrant shows its texel's colour, lit, with the texture's top row
+// at the top of the image.
+TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
+  const std::string dir = std::string(std::getenv("OSTREVIN_SOURCE_DIR")) + "/assets/";
+  auto compileFile = [&](const char* file, const char* entry, const char* profile, ID3DXConstantTable** table,
+                         bool vertex) {
+    std::ifstream in(dir + file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string source = ss.str();
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    HRESULT hr = D3DXCompileShader(source.data(), static_cast<UINT>(source.size()), nullptr, nullptr, entry, profile,
+                                   D3DXSHADER_OPTIMIZATION_LEVEL3, &code, &errors, table);
+    if (errors != nullptr) errors->Release();
+    ASSERT_EQ(hr, D3D_OK) << file;
+    const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
+    if (vertex) SafeRelease(m_vs);
+    else SafeRelease(m_ps);
+    hr = vertex ? m_device->CreateVertexShader(function, &m_vs) : m_device->CreatePixelShader(function, &m_ps);
+    code->Release();
+    ASSERT_EQ(hr, D3D_OK) << file;
+  };
+  ID3DXConstantTable* vsTable = nullptr;
+  ID3DXConstantTable* psTable = nullptr;
+  compileFile("vs-phong.hlsl", "main", "vs_2_0", &vsTable, true);
+  compileFile("ps-phong.hlsl", "pixel_shader_main", "ps_2_0", &psTable, false);
+  ASSERT_NE(vsTable, nullptr);
+
+  ASSERT_EQ(m_device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+  D3DLOCKED_RECT rect;
+  ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
+  const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  for (int row = 0; row < 2; ++row)
+    std::memcpy(static_cast<uint8_t*>(rect.pBits) + row * rect.Pitch, &texels[row * 2], 8);
+  m_texture->UnlockRect(0);
+
+  // A quad in the plane z = 0 facing -z, where the eye and the lamp are.
+  auto corner = [](float x, float y, float u, float v) {
+    CVertex c;
+    std::memset(&c, 0, sizeof(c));
+    c.m_position = D3DXVECTOR3(x, y, 0);
+    c.m_normal = D3DXVECTOR3(0, 0, -1);
+    c.m_normal1 = D3DXVECTOR3(1, 0, 0);
+    c.m_normal2 = D3DXVECTOR3(0, -1, 0);
+    c.m_texCoord = D3DXVECTOR4(u, v, 0, 0);
+    c.m_color = 0xFFFFFFFF;
+    return c;
+  };
+  const CVertex quad[4] = {corner(-1, 1, 0, 0), corner(1, 1, 1, 0), corner(1, -1, 1, 1), corner(-1, -1, 0, 1)};
+  const WORD indices[6] = {0, 1, 2, 0, 2, 3};
+  ASSERT_EQ(m_device->CreateVertexBuffer(sizeof(quad), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &m_vb, nullptr), D3D_OK);
+  void* p = nullptr;
+  m_vb->Lock(0, 0, &p, 0);
+  std::memcpy(p, quad, sizeof(quad));
+  m_vb->Unlock();
+  ASSERT_EQ(m_device->CreateIndexBuffer(sizeof(indices), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_ib,
+                                        nullptr),
+            D3D_OK);
+  m_ib->Lock(0, 0, &p, 0);
+  std::memcpy(p, indices, sizeof(indices));
+  m_ib->Unlock();
+  IDirect3DVertexDeclaration9* decl = nullptr;
+  ASSERT_EQ(m_device->CreateVertexDeclaration(g_vertexElements, &decl), D3D_OK);
+
+  D3DXMATRIX world, viewProjection;
+  D3DXMatrixIdentity(&world);
+  D3DXMatrixIdentity(&viewProjection);
+  viewProjection._33 = 0.0f;  // every point at depth 0.5
+  viewProjection._43 = 0.5f;
+  const D3DXVECTOR4 light(100, 0, -100, 0), eye(0, 0, -100, 1);
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_device->SetVertexShader(m_vs);
+  m_device->SetPixelShader(m_ps);
+  vsTable->SetMatrix(m_device, "mViewProjection", &viewProjection);
+  vsTable->SetMatrix(m_device, "mWorld", &world);
+  vsTable->SetVector(m_device, "vLight", &light);
+  vsTable->SetVector(m_device, "vCam", &eye);
+  m_device->SetTexture(0, m_texture);
+  m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  m_device->SetVertexDeclaration(decl);
+  m_device->SetStreamSource(0, m_vb, 0, sizeof(CVertex));
+  m_device->SetIndices(m_ib);
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  const Image img = Present(1);
+  struct {
+    int x, y;
+    bool r, g, b;  // which channels the lit texel keeps bright
+  } const quadrants[] = {{16, 16, true, false, false}, {48, 16, false, true, false},
+                         {16, 48, false, false, true}, {48, 48, true, true, true}};
+  for (const auto& q : quadrants) {
+    const uint8_t* px = img.At(q.x, q.y);
+    const bool bright[3] = {q.r, q.g, q.b};
+    for (int c = 0; c < 3; ++c) {
+      if (bright[c]) EXPECT_GT(px[c], 200) << q.x << "," << q.y << " channel " << c;
+      else EXPECT_LT(px[c], 110) << q.x << "," << q.y << " channel " << c;
+    }
+  }
+  decl->Release();
+  vsTable->Release();
+  psTable->Release();
 }
 
 }  // namespace
