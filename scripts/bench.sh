@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# Frame benchmark: ostrevin (our Direct3D 9 layer over OpenGL) against
+# ostrevin_reference (the same frame as a plain SDL2 + OpenGL program), both
+# measured in this one invocation under one Xvfb. Not part of ./test.sh.
+#
+#   scripts/bench.sh [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls]
+#
+# Every figure is the median of N runs (default 5):
+#   fps, cpu ms/frame   OSTREVIN_VSYNC=0, OSTREVIN_STATS=1 over --frames frames (default 2000)
+#   startup             spawn -> return of the first SDL_GL_SwapWindow, and the
+#                       shim's milestones (context, shader sources, texture,
+#                       models, first swap entered); the reference also prints
+#                       its own breakdown from main's entry
+#   peak RSS            /usr/bin/time's "Maximum resident set size"
+#   allocs/frame        LD_PRELOAD counter: (count(2N) - count(N)) / N, N = --alloc-frames
+#                       (default 500), each count from the first swap's return
+#                       to the last swap's (whole process, and main thread)
+# both without and with
+#   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456
+# then bench_device_calls (the device calls of one frame against direct GL).
+# Build folder: $BENCH_BUILD_DIR (default: ../build-bench next to the source).
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${BENCH_BUILD_DIR:-$(dirname "$ROOT")/build-bench}"
+RUNS=5
+FRAMES=2000
+ALLOC_FRAMES=500
+TUNABLES=1
+DEVICE_CALLS=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) RUNS="$2"; shift 2 ;;
+    --frames) FRAMES="$2"; shift 2 ;;
+    --alloc-frames) ALLOC_FRAMES="$2"; shift 2 ;;
+    --no-tunables) TUNABLES=0; shift ;;
+    --no-device-calls) DEVICE_CALLS=0; shift ;;
+    *) echo "usage: $0 [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls]" >&2; exit 2 ;;
+  esac
+done
+TUNED="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456"
+
+# Build (release-ish) if needed; make decides what is out of date.
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$BUILD" --target ostrevin ostrevin_reference ostrevin_bench_shim bench_device_calls -j2 >/dev/null
+
+DEMO="$BUILD/demo"
+OSTREVIN="$DEMO/ostrevin"
+REFERENCE="$BUILD/bench/ostrevin_reference"
+SHIM="$BUILD/bench/libostrevin_bench_shim.so"
+for f in "$OSTREVIN" "$REFERENCE" "$SHIM"; do
+  [ -e "$f" ] || { echo "bench.sh: $f was not built" >&2; exit 1; }
+done
+
+export XVFB_PID_FILE
+XVFB_PID_FILE="$(mktemp /tmp/ostrevin-bench-xvfb.XXXXXX)"
+DISPLAY_NUMBER="$("$ROOT/scripts/xvfb.sh")"
+export DISPLAY=":$DISPLAY_NUMBER"
+WORK="$(mktemp -d /tmp/ostrevin-bench.XXXXXX)"
+cleanup() {
+  if [ -s "$XVFB_PID_FILE" ]; then kill "$(cat "$XVFB_PID_FILE")" 2>/dev/null || true; fi
+  rm -f "$XVFB_PID_FILE"
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+export OSTREVIN_MESSAGEBOX=0
+unset OSTREVIN_CAPTURE OSTREVIN_CAPTURE_FRAMES OSTREVIN_PRESENT_FAIL OSTREVIN_KEYS LD_PRELOAD GLIBC_TUNABLES || true
+
+# field NAME FILE: the value of NAME=... in FILE's last line that has it.
+field() { grep -o "$1=[-0-9.]*" "$2" | tail -n 1 | cut -d= -f2; }
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
+
+# run PROGRAM TUNABLES(0|1) LOG [VAR=VALUE ...]: runs one program from the demo
+# folder; under /usr/bin/time -v when TIMED=1.
+run() {
+  local program="$1" tuned="$2" log="$3"
+  shift 3
+  local exe=("$OSTREVIN")
+  [ "$program" = reference ] && exe=("$REFERENCE")
+  [ "${TIMED:-0}" = 1 ] && exe=(/usr/bin/time -v "${exe[@]}")
+  local tunables=()
+  [ "$tuned" = 1 ] && tunables=(GLIBC_TUNABLES="$TUNED")
+  (cd "$DEMO" && env "${tunables[@]}" "$@" BENCH_SPAWN_NS="$(date +%s%N)" "${exe[@]}") 2>"$log" >/dev/null || {
+    echo "bench.sh: $program failed:" >&2
+    cat "$log" >&2
+    exit 1
+  }
+}
+
+# measure PROGRAM TUNABLES(0|1): fills the R_* figures (medians over RUNS).
+measure() {
+  local program="$1" tuned="$2" i
+  local fps=() cpu=() rss=() start=() ctx=() src=() tex=() mdl=() swp=() own=() allocs=() mallocs=() sallocs=()
+  for i in $(seq 1 "$RUNS"); do
+    local log="$WORK/$program-$tuned-$i"
+    # Frame cost and peak RSS, no shim.
+    TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
+    fps+=("$(field fps "$log.frames")")
+    cpu+=("$(field cpu_ms_per_frame "$log.frames")")
+    rss+=("$(grep 'Maximum resident set size' "$log.frames" | awk '{ print $NF }')")
+    # Start-up: to the first swap, with the shim's milestones.
+    run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
+    start+=("$(field spawn_to_first_swap_ms "$log.start")")
+    ctx+=("$(field context_ms "$log.start")")
+    src+=("$(field source_ms "$log.start")")
+    tex+=("$(field texture_ms "$log.start")")
+    mdl+=("$(field model_ms "$log.start")")
+    swp+=("$(field swap_enter_ms "$log.start")")
+    [ "$program" = reference ] && own+=("$(grep 'reference startup' "$log.start")")
+    # Allocations per frame after the first: N and 2N frames, each counted
+    # from swap 1 to its last swap, so that neither start-up nor exit enters.
+    run "$program" "$tuned" "$log.n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$ALLOC_FRAMES" LD_PRELOAD="$SHIM" \
+      BENCH_COUNT_FROM=1
+    run "$program" "$tuned" "$log.2n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$((2 * ALLOC_FRAMES))" \
+      LD_PRELOAD="$SHIM" BENCH_COUNT_FROM=1
+    allocs+=("$(awk -v a="$(field steady_allocs "$log.2n")" -v b="$(field steady_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
+    sallocs+=("$(awk -v a="$(field steady_swap_allocs "$log.2n")" -v b="$(field steady_swap_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
+    mallocs+=("$(awk -v a="$(field steady_main_allocs "$log.2n")" -v b="$(field steady_main_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
+  done
+  R_FPS=$(printf '%s\n' "${fps[@]}" | median)
+  R_CPU=$(printf '%s\n' "${cpu[@]}" | median)
+  R_RSS=$(printf '%s\n' "${rss[@]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
+  R_START=$(printf '%s\n' "${start[@]}" | median)
+  R_CTX=$(printf '%s\n' "${ctx[@]}" | median)
+  R_SRC=$(printf '%s\n' "${src[@]}" | median)
+  R_TEX=$(printf '%s\n' "${tex[@]}" | median)
+  R_MDL=$(printf '%s\n' "${mdl[@]}" | median)
+  R_SWP=$(printf '%s\n' "${swp[@]}" | median)
+  R_ALLOCS=$(printf '%s\n' "${allocs[@]}" | median)
+  R_MALLOCS=$(printf '%s\n' "${mallocs[@]}" | median)
+  R_SALLOCS=$(printf '%s\n' "${sallocs[@]}" | median)
+  R_OUTSIDE=$(awk -v a="$R_ALLOCS" -v b="$R_SALLOCS" 'BEGIN { printf "%.3f", a - b }')
+  R_OWN=""
+  if [ "$program" = reference ]; then
+    local part
+    for part in total_ms window_context_ms shaders_ms texture_ms meshes_ms first_frame_ms; do
+      R_OWN+=" $part=$(printf '%s\n' "${own[@]}" | grep -o "$part=[0-9.]*" | cut -d= -f2 | median)"
+    done
+  fi
+}
+
+declare -A FIG
+settings=(0)
+[ "$TUNABLES" = 1 ] && settings+=(1)
+for tuned in "${settings[@]}"; do
+  for program in ostrevin reference; do
+    echo "bench.sh: measuring $program (tunables $tuned, $RUNS runs)..." >&2
+    measure "$program" "$tuned"
+    for k in FPS CPU RSS START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS OUTSIDE OWN; do
+      v="R_$k"
+      FIG[$program,$tuned,$k]="${!v}"
+    done
+  done
+done
+
+echo
+echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
+for tuned in "${settings[@]}"; do
+  if [ "$tuned" = 1 ]; then echo "-- with GLIBC_TUNABLES=$TUNED"; else echo "-- default malloc settings"; fi
+  printf '%-38s %12s %12s %8s\n' figure ostrevin reference ratio
+  row() { printf '%-38s %12s %12s %8s\n' "$1" "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}" \
+            "$(ratio "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}")x"; }
+  row "fps (vsync off)" FPS
+  row "cpu ms/frame (process, all threads)" CPU
+  row "startup ms (spawn -> first swap)" START
+  row "  context created (ms from ctor)" CTX
+  row "  shader source opened" SRC
+  row "  texture opened" TEX
+  row "  first model opened" MDL
+  row "  first swap entered" SWP
+  row "peak RSS MiB" RSS
+  printf '%-38s %12s %12s\n' "allocs/frame (process)" "${FIG[ostrevin,$tuned,ALLOCS]}" "${FIG[reference,$tuned,ALLOCS]}"
+  printf '%-38s %12s %12s\n' "allocs/frame (main thread)" "${FIG[ostrevin,$tuned,MALLOCS]}" "${FIG[reference,$tuned,MALLOCS]}"
+  printf '%-38s %12s %12s\n' "  of which inside SDL_GL_SwapWindow" "${FIG[ostrevin,$tuned,SALLOCS]}" "${FIG[reference,$tuned,SALLOCS]}"
+  printf '%-38s %12s %12s\n' "allocs/frame outside the swap" "${FIG[ostrevin,$tuned,OUTSIDE]}" "${FIG[reference,$tuned,OUTSIDE]}"
+  echo "reference's own start-up breakdown (median ms):${FIG[reference,$tuned,OWN]}"
+done
+
+if [ "$DEVICE_CALLS" = 1 ]; then
+  echo
+  LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null
+fi
+
+echo
+printf 'ratios: cpu %sx (goal <=1.15) fps %sx (goal >=0.95) startup %sx (goal <=1.1) rss %sx (goal <=1.5) allocs/frame %s\n' \
+  "$(ratio "${FIG[ostrevin,0,CPU]}" "${FIG[reference,0,CPU]}")" \
+  "$(ratio "${FIG[ostrevin,0,FPS]}" "${FIG[reference,0,FPS]}")" \
+  "$(ratio "${FIG[ostrevin,0,START]}" "${FIG[reference,0,START]}")" \
+  "$(ratio "${FIG[ostrevin,0,RSS]}" "${FIG[reference,0,RSS]}")" \
+  "${FIG[ostrevin,0,OUTSIDE]} outside the swap (${FIG[ostrevin,0,ALLOCS]} in all; reference ${FIG[reference,0,ALLOCS]})"
