@@ -19,6 +19,7 @@
 #   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456
 # then bench_device_calls (the device calls of one frame against direct GL).
 # Build folder: $BENCH_BUILD_DIR (default: ../build-bench next to the source).
+# BENCH_KEEP=DIR keeps every run's standard error there (one file per run).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -62,6 +63,7 @@ WORK="$(mktemp -d /tmp/ostrevin-bench.XXXXXX)"
 cleanup() {
   if [ -s "$XVFB_PID_FILE" ]; then kill "$(cat "$XVFB_PID_FILE")" 2>/dev/null || true; fi
   rm -f "$XVFB_PID_FILE"
+  if [ -n "${BENCH_KEEP:-}" ]; then mkdir -p "$BENCH_KEEP" && cp -r "$WORK"/. "$BENCH_KEEP"/; fi
   rm -rf "$WORK"
 }
 trap cleanup EXIT
