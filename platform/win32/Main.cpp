@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "Startup.h"
+
 namespace {
 
 // The module handle the program sees as its hInstance.
@@ -71,6 +73,7 @@ void AppendArgument(std::wstring& line, const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ostrevin::RunStartupTasks();
   static std::wstring commandLine;
   for (int i = 1; i < argc; ++i) AppendArgument(commandLine, argv[i]);
   return wWinMain(&g_module, nullptr, commandLine.data(), SW_SHOWDEFAULT);

@@ -38,10 +38,12 @@
 #include <new>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LiveObjects.h"
 #include "ShaderCode.h"
+#include "Startup.h"
 
 namespace {
 
@@ -837,6 +839,46 @@ bool WriteAll(int fd, const void* data, size_t bytes) {
   return true;
 }
 
+bool ReadAll(int fd, void* data, size_t bytes) {
+  char* p = static_cast<char*>(data);
+  while (bytes > 0) {
+    const ssize_t n = read(fd, p, bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A reply larger than this is not a compiler's: messages and code of any
+// real shader are a few hundred kilobytes at most.
+constexpr uint32_t kMaxReplyBytes = 256u << 20;
+
+// Parse children that have replied but may not have exited yet; reaped at
+// the next compile and, at the latest, when the process ends.
+struct Children {
+  std::vector<pid_t> pids;
+  ~Children() {
+    for (pid_t pid : pids) {
+      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  void push_back(pid_t pid) { pids.push_back(pid); }
+};
+Children g_children;
+
+void ReapFinishedChildren() {
+  auto& pids = g_children.pids;
+  pids.erase(std::remove_if(pids.begin(), pids.end(),
+                            [](pid_t pid) {
+                              const pid_t r = waitpid(pid, nullptr, WNOHANG);
+                              return r == pid || (r < 0 && errno == ECHILD);
+                            }),
+             pids.end());
+}
+
 // Builds glslang's built-in symbol table of a stage in this process, so
 // that forked children start with it.
 void WarmUp(EShLanguage stage) {
@@ -883,38 +925,84 @@ bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages mess
     _exit(sent ? 0 : 1);
   }
   close(fds[1]);
-  std::string reply;
-  char chunk[65536];
-  for (;;) {
-    const ssize_t n = read(fds[0], chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    reply.append(chunk, static_cast<size_t>(n));
+  ReapFinishedChildren();
+  // The reply is taken as soon as it is whole; the child's exit, which
+  // tears down its copy of this process, is not waited for but reaped later.
+  uint32_t header[3] = {0, 0, 0};
+  std::string text;
+  std::vector<unsigned int> code;
+  bool whole = ReadAll(fds[0], header, sizeof(header)) && header[1] <= kMaxReplyBytes &&
+               header[2] <= kMaxReplyBytes / 4;
+  if (whole) {
+    text.resize(header[1]);
+    code.resize(header[2]);
+    whole = ReadAll(fds[0], text.data(), text.size()) && ReadAll(fds[0], code.data(), code.size() * 4);
   }
   close(fds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  uint32_t header[3] = {0, 0, 0};
-  const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (!exited || reply.size() < sizeof(header)) {
+  if (!whole) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
     *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
     return false;
   }
-  std::memcpy(header, reply.data(), sizeof(header));
-  const uint64_t expected = sizeof(header) + static_cast<uint64_t>(header[1]) + 4ull * header[2];
-  if (reply.size() != expected) {
-    *log += std::string(kSourceName) + ": error: internal compiler error: incomplete reply\n";
-    return false;
-  }
-  log->append(reply.data() + sizeof(header), header[1]);
-  spirv->resize(header[2]);
-  if (header[2] != 0) std::memcpy(spirv->data(), reply.data() + sizeof(header) + header[1], 4ull * header[2]);
+  g_children.push_back(child);
+  log->append(text);
+  *spirv = std::move(code);
   return header[0] == 1;
 }
 
 std::once_flag g_glslangInit;
 std::mutex g_compileMutex;  // glslang's process-wide tables are not meant for concurrent first use
+
+// glslang builds a stage's built-in symbol table on its first parse, some
+// 8 ms a stage. A program compiles its shaders right after making its window
+// and device, which take far longer and mostly wait on the display, so the
+// entry point starts building the tables on a thread of their own. The
+// first compile waits for that thread, so nothing else runs inside glslang
+// when a parse forks; without it (a process that does not enter through
+// the layer's main) the first compile builds them itself.
+class WarmStart {
+ public:
+  WarmStart() { ostrevin::RegisterStartupTask(&StartTask); }
+  ~WarmStart() { Wait(); }
+  WarmStart(const WarmStart&) = delete;
+  WarmStart& operator=(const WarmStart&) = delete;
+
+  void Start() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_started) return;
+    m_started = true;
+    try {
+      m_thread = std::thread([] { Warm(); });
+    } catch (...) {
+      // No thread: the first compile warms the tables itself.
+    }
+  }
+
+  void Wait() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_started = true;  // too late to start one now
+    if (m_thread.joinable()) m_thread.join();
+  }
+
+  static void Warm() {
+    std::call_once(g_glslangInit, [] { glslang::InitializeProcess(); });
+    WarmUp(EShLangVertex);
+    WarmUp(EShLangFragment);
+  }
+
+ private:
+  static void StartTask();
+
+  std::mutex m_mutex;
+  std::thread m_thread;
+  bool m_started = false;
+};
+
+WarmStart g_warmStart;
+
+void WarmStart::StartTask() { g_warmStart.Start(); }
 
 struct Result {
   HRESULT hr = E_FAIL;
@@ -925,8 +1013,9 @@ struct Result {
 Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                LPCSTR pFunctionName, const Profile& profile, DWORD flags) {
   Result result;
-  std::call_once(g_glslangInit, [] { glslang::InitializeProcess(); });
+  g_warmStart.Wait();
   std::lock_guard<std::mutex> lock(g_compileMutex);
+  WarmStart::Warm();
 
   const EShLanguage stage = profile.stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
   glslang::TShader shader(stage);
