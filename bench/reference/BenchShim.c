@@ -16,6 +16,11 @@
  *     steady_swaps frames): the per-frame figure without start-up or exit;
  *     steady_swap_allocs are those made inside SDL_GL_SwapWindow (the
  *     window system and driver present path);
+ *     steady_exe_allocs are those the executable's own code asked for
+ *     (the program and everything linked into it statically, i.e. our
+ *     layer), told apart by the stack: the first frame outside the C and
+ *     C++ runtimes and this shim lies in the executable (BENCH_COUNT_EXE=1
+ *     counts them from the start, for bench_shim_exe_allocs());
  *   - at exit prints one line to standard error:
  *     "bench_shim: swaps=S allocs=A main_allocs=M first_swap_allocs=F
  *      first_swap_ms=T spawn_to_first_swap_ms=U maxrss_kib=R"
@@ -27,6 +32,8 @@
  * up with dlsym. The counters are plain atomics: no allocation, no lock. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <execinfo.h>
+#include <link.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdatomic.h>
@@ -59,6 +66,65 @@ static __thread int t_isMain = -1;
 static __thread int t_inSwap;
 static atomic_ulong g_swapAllocs; /* made inside SDL_GL_SwapWindow, any thread */
 static unsigned long g_fromSwapAllocs, g_lastSwapAllocs;
+static atomic_ulong g_exeAllocs; /* steady-state allocations asked for by the executable's code */
+static unsigned long g_fromExeAllocs, g_lastExeAllocs;
+static __thread int t_inBacktrace;
+static int g_countExe; /* BENCH_COUNT_FROM or BENCH_COUNT_EXE set */
+
+/* Address ranges of the loaded objects: the executable, and the runtimes
+ * whose frames sit between an allocation and the code that wanted it. */
+enum { kMaxRanges = 32 };
+typedef struct {
+  uintptr_t begin, end;
+} Range;
+static Range g_exe[kMaxRanges], g_runtime[kMaxRanges];
+static int g_exeCount, g_runtimeCount;
+
+static int AddRanges(struct dl_phdr_info* info, size_t size, void* data) {
+  (void)size;
+  const uintptr_t shimBase = *(const uintptr_t*)data;
+  const char* name = info->dlpi_name != NULL ? info->dlpi_name : "";
+  Range* ranges = NULL;
+  int* count = NULL;
+  if (name[0] == '\0') {
+    ranges = g_exe;
+    count = &g_exeCount;
+  } else if (strstr(name, "/libc.so") || strstr(name, "/libstdc++.so") || strstr(name, "/libgcc_s.so") ||
+             info->dlpi_addr == shimBase) {
+    ranges = g_runtime;
+    count = &g_runtimeCount;
+  } else {
+    return 0;
+  }
+  for (int i = 0; i < info->dlpi_phnum && *count < kMaxRanges; ++i) {
+    const ElfW(Phdr)* ph = &info->dlpi_phdr[i];
+    if (ph->p_type != PT_LOAD || !(ph->p_flags & PF_X)) continue;
+    ranges[*count].begin = info->dlpi_addr + ph->p_vaddr;
+    ranges[*count].end = ranges[*count].begin + ph->p_memsz;
+    ++*count;
+  }
+  return 0;
+}
+
+static int InRanges(const Range* ranges, int count, uintptr_t pc) {
+  for (int i = 0; i < count; ++i)
+    if (pc >= ranges[i].begin && pc < ranges[i].end) return 1;
+  return 0;
+}
+
+/* Whether the code that asked for this allocation is the executable's. */
+static int FromExecutable(void) {
+  void* frames[24];
+  t_inBacktrace = 1;
+  const int n = backtrace(frames, 24);
+  t_inBacktrace = 0;
+  for (int i = 1; i < n; ++i) {
+    const uintptr_t pc = (uintptr_t)frames[i];
+    if (InRanges(g_runtime, g_runtimeCount, pc)) continue;
+    return InRanges(g_exe, g_exeCount, pc);
+  }
+  return 0;
+}
 
 enum { kContext, kSource, kTexture, kModel, kSwapEnter, kMarks };
 static uint64_t g_marks[kMarks];
@@ -75,6 +141,8 @@ static void Count(void) {
   /* Before the constructor has run every allocation is the main thread's. */
   if (t_isMain < 0 && g_mainTid != 0) t_isMain = (pid_t)syscall(SYS_gettid) == g_mainTid;
   if (t_isMain != 0) atomic_fetch_add_explicit(&g_mainAllocs, 1, memory_order_relaxed);
+  if (g_countExe && (g_countFrom == 0 || g_swaps >= g_countFrom) && !t_inBacktrace && FromExecutable())
+    atomic_fetch_add_explicit(&g_exeAllocs, 1, memory_order_relaxed);
 }
 
 void* malloc(size_t size) {
@@ -193,7 +261,9 @@ void SDL_GL_SwapWindow(SDL_Window* window) {
     g_lastAllocs = atomic_load(&g_allocs);
     g_lastMainAllocs = atomic_load(&g_mainAllocs);
     g_lastSwapAllocs = atomic_load(&g_swapAllocs);
+    g_lastExeAllocs = atomic_load(&g_exeAllocs);
     if (g_swaps == g_countFrom) {
+      g_fromExeAllocs = g_lastExeAllocs;
       g_fromAllocs = g_lastAllocs;
       g_fromMainAllocs = g_lastMainAllocs;
       g_fromSwapAllocs = g_lastSwapAllocs;
@@ -224,25 +294,41 @@ static void Report(void) {
                          "bench_shim: swaps=%lu allocs=%lu main_allocs=%lu first_swap_allocs=%lu "
                          "first_swap_main_allocs=%lu first_swap_ms=%.3f spawn_to_first_swap_ms=%.3f maxrss_kib=%ld "
                          "context_ms=%.3f source_ms=%.3f texture_ms=%.3f model_ms=%.3f swap_enter_ms=%.3f "
-                         "steady_swaps=%lu steady_allocs=%lu steady_main_allocs=%lu steady_swap_allocs=%lu\n",
+                         "steady_swaps=%lu steady_allocs=%lu steady_main_allocs=%lu steady_swap_allocs=%lu "
+                         "steady_exe_allocs=%lu\n",
                          g_swaps, atomic_load(&g_allocs), atomic_load(&g_mainAllocs), g_firstSwapAllocs,
                          g_firstSwapMainAllocs, g_swaps > 0 ? (double)(g_firstSwapNs - g_ctorNs) / 1e6 : -1.0,
                          spawnMs, usage.ru_maxrss, marks[kContext], marks[kSource], marks[kTexture], marks[kModel],
                          marks[kSwapEnter], steadySwaps, g_lastAllocs - g_fromAllocs,
-                         g_lastMainAllocs - g_fromMainAllocs, g_lastSwapAllocs - g_fromSwapAllocs);
+                         g_lastMainAllocs - g_fromMainAllocs, g_lastSwapAllocs - g_fromSwapAllocs,
+                         g_lastExeAllocs - g_fromExeAllocs);
   if (n > 0) {
     const ssize_t ignored = write(2, line, (size_t)n < sizeof(line) ? (size_t)n : sizeof(line) - 1);
     (void)ignored;
   }
 }
 
-/* For programs that look it up (dlsym): allocations so far, whole process. */
+/* For programs that look them up (dlsym): allocations so far, whole
+ * process, and those the executable asked for (with BENCH_COUNT_EXE=1). */
 unsigned long bench_shim_allocs(void) { return atomic_load(&g_allocs); }
+unsigned long bench_shim_exe_allocs(void) { return atomic_load(&g_exeAllocs); }
 
 __attribute__((constructor)) static void Start(void) {
   g_ctorNs = NowNs(CLOCK_MONOTONIC);
   g_mainTid = (pid_t)syscall(SYS_gettid);
   const char* from = getenv("BENCH_COUNT_FROM");
   if (from != NULL) g_countFrom = strtoul(from, NULL, 10);
+  g_countExe = g_countFrom != 0 || getenv("BENCH_COUNT_EXE") != NULL;
+  if (g_countExe) {
+    Dl_info self;
+    uintptr_t shimBase = 0;
+    if (dladdr((void*)&AddRanges, &self) != 0) shimBase = (uintptr_t)self.dli_fbase;
+    dl_iterate_phdr(AddRanges, &shimBase);
+    /* The unwinder loads on first use; do that now, outside any count. */
+    void* frames[4];
+    t_inBacktrace = 1;
+    backtrace(frames, 4);
+    t_inBacktrace = 0;
+  }
   atexit(Report);
 }
