@@ -378,7 +378,7 @@ int main(int argc, char** argv) {
     const double frames = static_cast<double>(blocks) * (framesPerBlock + 64);
     std::printf("  heap allocations per frame: layer %.3f, direct %.3f (whole process)\n",
                 static_cast<double>(layerAllocs) / frames, static_cast<double>(directAllocs) / frames);
-    if (exeAllocCount != nullptr)
+    if (exeAllocCount != nullptr && std::getenv("BENCH_COUNT_EXE") != nullptr)
       std::printf("  of the layer's, asked for by the layer itself: %lu in %d frames\n", layerExeAllocs,
                   blocks * framesPerBlock);
   }

@@ -367,9 +367,9 @@ bool ParseNumber(const char** p, const char* end, unsigned* out) {
 
 void ParseScript() {
   g_scriptParsed = true;
-  const char* spec = getenv("OSTREVIN_KEYS");
-  if (spec == nullptr) return;
-  const char* p = spec;
+  const char* keys = getenv("OSTREVIN_KEYS");
+  if (keys == nullptr) return;
+  const char* p = keys;
   while (*p != 0) {
     const char* end = strchr(p, ',');
     if (end == nullptr) end = p + strlen(p);

@@ -10,7 +10,7 @@ using namespace texture_test;
 
 struct FormatCase {
   const char* name;
-  DdsSpec spec;
+  DdsLayout layout;
   D3DFORMAT format;
   std::vector<size_t> levelSizes;
 };
@@ -33,15 +33,15 @@ TEST(DdsParser, EachFormatGivesItsFormatSizeAndLevels) {
     SCOPED_TRACE(c.name);
     size_t total = 0;
     for (size_t s : c.levelSizes) total += s;
-    const std::vector<uint8_t> file = WriteDds(c.spec, Pattern(total));
+    const std::vector<uint8_t> file = WriteDds(c.layout, Pattern(total));
     d3dx::DdsImage image;
     ASSERT_EQ(d3dx::ParseDds(file.data(), file.size(), &image), d3dx::DdsError::None);
     EXPECT_EQ(image.format, c.format);
-    EXPECT_EQ(image.width, c.spec.width);
-    EXPECT_EQ(image.height, c.spec.height);
+    EXPECT_EQ(image.width, c.layout.width);
+    EXPECT_EQ(image.height, c.layout.height);
     ASSERT_EQ(image.levelCount, c.levelSizes.size());
     size_t offset = d3dx::kDdsDataOffset;
-    UINT w = c.spec.width, h = c.spec.height;
+    UINT w = c.layout.width, h = c.layout.height;
     for (UINT i = 0; i < image.levelCount; ++i) {
       EXPECT_EQ(image.levels[i].data, file.data() + offset) << "level " << i;
       EXPECT_EQ(image.levels[i].size, c.levelSizes[i]) << "level " << i;
@@ -70,7 +70,7 @@ TEST(DdsParser, MipCountZeroIsOneAndTooManyIsClampedToTheFullChain) {
 TEST(DdsParser, BadFilesAreRefused) {
   using E = d3dx::DdsError;
   const std::vector<uint8_t> good = WriteDds(FourCC(D3DFMT_DXT1, 8, 8, 4), Pattern(32 + 8 + 8 + 8));
-  auto with = [](DdsSpec s, auto change) {
+  auto with = [](DdsLayout s, auto change) {
     change(s);
     return s;
   };
@@ -83,11 +83,11 @@ TEST(DdsParser, BadFilesAreRefused) {
       {"empty", {}, E::TooShort},
       {"magic only", std::vector<uint8_t>(good.begin(), good.begin() + 4), E::TooShort},
       {"header cut short", std::vector<uint8_t>(good.begin(), good.begin() + 127), E::TooShort},
-      {"bad magic", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsSpec& s) { s.magic = 0x20534443; }), Pattern(8)),
+      {"bad magic", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsLayout& s) { s.magic = 0x20534443; }), Pattern(8)),
        E::BadMagic},
       {"header size 128",
-       WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsSpec& s) { s.headerSize = 128; }), Pattern(8)), E::BadHeaderSize},
-      {"pixel format size 0", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsSpec& s) { s.pfSize = 0; }), Pattern(8)),
+       WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsLayout& s) { s.headerSize = 128; }), Pattern(8)), E::BadHeaderSize},
+      {"pixel format size 0", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsLayout& s) { s.pfSize = 0; }), Pattern(8)),
        E::BadHeaderSize},
       {"last level one byte short", std::vector<uint8_t>(good.begin(), good.end() - 1), E::Truncated},
       {"no level data", std::vector<uint8_t>(good.begin(), good.begin() + 128), E::Truncated},
@@ -102,9 +102,9 @@ TEST(DdsParser, BadFilesAreRefused) {
       {"24-bit RGB", WriteDds(Rgb(24, 0xff0000, 0xff00, 0xff, 0, 4, 4), Pattern(48)), E::UnsupportedFormat},
       {"BGRA masks", WriteDds(Rgb(32, 0xff, 0xff00, 0xff0000, 0xff000000, 4, 4), Pattern(64)), E::UnsupportedFormat},
       {"DX10 header", WriteDds(FourCC(MAKEFOURCC('D', 'X', '1', '0'), 4, 4), Pattern(64)), E::NotTexture2D},
-      {"cube map", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsSpec& s) { s.caps2 = 0x200 | 0xfc00; }), Pattern(48)),
+      {"cube map", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsLayout& s) { s.caps2 = 0x200 | 0xfc00; }), Pattern(48)),
        E::NotTexture2D},
-      {"volume", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsSpec& s) {
+      {"volume", WriteDds(with(FourCC(D3DFMT_DXT1, 4, 4), [](DdsLayout& s) {
          s.caps2 = 0x200000;
          s.flags |= 0x800000;
          s.depth = 4;

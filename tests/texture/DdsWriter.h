@@ -14,7 +14,7 @@
 
 namespace texture_test {
 
-struct DdsSpec {
+struct DdsLayout {
   uint32_t width = 4;
   uint32_t height = 4;
   uint32_t mipCount = 1;
@@ -31,8 +31,8 @@ struct DdsSpec {
   uint32_t magic = 0x20534444;
 };
 
-inline DdsSpec FourCC(uint32_t fourCC, uint32_t w, uint32_t h, uint32_t mips = 1) {
-  DdsSpec s;
+inline DdsLayout FourCC(uint32_t fourCC, uint32_t w, uint32_t h, uint32_t mips = 1) {
+  DdsLayout s;
   s.fourCC = fourCC;
   s.width = w;
   s.height = h;
@@ -40,9 +40,9 @@ inline DdsSpec FourCC(uint32_t fourCC, uint32_t w, uint32_t h, uint32_t mips = 1
   return s;
 }
 
-inline DdsSpec Rgb(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t w, uint32_t h,
+inline DdsLayout Rgb(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t w, uint32_t h,
                    uint32_t mips = 1) {
-  DdsSpec s;
+  DdsLayout s;
   s.pfFlags = 0x40 | (a != 0 ? 0x1 : 0);
   s.fourCC = 0;
   s.bitCount = bits;
@@ -56,15 +56,15 @@ inline DdsSpec Rgb(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a
   return s;
 }
 
-inline DdsSpec A8R8G8B8(uint32_t w, uint32_t h, uint32_t mips = 1) {
+inline DdsLayout A8R8G8B8(uint32_t w, uint32_t h, uint32_t mips = 1) {
   return Rgb(32, 0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000, w, h, mips);
 }
-inline DdsSpec X8R8G8B8(uint32_t w, uint32_t h, uint32_t mips = 1) {
+inline DdsLayout X8R8G8B8(uint32_t w, uint32_t h, uint32_t mips = 1) {
   return Rgb(32, 0x00ff0000, 0x0000ff00, 0x000000ff, 0, w, h, mips);
 }
-inline DdsSpec R5G6B5(uint32_t w, uint32_t h, uint32_t mips = 1) { return Rgb(16, 0xf800, 0x07e0, 0x001f, 0, w, h, mips); }
-inline DdsSpec A8(uint32_t w, uint32_t h, uint32_t mips = 1) {
-  DdsSpec s = Rgb(8, 0, 0, 0, 0xff, w, h, mips);
+inline DdsLayout R5G6B5(uint32_t w, uint32_t h, uint32_t mips = 1) { return Rgb(16, 0xf800, 0x07e0, 0x001f, 0, w, h, mips); }
+inline DdsLayout A8(uint32_t w, uint32_t h, uint32_t mips = 1) {
+  DdsLayout s = Rgb(8, 0, 0, 0, 0xff, w, h, mips);
   s.pfFlags = 0x2;
   return s;
 }
@@ -73,7 +73,7 @@ inline void Put32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-inline std::vector<uint8_t> WriteDds(const DdsSpec& s, const std::vector<uint8_t>& data) {
+inline std::vector<uint8_t> WriteDds(const DdsLayout& s, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> f;
   Put32(&f, s.magic);
   Put32(&f, s.headerSize);

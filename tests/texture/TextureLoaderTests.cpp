@@ -98,7 +98,7 @@ std::vector<uint64_t> Args(UINT w, UINT h, UINT levels, D3DFORMAT format) {
 
 TEST_F(TextureLoaderTest, DdsWithItsOwnChainIsCopiedLevelByLevel) {
   struct Case {
-    DdsSpec spec;
+    DdsLayout layout;
     D3DFORMAT format;
   };
   const Case cases[] = {
@@ -112,19 +112,19 @@ TEST_F(TextureLoaderTest, DdsWithItsOwnChainIsCopiedLevelByLevel) {
     fake::Clear();
     std::vector<uint8_t> data;
     std::vector<std::vector<uint8_t>> levels;
-    UINT w = c.spec.width, h = c.spec.height;
-    for (UINT i = 0; i < c.spec.mipCount; ++i) {
+    UINT w = c.layout.width, h = c.layout.height;
+    for (UINT i = 0; i < c.layout.mipCount; ++i) {
       levels.push_back(Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), static_cast<uint8_t>(i + 1)));
       data.insert(data.end(), levels.back().begin(), levels.back().end());
       w = std::max(1u, w / 2);
       h = std::max(1u, h / 2);
     }
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(Load(WriteDds(c.spec, data), &tex), D3D_OK);
+    ASSERT_EQ(Load(WriteDds(c.layout, data), &tex), D3D_OK);
     ASSERT_NE(tex, nullptr);
-    EXPECT_EQ(CreateArgs(), Args(c.spec.width, c.spec.height, c.spec.mipCount, c.format));
-    ASSERT_EQ(tex->GetLevelCount(), c.spec.mipCount);
-    for (UINT i = 0; i < c.spec.mipCount; ++i) EXPECT_EQ(LevelBytes(tex, i), levels[i]) << "level " << i;
+    EXPECT_EQ(CreateArgs(), Args(c.layout.width, c.layout.height, c.layout.mipCount, c.format));
+    ASSERT_EQ(tex->GetLevelCount(), c.layout.mipCount);
+    for (UINT i = 0; i < c.layout.mipCount; ++i) EXPECT_EQ(LevelBytes(tex, i), levels[i]) << "level " << i;
     tex->Release();
   }
 }
@@ -259,7 +259,7 @@ TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
   std::vector<uint8_t> random(4096);
   std::mt19937 rng(1234);
   for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
-  DdsSpec cube = FourCC(D3DFMT_DXT1, 4, 4);
+  DdsLayout cube = FourCC(D3DFMT_DXT1, 4, 4);
   cube.caps2 = 0xfe00;
   std::vector<uint8_t> badMagic = good;
   badMagic[3] = 'X';
@@ -359,19 +359,19 @@ TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
   // The stub device pads each row by 4 bytes; the fake's rows are tight.
   texture_test::StubDevice device;
   struct Case {
-    DdsSpec spec;
+    DdsLayout layout;
     D3DFORMAT format;
   };
   for (const Case& c : {Case{A8R8G8B8(4, 2, 3), D3DFMT_A8R8G8B8}, Case{FourCC(D3DFMT_DXT1, 8, 8, 4), D3DFMT_DXT1},
                         Case{A8(4, 4, 1), D3DFMT_A8}}) {
     SCOPED_TRACE(c.format);
     std::vector<uint8_t> data;
-    UINT w = c.spec.width, h = c.spec.height;
-    for (UINT i = 0; i < c.spec.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+    UINT w = c.layout.width, h = c.layout.height;
+    for (UINT i = 0; i < c.layout.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
       const std::vector<uint8_t> level = Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), 7);
       data.insert(data.end(), level.begin(), level.end());
     }
-    const std::vector<uint8_t> file = WriteDds(c.spec, data);
+    const std::vector<uint8_t> file = WriteDds(c.layout, data);
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemory(&device, file.data(), static_cast<UINT>(file.size()), &tex), D3D_OK);
     auto* stub = static_cast<texture_test::StubTexture*>(tex);
@@ -379,9 +379,9 @@ TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
     // Every row of every stored level (A8 also gets generated ones) holds the
     // file's bytes.
     size_t offset = 0;
-    w = c.spec.width;
-    h = c.spec.height;
-    for (UINT i = 0; i < c.spec.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+    w = c.layout.width;
+    h = c.layout.height;
+    for (UINT i = 0; i < c.layout.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
       const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(c.format, w));
       for (UINT row = 0; row < d3dx::RowCount(c.format, h); ++row, offset += rowBytes) {
         const uint8_t* stored = stub->Bytes(i).data() + static_cast<size_t>(row) * stub->Pitch(i);

@@ -167,8 +167,8 @@ Color Shade(int px, int py) {
     const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
     const float lx = -0.45f, ly = -0.55f, lz = 0.70f;
     const float lambert = std::max(0.0f, nx * lx + ny * ly + nz * lz);
-    const float spec = std::pow(std::max(0.0f, 2.0f * nz * (nx * lx + ny * ly + nz * lz) - lz), 12.0f);
-    brightness = 0.45f + 0.75f * lambert + 0.55f * spec;
+    const float specular = std::pow(std::max(0.0f, 2.0f * nz * (nx * lx + ny * ly + nz * lz) - lz), 12.0f);
+    brightness = 0.45f + 0.75f * lambert + 0.55f * specular;
     brightness *= 1.0f - 0.25f * grime;
   } else {
     // Shadow cast to the bottom right, and a thin dark ring.
