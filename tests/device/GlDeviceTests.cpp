@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,6 +15,7 @@
 
 #include <d3dx9.h>
 
+#include "support/PngImage.h"
 #include "LiveObjects.h"
 #include "mesh/Vertex.h"
 #include "Win32Internal.h"
@@ -23,26 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-bool ReadPng(const std::string& path, Image* out) {
-  png_image image;
-  std::memset(&image, 0, sizeof(image));
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  out->width = static_cast<int>(image.width);
-  out->height = static_cast<int>(image.height);
-  out->rgb.resize(PNG_IMAGE_SIZE(image));
-  const bool ok = png_image_finish_read(&image, nullptr, out->rgb.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
 
 // Pass-through vertex shader and a colour-from-constant pixel shader.
 const char kVertexShader[] =

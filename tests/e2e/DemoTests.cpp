@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <png.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -29,6 +28,7 @@
 
 #include <d3dx9.h>
 
+#include "support/PngImage.h"
 #include "mesh/GameModel.h"
 #include "mesh/SubMesh.h"
 
@@ -109,30 +109,6 @@ RunResult Wait(const Process& p, int timeoutSeconds = 180) {
 }
 
 RunResult RunDemo(const std::map<std::string, const char*>& env) { return Wait(Start(env)); }
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-  bool Black(int x, int y) const {
-    const uint8_t* p = At(x, y);
-    return p[0] < 4 && p[1] < 4 && p[2] < 4;
-  }
-};
-
-bool ReadPng(const std::string& path, Image* out) {
-  png_image image;
-  std::memset(&image, 0, sizeof(image));
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  out->width = static_cast<int>(image.width);
-  out->height = static_cast<int>(image.height);
-  out->rgb.resize(PNG_IMAGE_SIZE(image));
-  const bool ok = png_image_finish_read(&image, nullptr, out->rgb.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
 
 std::string FrameName(unsigned n) {
   char name[32];
