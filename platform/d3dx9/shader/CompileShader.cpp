@@ -855,28 +855,18 @@ bool ReadAll(int fd, void* data, size_t bytes) {
 // real shader are a few hundred kilobytes at most.
 constexpr uint32_t kMaxReplyBytes = 256u << 20;
 
-// Parse children that have replied but may not have exited yet; reaped at
-// the next compile and, at the latest, when the process ends.
-struct Children {
-  std::vector<pid_t> pids;
-  ~Children() {
-    for (pid_t pid : pids) {
-      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-      }
+// A parse child that has replied is reaped by a thread of its own: its exit
+// tears down its copy of this process, which the compile need not wait for.
+void ReapInBackground(pid_t child) {
+  auto reap = [child] {
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
+  };
+  try {
+    std::thread(reap).detach();
+  } catch (...) {
+    reap();
   }
-  void push_back(pid_t pid) { pids.push_back(pid); }
-};
-Children g_children;
-
-void ReapFinishedChildren() {
-  auto& pids = g_children.pids;
-  pids.erase(std::remove_if(pids.begin(), pids.end(),
-                            [](pid_t pid) {
-                              const pid_t r = waitpid(pid, nullptr, WNOHANG);
-                              return r == pid || (r < 0 && errno == ECHILD);
-                            }),
-             pids.end());
 }
 
 // Builds glslang's built-in symbol table of a stage in this process, so
@@ -925,9 +915,7 @@ bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages mess
     _exit(sent ? 0 : 1);
   }
   close(fds[1]);
-  ReapFinishedChildren();
-  // The reply is taken as soon as it is whole; the child's exit, which
-  // tears down its copy of this process, is not waited for but reaped later.
+  // The reply is taken as soon as it is whole, without waiting for the exit.
   uint32_t header[3] = {0, 0, 0};
   std::string text;
   std::vector<unsigned int> code;
@@ -946,7 +934,7 @@ bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages mess
     *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
     return false;
   }
-  g_children.push_back(child);
+  ReapInBackground(child);
   log->append(text);
   *spirv = std::move(code);
   return header[0] == 1;
