@@ -4,7 +4,9 @@
 # resident memory (VmRSS) sampled every --interval seconds. Passes when the
 # RSS at the end (the last sample before exit) is within --tolerance KiB
 # (default 1 MiB) of the RSS after the first --loss-every frames (just
-# before the first loss), all frames ran, and no object is left alive.
+# before the first loss), all frames ran, and no object is left alive. It
+# also prints the growth over the second half of the run alone, where a leak
+# keeps growing and a heap that settles early to its high-water mark does not.
 #
 #   scripts/soak.sh [--frames N] [--loss-every N] [--interval S] [--tolerance KIB]
 # defaults: 100000 frames, a loss every 1000, a sample every 2 s.
@@ -77,6 +79,8 @@ first_at=""
 second_rss=""
 last_rss=""
 samples=0
+sample_t=()
+sample_rss=()
 next_sample=0
 printf 'soak: %d frames, a loss every %d (%d losses), RSS every %ss\n' "$FRAMES" "$LOSS_EVERY" "$LOSSES" "$INTERVAL"
 printf '%8s %12s\n' seconds rss_kib
@@ -97,6 +101,8 @@ while kill -0 "$CHILD" 2>/dev/null; do
     samples=$((samples + 1))
     next_sample=$(awk -v n="$next_sample" -v i="$INTERVAL" 'BEGIN { print n + i }')
     printf '%8s %12d\n' "$now" "$rss"
+    sample_t+=("$now")
+    sample_rss+=("$rss")
   fi
   last_rss=$rss
   sleep 0.2
@@ -117,9 +123,23 @@ per_loss="n/a"
 if [ -n "$second_rss" ] && [ "$LOSSES" -gt 2 ]; then
   per_loss=$(awk -v a="$last_rss" -v b="$second_rss" -v n=$((LOSSES - 2)) 'BEGIN { printf "%.1f", (a - b) / n }')
 fi
+# The second half of the run on its own: a leak keeps growing there, while a
+# heap that settles to its high-water mark early does not.
+half_rss=""
+if [ "${#sample_t[@]}" -gt 1 ]; then
+  end_t="${sample_t[$((${#sample_t[@]} - 1))]}"
+  for i in "${!sample_t[@]}"; do
+    if awk -v t="${sample_t[$i]}" -v e="$end_t" 'BEGIN { exit !(t >= e / 2) }'; then
+      half_rss="${sample_rss[$i]}"
+      break
+    fi
+  done
+fi
 printf 'soak: rss after %d frames (t=%ss) %d KiB, at the end %d KiB, growth %d KiB (tolerance %d KiB), after the 2nd loss %s KiB, %s KiB per later loss, frames %s, live objects %s\n' \
   "$FIRST_FRAME" "$first_at" "$first_rss" "$last_rss" "$growth" "$TOLERANCE_KIB" "${second_rss:-n/a}" "$per_loss" \
   "$frames_done" "$live"
+[ -n "$half_rss" ] && printf 'soak: second half of the run: %d KiB -> %d KiB, growth %d KiB\n' "$half_rss" "$last_rss" \
+  $((last_rss - half_rss))
 if [ "$frames_done" != "$FRAMES" ]; then
   echo "soak: FAIL (ran $frames_done frames of $FRAMES)"
   exit 1
