@@ -264,9 +264,19 @@ bool InitVideo() {
   }
   // Ctrl+C and SIGTERM keep their default meaning.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    g_video = Video::kFailed;
-    return false;
+  // A display that is configured but does not answer at once (a busy X
+  // server refusing a connection) gets two more tries; without one
+  // configured the answer is final.
+  const char* display = getenv("DISPLAY");
+  const bool configured = display != nullptr && *display != 0;
+  int tries = configured ? 3 : 1;
+  while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (--tries == 0) {
+      if (configured) fprintf(stderr, "ostrevin: cannot open display %s: %s\n", display, SDL_GetError());
+      g_video = Video::kFailed;
+      return false;
+    }
+    SDL_Delay(100);
   }
   SDL_StopTextInput();
   g_video = Video::kReady;
