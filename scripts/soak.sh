@@ -124,22 +124,27 @@ if [ -n "$second_rss" ] && [ "$LOSSES" -gt 2 ]; then
   per_loss=$(awk -v a="$last_rss" -v b="$second_rss" -v n=$((LOSSES - 2)) 'BEGIN { printf "%.1f", (a - b) / n }')
 fi
 # The second half of the run on its own: a leak keeps growing there, while a
-# heap that settles to its high-water mark early does not.
-half_rss=""
-if [ "${#sample_t[@]}" -gt 1 ]; then
-  end_t="${sample_t[$((${#sample_t[@]} - 1))]}"
+# heap that settles early to its high-water mark does not. Each end is the
+# highest of 10 samples, since the resident set dips while the context is
+# rebuilt after a loss.
+half_start=""
+half_end=""
+n=${#sample_t[@]}
+if [ "$n" -ge 20 ]; then
+  end_t="${sample_t[$((n - 1))]}"
   for i in "${!sample_t[@]}"; do
     if awk -v t="${sample_t[$i]}" -v e="$end_t" 'BEGIN { exit !(t >= e / 2) }'; then
-      half_rss="${sample_rss[$i]}"
+      half_start=$(printf '%s\n' "${sample_rss[@]:$i:10}" | sort -n | tail -n 1)
       break
     fi
   done
+  half_end=$(printf '%s\n' "${sample_rss[@]:$((n - 10)):10}" | sort -n | tail -n 1)
 fi
 printf 'soak: rss after %d frames (t=%ss) %d KiB, at the end %d KiB, growth %d KiB (tolerance %d KiB), after the 2nd loss %s KiB, %s KiB per later loss, frames %s, live objects %s\n' \
   "$FIRST_FRAME" "$first_at" "$first_rss" "$last_rss" "$growth" "$TOLERANCE_KIB" "${second_rss:-n/a}" "$per_loss" \
   "$frames_done" "$live"
-[ -n "$half_rss" ] && printf 'soak: second half of the run: %d KiB -> %d KiB, growth %d KiB\n' "$half_rss" "$last_rss" \
-  $((last_rss - half_rss))
+[ -n "$half_start" ] && printf 'soak: second half of the run (highest of 10 samples at each end): %d KiB -> %d KiB, growth %d KiB\n' \
+  "$half_start" "$half_end" $((half_end - half_start))
 if [ "$frames_done" != "$FRAMES" ]; then
   echo "soak: FAIL (ran $frames_done frames of $FRAMES)"
   exit 1
