@@ -24,6 +24,7 @@
 
 #include <d3dx9.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +34,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <new>
@@ -828,6 +830,12 @@ bool ParseInProcess(glslang::TShader& shader, Includer& includer, EShMessages me
   return true;
 }
 
+int64_t MonotonicMs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 bool WriteAll(int fd, const void* data, size_t bytes) {
   const char* p = static_cast<const char*>(data);
   while (bytes > 0) {
@@ -839,9 +847,17 @@ bool WriteAll(int fd, const void* data, size_t bytes) {
   return true;
 }
 
-bool ReadAll(int fd, void* data, size_t bytes) {
+// Reads exactly bytes from fd; false at end of file, on an error, or when
+// nothing arrives before deadline (CLOCK_MONOTONIC milliseconds).
+bool ReadAll(int fd, void* data, size_t bytes, int64_t deadline) {
   char* p = static_cast<char*>(data);
   while (bytes > 0) {
+    const int64_t wait = deadline - MonotonicMs();
+    if (wait <= 0) return false;
+    pollfd pfd = {fd, POLLIN, 0};
+    const int ready = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(wait, 1000)));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
     const ssize_t n = read(fd, p, bytes);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
@@ -855,18 +871,33 @@ bool ReadAll(int fd, void* data, size_t bytes) {
 // real shader are a few hundred kilobytes at most.
 constexpr uint32_t kMaxReplyBytes = 256u << 20;
 
-// A parse child that has replied is reaped by a thread of its own: its exit
-// tears down its copy of this process, which the compile need not wait for.
-void ReapInBackground(pid_t child) {
-  auto reap = [child] {
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+// How long a parse may take before the child is taken for hung. Real
+// shaders parse in milliseconds, under valgrind in well under a second.
+constexpr int64_t kParseTimeoutMs = 20000;
+
+// Parse children that have replied but may not have exited yet. No thread
+// waits for them: a thread that ends while a parse forks could hold an
+// allocator lock that the child then waits for. They are reaped at the next
+// compile and, at the latest, when the process ends.
+struct Children {
+  std::vector<pid_t> pids;
+  ~Children() {
+    for (pid_t pid : pids) {
+      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
     }
-  };
-  try {
-    std::thread(reap).detach();
-  } catch (...) {
-    reap();
   }
+};
+Children g_children;
+
+void ReapFinishedChildren() {
+  auto& pids = g_children.pids;
+  pids.erase(std::remove_if(pids.begin(), pids.end(),
+                            [](pid_t pid) {
+                              const pid_t r = waitpid(pid, nullptr, WNOHANG);
+                              return r == pid || (r < 0 && errno == ECHILD);
+                            }),
+             pids.end());
 }
 
 // Builds glslang's built-in symbol table of a stage in this process, so
@@ -915,26 +946,31 @@ bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages mess
     _exit(sent ? 0 : 1);
   }
   close(fds[1]);
+  ReapFinishedChildren();
   // The reply is taken as soon as it is whole, without waiting for the exit.
+  const int64_t deadline = MonotonicMs() + kParseTimeoutMs;
   uint32_t header[3] = {0, 0, 0};
   std::string text;
   std::vector<unsigned int> code;
-  bool whole = ReadAll(fds[0], header, sizeof(header)) && header[1] <= kMaxReplyBytes &&
+  bool whole = ReadAll(fds[0], header, sizeof(header), deadline) && header[1] <= kMaxReplyBytes &&
                header[2] <= kMaxReplyBytes / 4;
   if (whole) {
     text.resize(header[1]);
     code.resize(header[2]);
-    whole = ReadAll(fds[0], text.data(), text.size()) && ReadAll(fds[0], code.data(), code.size() * 4);
+    whole = ReadAll(fds[0], text.data(), text.size(), deadline) &&
+            ReadAll(fds[0], code.data(), code.size() * 4, deadline);
   }
   close(fds[0]);
   if (!whole) {
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    const bool hung = MonotonicMs() >= deadline;
+    if (hung) kill(child, SIGKILL);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
+    *log += std::string(kSourceName) + (hung ? ": error: internal compiler error: the HLSL front end did not finish on this source\n"
+                                             : ": error: internal compiler error: the HLSL front end stopped on this source\n");
     return false;
   }
-  ReapInBackground(child);
+  g_children.pids.push_back(child);
   log->append(text);
   *spirv = std::move(code);
   return header[0] == 1;
