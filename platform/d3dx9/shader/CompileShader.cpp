@@ -920,13 +920,13 @@ void WarmUp(EShLanguage stage) {
 
 // glslang 12 crashes on some malformed HLSL instead of reporting it, and a
 // broken shader file must give an error, not end the program. So the parse
-// runs in a forked child (which inherits the built-in tables and the
-// includer's files, already read by the preprocessing pass) and hands back
-// its messages and code through a pipe; a child that dies is reported as
-// an internal error of the compiler.
+// runs in a forked child (which inherits the built-in tables, built before
+// the first compile, and the includer's files, already read by the
+// preprocessing pass) and hands back its messages and code through a pipe;
+// a child that dies or hangs is reported as an internal error of the
+// compiler.
 bool ParseToSpirv(glslang::TShader& shader, Includer& includer, EShMessages messages, LPCSTR pFunctionName,
                   std::vector<unsigned int>* spirv, std::string* log) {
-  WarmUp(shader.getStage());
   int fds[2];
   if (pipe(fds) != 0) return ParseInProcess(shader, includer, messages, pFunctionName, spirv, log);
   const pid_t child = fork();
