@@ -94,71 +94,64 @@ run() {
   }
 }
 
-# measure PROGRAM TUNABLES(0|1): fills the R_* figures (medians over RUNS).
-measure() {
-  local program="$1" tuned="$2" i
-  local fps=() cpu=() rss=() start=() ctx=() src=() tex=() mdl=() swp=() own=() allocs=() mallocs=() sallocs=() eallocs=()
-  for i in $(seq 1 "$RUNS"); do
-    local log="$WORK/$program-$tuned-$i"
-    # Frame cost and peak RSS, no shim.
-    TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
-    fps+=("$(field fps "$log.frames")")
-    cpu+=("$(field cpu_ms_per_frame "$log.frames")")
-    rss+=("$(grep 'Maximum resident set size' "$log.frames" | awk '{ print $NF }')")
-    # Start-up: to the first swap, with the shim's milestones.
-    run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
-    start+=("$(field spawn_to_first_swap_ms "$log.start")")
-    ctx+=("$(field context_ms "$log.start")")
-    src+=("$(field source_ms "$log.start")")
-    tex+=("$(field texture_ms "$log.start")")
-    mdl+=("$(field model_ms "$log.start")")
-    swp+=("$(field swap_enter_ms "$log.start")")
-    [ "$program" = reference ] && own+=("$(grep 'reference startup' "$log.start")")
-    # Allocations per frame after the first: N and 2N frames, each counted
-    # from swap 1 to its last swap, so that neither start-up nor exit enters.
-    run "$program" "$tuned" "$log.n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$ALLOC_FRAMES" LD_PRELOAD="$SHIM" \
-      BENCH_COUNT_FROM=1
-    run "$program" "$tuned" "$log.2n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$((2 * ALLOC_FRAMES))" \
-      LD_PRELOAD="$SHIM" BENCH_COUNT_FROM=1
-    allocs+=("$(awk -v a="$(field steady_allocs "$log.2n")" -v b="$(field steady_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
-    sallocs+=("$(awk -v a="$(field steady_swap_allocs "$log.2n")" -v b="$(field steady_swap_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
-    mallocs+=("$(awk -v a="$(field steady_main_allocs "$log.2n")" -v b="$(field steady_main_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
-    eallocs+=("$(awk -v a="$(field steady_exe_allocs "$log.2n")" -v b="$(field steady_exe_allocs "$log.n")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }')")
-  done
-  R_FPS=$(printf '%s\n' "${fps[@]}" | median)
-  R_CPU=$(printf '%s\n' "${cpu[@]}" | median)
-  R_RSS=$(printf '%s\n' "${rss[@]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
-  R_START=$(printf '%s\n' "${start[@]}" | median)
-  R_CTX=$(printf '%s\n' "${ctx[@]}" | median)
-  R_SRC=$(printf '%s\n' "${src[@]}" | median)
-  R_TEX=$(printf '%s\n' "${tex[@]}" | median)
-  R_MDL=$(printf '%s\n' "${mdl[@]}" | median)
-  R_SWP=$(printf '%s\n' "${swp[@]}" | median)
-  R_ALLOCS=$(printf '%s\n' "${allocs[@]}" | median)
-  R_MALLOCS=$(printf '%s\n' "${mallocs[@]}" | median)
-  R_SALLOCS=$(printf '%s\n' "${sallocs[@]}" | median)
-  R_EALLOCS=$(printf '%s\n' "${eallocs[@]}" | median)
-  R_OUTSIDE=$(awk -v a="$R_ALLOCS" -v b="$R_SALLOCS" 'BEGIN { printf "%.3f", a - b }')
-  R_OWN=""
-  if [ "$program" = reference ]; then
-    local part
-    for part in total_ms window_context_ms shaders_ms texture_ms meshes_ms first_frame_ms; do
-      R_OWN+=" $part=$(printf '%s\n' "${own[@]}" | grep -o "$part=[0-9.]*" | cut -d= -f2 | median)"
-    done
-  fi
+# The values of every run, one per line: VALS[program,tunables,figure].
+declare -A VALS
+add() { VALS[$1]+="$2"$'\n'; }
+per_frame() { awk -v a="$(field "$1" "$2")" -v b="$(field "$1" "$3")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }'; }
+
+# measure_run PROGRAM TUNABLES(0|1) I: one run of every figure.
+measure_run() {
+  local program="$1" tuned="$2" i="$3"
+  local key="$program,$tuned" log="$WORK/$program-$tuned-$i"
+  # Frame cost and peak RSS, no shim.
+  TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
+  add "$key,FPS" "$(field fps "$log.frames")"
+  add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
+  add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ print $NF }')"
+  # Start-up: to the first swap, with the shim's milestones.
+  run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
+  add "$key,START" "$(field spawn_to_first_swap_ms "$log.start")"
+  add "$key,CTX" "$(field context_ms "$log.start")"
+  add "$key,SRC" "$(field source_ms "$log.start")"
+  add "$key,TEX" "$(field texture_ms "$log.start")"
+  add "$key,MDL" "$(field model_ms "$log.start")"
+  add "$key,SWP" "$(field swap_enter_ms "$log.start")"
+  [ "$program" = reference ] && add "$key,OWNLINES" "$(grep 'reference startup' "$log.start")"
+  # Allocations per frame after the first: N and 2N frames, each counted
+  # from swap 1 to its last swap, so that neither start-up nor exit enters.
+  run "$program" "$tuned" "$log.n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$ALLOC_FRAMES" LD_PRELOAD="$SHIM" \
+    BENCH_COUNT_FROM=1
+  run "$program" "$tuned" "$log.2n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$((2 * ALLOC_FRAMES))" \
+    LD_PRELOAD="$SHIM" BENCH_COUNT_FROM=1
+  add "$key,ALLOCS" "$(per_frame steady_allocs "$log.2n" "$log.n")"
+  add "$key,SALLOCS" "$(per_frame steady_swap_allocs "$log.2n" "$log.n")"
+  add "$key,MALLOCS" "$(per_frame steady_main_allocs "$log.2n" "$log.n")"
+  add "$key,EALLOCS" "$(per_frame steady_exe_allocs "$log.2n" "$log.n")"
 }
 
 declare -A FIG
 settings=(0)
 [ "$TUNABLES" = 1 ] && settings+=(1)
 for tuned in "${settings[@]}"; do
+  # The two programs take turns, run by run, so that a machine that gets
+  # faster or slower during the measurement shifts both alike.
+  for i in $(seq 1 "$RUNS"); do
+    echo "bench.sh: run $i of $RUNS (tunables $tuned): ostrevin, reference..." >&2
+    for program in ostrevin reference; do measure_run "$program" "$tuned" "$i"; done
+  done
   for program in ostrevin reference; do
-    echo "bench.sh: measuring $program (tunables $tuned, $RUNS runs)..." >&2
-    measure "$program" "$tuned"
-    for k in FPS CPU RSS START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS OUTSIDE EALLOCS OWN; do
-      v="R_$k"
-      FIG[$program,$tuned,$k]="${!v}"
+    key="$program,$tuned"
+    for k in FPS CPU START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
+      FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]}" | median)
     done
+    FIG[$key,RSS]=$(printf '%s' "${VALS[$key,RSS]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
+    FIG[$key,OUTSIDE]=$(awk -v a="${FIG[$key,ALLOCS]}" -v b="${FIG[$key,SALLOCS]}" 'BEGIN { printf "%.3f", a - b }')
+    FIG[$key,OWN]=""
+    if [ "$program" = reference ]; then
+      for part in total_ms window_context_ms shaders_ms texture_ms meshes_ms first_frame_ms; do
+        FIG[$key,OWN]+=" $part=$(printf '%s' "${VALS[$key,OWNLINES]}" | grep -o "$part=[0-9.]*" | cut -d= -f2 | median)"
+      done
+    fi
   done
 done
 
