@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDevice.h"
 #include "ShaderCode.h"
 #include "mesh/Vertex.h"
 
@@ -84,36 +85,6 @@ bool Run(const Source& s, bool dump, double* compileMs, double* translateMs, ID3
     for (const ostrevin::GlslSampler& smp : glsl.samplers) std::printf("%s %u\n", smp.glslName.c_str(), smp.samplerIndex);
   }
   return true;
-}
-
-// A window and device like the program's, or null when no display opens.
-IDirect3DDevice9* OpenDevice(IDirect3D9** d3d, HWND* window) {
-  WNDCLASSEXW wc;
-  std::memset(&wc, 0, sizeof(wc));
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = L"ShaderBench";
-  if (RegisterClassExW(&wc) == 0) return nullptr;
-  *window = CreateWindowExW(0, L"ShaderBench", L"shader bench", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                            800, 600, NULL, NULL, NULL, NULL);
-  if (*window == NULL) return nullptr;
-  *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS params;
-  std::memset(&params, 0, sizeof(params));
-  params.BackBufferWidth = 784;
-  params.BackBufferHeight = 561;
-  params.BackBufferFormat = D3DFMT_X8R8G8B8;
-  params.BackBufferCount = 1;
-  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  params.Windowed = TRUE;
-  params.EnableAutoDepthStencil = TRUE;
-  params.AutoDepthStencilFormat = D3DFMT_D24S8;
-  params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  IDirect3DDevice9* dev = nullptr;
-  if (*d3d == nullptr || FAILED((*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, *window,
-                                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &dev)))
-    return nullptr;
-  return dev;
 }
 
 // The compiled pair onto the device and through a first draw; prints the times.
@@ -194,7 +165,7 @@ int main(int argc, char** argv) {
 
   IDirect3D9* d3d = nullptr;
   HWND window = NULL;
-  IDirect3DDevice9* dev = OpenDevice(&d3d, &window);
+  IDirect3DDevice9* dev = OpenBenchDevice(L"ShaderBench", &d3d, &window);
 
   double coldCompile = 0, coldTranslate = 0;
   ID3DXBuffer* code[2] = {nullptr, nullptr};

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDevice.h"
 #include "ShaderCode.h"
 #include "mesh/Vertex.h"
 
@@ -118,34 +119,11 @@ int main(int argc, char** argv) {
   const int framesPerBlock = argc > 1 ? std::max(64, std::atoi(argv[1])) : 4000;
   const int blocks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
 
-  WNDCLASSEXW wc;
-  std::memset(&wc, 0, sizeof(wc));
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = L"DeviceCallsBench";
-  if (RegisterClassExW(&wc) == 0) return 1;
-  HWND window = CreateWindowExW(0, L"DeviceCallsBench", L"device calls", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 800, 600, NULL, NULL, NULL, NULL);
-  if (window == NULL) {
-    std::fprintf(stderr, "bench_device_calls: no window (no display?)\n");
-    return 1;
-  }
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS params;
-  std::memset(&params, 0, sizeof(params));
-  params.BackBufferWidth = kWidth;
-  params.BackBufferHeight = kHeight;
-  params.BackBufferFormat = D3DFMT_X8R8G8B8;
-  params.BackBufferCount = 1;
-  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  params.Windowed = TRUE;
-  params.EnableAutoDepthStencil = TRUE;
-  params.AutoDepthStencilFormat = D3DFMT_D24S8;
-  params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  IDirect3DDevice9* dev = nullptr;
-  if (d3d == nullptr || FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                                 D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &dev))) {
-    std::fprintf(stderr, "bench_device_calls: no device\n");
+  IDirect3D9* d3d = nullptr;
+  HWND window = NULL;
+  IDirect3DDevice9* dev = OpenBenchDevice(L"DeviceCallsBench", &d3d, &window);
+  if (dev == nullptr) {
+    std::fprintf(stderr, "bench_device_calls: no window or device (no display?)\n");
     return 1;
   }
 
