@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "GlFunctions.h"
+#include "ComObject.h"
 #include "LiveObjects.h"
 #include "ShaderCode.h"
 
@@ -21,29 +22,7 @@ namespace d3d9 {
 
 class Device;
 
-// Reference counting shared by every object of the layer.
-template <typename Interface>
-class ComObject : public Interface {
- public:
-  ComObject() { ObjectCreated(); }
-  virtual ~ComObject() { ObjectDestroyed(); }
-  ComObject(const ComObject&) = delete;
-  ComObject& operator=(const ComObject&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
-
- protected:
-  virtual bool Implements(REFIID riid) const = 0;
-
- private:
-  ULONG m_refs = 1;
-};
+using ostrevin::ComObject;
 
 // A resource made on the device: holds a reference to it and can rebuild
 // its GL object after the context was recreated.

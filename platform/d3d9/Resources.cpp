@@ -20,25 +20,6 @@ const IID IID_IDirect3DPixelShader9 = {0x6D3BDBDC, 0x5B02, 0x4415, {0xB8, 0x52, 
 namespace ostrevin {
 namespace d3d9 {
 
-template <typename Interface>
-HRESULT ComObject<Interface>::QueryInterface(REFIID riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || Implements(riid)) {
-    AddRef();
-    *ppv = this;
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-template class ComObject<IDirect3D9>;
-template class ComObject<IDirect3DDevice9>;
-template class ComObject<IDirect3DVertexBuffer9>;
-template class ComObject<IDirect3DIndexBuffer9>;
-template class ComObject<IDirect3DTexture9>;
-template class ComObject<IDirect3DVertexDeclaration9>;
-template class ComObject<IDirect3DVertexShader9>;
-template class ComObject<IDirect3DPixelShader9>;
 
 namespace {
 HRESULT ReturnDevice(Device* device, IDirect3DDevice9** pp) {
