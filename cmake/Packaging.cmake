@@ -13,9 +13,10 @@ set(_shaders ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets
 set(CPACK_PACKAGE_NAME ostrevin)
 set(CPACK_PACKAGE_VENDOR "Ostrevin")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Interactive 3D demo: a three-part articulated model, Direct3D 9 on OpenGL")
-set(CPACK_PACKAGE_DESCRIPTION "Ostrevin draws a lit, textured three-part model whose top part swings on \
-the middle part, which swings on a fixed pedestal; the arrow keys slide the camera. A Direct3D 9 \
-program running on SDL2 and OpenGL 3.3 through its own platform layer.")
+set(CPACK_PACKAGE_DESCRIPTION "Ostrevin draws a lit, textured three-part model whose top part swings on
+the middle part, which swings on a fixed pedestal; the arrow keys slide the
+camera. A Direct3D 9 program running on SDL2 and OpenGL 3.3 through its own
+platform layer.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
