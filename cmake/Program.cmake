@@ -40,27 +40,3 @@ if(NOT WIN32)
   add_custom_target(ostrevin_shaders ALL DEPENDS ${_shader_outputs})
   add_dependencies(ostrevin ostrevin_shaders ostrevin_data)
 endif()
-
-if(NOT WIN32)
-  # cmake --install: the program and its data in one folder (it reads its
-  # inputs relative to the working directory), and a launcher on the PATH
-  # that runs it from there.
-  include(GNUInstallDirs)
-  set(_appdir ${CMAKE_INSTALL_LIBDIR}/ostrevin)
-  install(TARGETS ostrevin RUNTIME DESTINATION ${_appdir})
-  install(FILES ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets/ps-phong.hlsl DESTINATION ${_appdir})
-  install(DIRECTORY ${OSTREVIN_DEMO_DIR}/Data DESTINATION ${_appdir})
-  configure_file(${CMAKE_SOURCE_DIR}/cmake/launcher.sh.in ${CMAKE_BINARY_DIR}/launcher/ostrevin @ONLY)
-  install(PROGRAMS ${CMAKE_BINARY_DIR}/launcher/ostrevin DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_PACKAGE_NAME ostrevin)
-  set(CPACK_PACKAGE_VENDOR "Ostrevin")
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Interactive 3D demo: a three-part articulated model, Direct3D 9 on OpenGL")
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ostrevin developers <dev@ostrevin.invalid>")
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-  include(CPack)
-endif()

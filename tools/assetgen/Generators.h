@@ -7,3 +7,5 @@
 int GenerateIcons(const std::string& dir);    // ostrevin.ico (+ raw 48x48 RGBA for the Linux window icon)
 int GenerateTexture(const std::string& dir);  // panel-01-diff.dds
 int GenerateModels(const std::string& dir);   // top/middle/bottom.GAMEMODEL
+// <size>x<size>/apps/<name>.png for the hicolor icon theme
+int GenerateHicolorIcons(const std::string& dir, const std::string& name);
