@@ -75,16 +75,16 @@ Desc Describe(D3DFORMAT format, D3DRESOURCETYPE type, DWORD usage, D3DPOOL pool,
   return desc;
 }
 
-D3DVERTEXBUFFER_DESC WithFvf(D3DVERTEXBUFFER_DESC desc, DWORD fvf) {
+D3DVERTEXBUFFER_DESC VertexBufferDesc(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
+  D3DVERTEXBUFFER_DESC desc =
+      Describe<D3DVERTEXBUFFER_DESC>(D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length);
   desc.FVF = fvf;
   return desc;
 }
 }  // namespace
 
 VertexBuffer::VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : Buffer(device, WithFvf(Describe<D3DVERTEXBUFFER_DESC>(D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool,
-                                                            length),
-                             fvf)) {}
+    : Buffer(device, VertexBufferDesc(length, usage, fvf, pool)) {}
 
 bool VertexBuffer::Implements(REFIID riid) const {
   return riid == IID_IDirect3DVertexBuffer9 || riid == IID_IDirect3DResource9;
