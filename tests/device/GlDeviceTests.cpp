@@ -311,34 +311,6 @@ TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
   expect(50, 50, 255, 255, 255);
 }
 
-// Released objects' GL names are handed out again: the new texture and
-// buffers must be bound and filled, not skipped as already bound.
-TEST_F(GlDeviceTest, ObjectsMadeAfterAReleaseDrawThemselves) {
-  const D3DCOLOR black = 0;
-  auto quad = [&](DWORD texel) {
-    SafeRelease(m_texture);
-    ASSERT_EQ(m_device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
-    D3DLOCKED_RECT rect;
-    ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
-    std::memcpy(rect.pBits, &texel, 4);
-    m_texture->UnlockRect(0);
-    Upload({At(0, 0, 0.5f, black), At(64, 0, 0.5f, black), At(64, 64, 0.5f, black), At(0, 64, 0.5f, black)},
-           {0, 1, 2, 0, 2, 3});
-    m_device->BeginScene();
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    Bind(0, 0, 0);
-    m_device->SetTexture(0, m_texture);
-    Draw(0, 2, 4);
-  };
-  quad(0xFFFF0000);
-  const Image red = Present(1);
-  EXPECT_EQ(red.At(32, 32)[0], 255);
-  quad(0xFF00FF00);
-  const Image green = Present(2);
-  EXPECT_EQ(green.At(32, 32)[0], 0);
-  EXPECT_EQ(green.At(32, 32)[1], 255);
-}
-
 TEST_F(GlDeviceTest, ManagedResourcesSurviveALostDeviceAndReset) {
   const D3DCOLOR c = D3DCOLOR_XRGB(10, 200, 30);
   Upload({At(4, 4, 0.5f, c), At(60, 4, 0.5f, c), At(60, 60, 0.5f, c), At(4, 60, 0.5f, c)}, {0, 1, 2, 0, 2, 3});
