@@ -9,6 +9,7 @@
 #include "Shader.h"
 #include "Switches.h"
 #include "Texture.h"
+#include "TextureLayout.h"
 #include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
@@ -54,7 +55,7 @@ HRESULT Device::CreateBackBuffer() {
     m_params.BackBufferWidth = width;
     m_params.BackBufferHeight = height;
   }
-  if (width > 16384 || height > 16384) return D3DERR_INVALIDCALL;
+  if (width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) return D3DERR_INVALIDCALL;
   const HRESULT hr = m_gl.CreateBackBuffer(width, height);
   if (FAILED(hr)) return hr;
   m_state.SetDefaults(m_params.EnableAutoDepthStencil != FALSE, width, height);

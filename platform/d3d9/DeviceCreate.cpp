@@ -15,7 +15,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                               IDirect3DTexture9** ppTexture, HANDLE* pShared) {
   if (ppTexture == nullptr) return D3DERR_INVALIDCALL;
   *ppTexture = nullptr;
-  if (pShared != nullptr || width == 0 || height == 0 || width > 16384 || height > 16384) return D3DERR_INVALIDCALL;
+  if (pShared != nullptr || width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) return D3DERR_INVALIDCALL;
   if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_NOTAVAILABLE;
   const UINT full = formats::FullChainLength(width, height);
   if (levels == 0) levels = full;

@@ -10,15 +10,12 @@
 
 namespace ostrevin::formats {
 
+// Largest width or height of a texture or a back buffer.
+inline constexpr UINT kMaxTextureSize = 16384;
+
 inline bool IsCompressed(D3DFORMAT format) {
   const FormatInfo* info = FindFormat(format);
   return info != nullptr && info->compressed;
-}
-
-// Bits per pixel of an uncompressed format (0 when unknown or compressed).
-inline UINT BitsPerPixel(D3DFORMAT format) {
-  const FormatInfo* info = FindFormat(format);
-  return info != nullptr && !info->compressed ? info->blockBytes * 8 : 0;
 }
 
 // Bytes of one row (of blocks when compressed).

@@ -114,8 +114,8 @@ class StubDevice : public IDirect3DDevice9 {
   HRESULT STDMETHODCALLTYPE Present(const RECT*, const RECT*, HWND, const RGNDATA*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                           D3DPOOL pool, IDirect3DTexture9** pp, HANDLE* shared) override {
-    if (pp == nullptr || width == 0 || height == 0 || width > d3dx::kMaxTextureSize ||
-        height > d3dx::kMaxTextureSize || levels == 0 || levels > ostrevin::formats::FullChainLength(width, height) ||
+    if (pp == nullptr || width == 0 || height == 0 || width > ostrevin::formats::kMaxTextureSize ||
+        height > ostrevin::formats::kMaxTextureSize || levels == 0 || levels > ostrevin::formats::FullChainLength(width, height) ||
         usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || ostrevin::formats::RowBytes(format, 1) == 0) {
       std::abort();  // the loader asked for something it never should
     }

@@ -85,7 +85,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
 
   const UINT width = Read32(file + kOffWidth);
   const UINT height = Read32(file + kOffHeight);
-  if (width == 0 || height == 0 || width > kMaxTextureSize || height > kMaxTextureSize) {
+  if (width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) {
     return DdsError::BadDimensions;
   }
   const uint32_t caps2 = Read32(file + kOffCaps2);

@@ -12,8 +12,7 @@
 
 namespace d3dx {
 
-// Largest width or height accepted, and the longest mip chain it allows.
-constexpr UINT kMaxTextureSize = 16384;
+// The longest mip chain of the largest texture (formats::kMaxTextureSize).
 constexpr UINT kMaxLevels = 15;
 
 constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
@@ -40,7 +39,7 @@ enum class DdsError {
   TooShort,            // shorter than the magic and the header
   BadMagic,
   BadHeaderSize,       // header or pixel-format size field wrong
-  BadDimensions,       // width or height 0 or above kMaxTextureSize
+  BadDimensions,       // width or height 0 or above formats::kMaxTextureSize
   NotTexture2D,        // cube map, volume or DX10 extended header
   UnsupportedFormat,   // a pixel format the loader does not know
   Truncated,           // the levels need more bytes than the file has
