@@ -22,6 +22,7 @@
 
 #include "Dds.h"
 #include "Pixels.h"
+#include "TextureLayout.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -117,7 +118,7 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
     level.size = dds.levels[i].size;
     chain->levels.push_back(std::move(level));
   }
-  if (dds.levelCount < d3dx::FullChainLength(dds.width, dds.height)) {
+  if (dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height)) {
     const d3dx::DdsLevel& last = dds.levels[dds.levelCount - 1];
     RgbaImage image;
     if (!d3dx::DecodeLevel(dds.format, last.data, last.size, last.width, last.height, &image)) {
@@ -159,8 +160,8 @@ HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9**
   if (texture == nullptr) return D3DERR_INVALIDCALL;
   for (UINT i = 0; i < chain.levels.size(); ++i) {
     const Level& level = chain.levels[i];
-    const uint64_t rowBytes = d3dx::RowBytes(chain.format, level.width);
-    const UINT rows = d3dx::RowCount(chain.format, level.height);
+    const uint64_t rowBytes = ostrevin::formats::RowBytes(chain.format, level.width);
+    const UINT rows = ostrevin::formats::RowCount(chain.format, level.height);
     D3DLOCKED_RECT locked;
     hr = texture->LockRect(i, &locked, nullptr, 0);
     if (SUCCEEDED(hr) && (locked.pBits == nullptr || locked.Pitch < 0 || static_cast<uint64_t>(locked.Pitch) < rowBytes)) {
