@@ -25,7 +25,12 @@ if(NOT WIN32)
   target_link_libraries(ostrevin_core PUBLIC ostrevin_platform_headers)
   ostrevin_warnings(ostrevin_core)
 
-  add_executable(ostrevin ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES})
+  # The icons are compiled in from the table app/OstrevinResources.cpp (the
+  # counterpart of Ostrevin.rc), whose pixels assetgen writes.
+  add_executable(ostrevin ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES} ${CMAKE_SOURCE_DIR}/app/OstrevinResources.cpp)
+  target_include_directories(ostrevin PRIVATE ${CMAKE_BINARY_DIR}/icons)
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/app/OstrevinResources.cpp PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/icons/ostrevin-48.inc)
   target_link_libraries(ostrevin PRIVATE ostrevin_core ostrevin_d3dx9 ostrevin_d3d9 ostrevin_win32 ostrevin_main)
   ostrevin_warnings(ostrevin)
   set_target_properties(ostrevin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${OSTREVIN_DEMO_DIR})

@@ -11,6 +11,8 @@
 
 COstrevin3D myApp;
 
+CGameApplication& TheApplication() { return myApp; }
+
 namespace {
 
 const float kAnimationStep = 0.03f;

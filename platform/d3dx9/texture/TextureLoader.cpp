@@ -23,6 +23,7 @@
 #include "Dds.h"
 #include "Pixels.h"
 #include "TextureLayout.h"
+#include "Utf.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -192,27 +193,14 @@ HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9**
 bool FileNameToUtf8(const wchar_t* name, std::string* out) {
   std::string utf8;
   for (const wchar_t* p = name; *p != L'\0'; ++p) {
-    const uint32_t c = static_cast<uint32_t>(*p);
-    if (c == '\\') {
+    if (*p == L'\\') {
       utf8 += '/';
-    } else if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) return false;
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c <= 0x10FFFF) {
-      utf8 += static_cast<char>(0xF0 | (c >> 18));
-      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      return false;
+      continue;
     }
+    char bytes[4];
+    const size_t n = ostrevin::utf::EncodeUtf8(static_cast<uint32_t>(*p), bytes);
+    if (n == 0) return false;
+    utf8.append(bytes, n);
   }
   *out = std::move(utf8);
   return true;

@@ -1,11 +1,12 @@
-// Stand-in for the scene in the shell tests: records what the shell calls.
+// The application the shell tests link in place of the demo scene: it
+// records what the shell calls and can fail or close on request.
 #pragma once
 
 #include <string>
 
 #include "app/GameApplication.h"
 
-class COstrevin3D : public CGameApplication {
+class CStandInApplication : public CGameApplication {
  public:
   bool Create() override;
   void Destroy() override;
@@ -24,4 +25,5 @@ class COstrevin3D : public CGameApplication {
   bool userDataSetDuringUpdate = true;
 };
 
-extern COstrevin3D myApp;
+// The one application object, as the program has its myApp.
+extern CStandInApplication myApp;
