@@ -33,13 +33,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchDevice.h"
+#include "support/TestDevice.h"
 #include "ShaderCode.h"
 #include "mesh/Vertex.h"
 
 namespace {
 
-const UINT kWidth = 784, kHeight = 561;
+const UINT kWidth = kProgramClientWidth, kHeight = kProgramClientHeight;
 const int kModels = 3;
 const int kTable = 64;  // frames of precomputed matrices
 
@@ -119,13 +119,12 @@ int main(int argc, char** argv) {
   const int framesPerBlock = argc > 1 ? std::max(64, std::atoi(argv[1])) : 4000;
   const int blocks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
 
-  IDirect3D9* d3d = nullptr;
-  HWND window = NULL;
-  IDirect3DDevice9* dev = OpenBenchDevice(L"DeviceCallsBench", &d3d, &window);
-  if (dev == nullptr) {
-    std::fprintf(stderr, "bench_device_calls: no window or device (no display?)\n");
+  TestDevice gl;
+  if (const char* failed = gl.OpenProgramShape(L"DeviceCallsBench")) {
+    std::fprintf(stderr, "bench_device_calls: %s (no display?)\n", failed);
     return 1;
   }
+  IDirect3DDevice9* dev = gl.device;
 
   // The shipped shaders, through the layer and as GLSL for the direct loop.
   ID3DXConstantTable* constants = nullptr;
@@ -377,8 +376,6 @@ int main(int argc, char** argv) {
   SafeRelease(psConstants);
   SafeRelease(vsCode);
   SafeRelease(psCode);
-  SafeRelease(dev);
-  SafeRelease(d3d);
-  DestroyWindow(window);
+  gl.Close();
   return 0;
 }
