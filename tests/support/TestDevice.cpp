@@ -1,6 +1,6 @@
 #include "support/TestDevice.h"
 
-const char* TestDevice::Open(const wchar_t* className, int windowWidth, int windowHeight, UINT width, UINT height) {
+const char* TestDevice::OpenWindow(const wchar_t* className, int windowWidth, int windowHeight) {
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = DefWindowProcW;
@@ -8,7 +8,11 @@ const char* TestDevice::Open(const wchar_t* className, int windowWidth, int wind
   if (RegisterClassExW(&wc) == 0) return "RegisterClassExW failed";
   window = CreateWindowExW(0, className, className, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, windowWidth,
                            windowHeight, NULL, NULL, NULL, NULL);
-  if (window == NULL) return "CreateWindowExW failed";
+  return window == NULL ? "CreateWindowExW failed" : nullptr;
+}
+
+const char* TestDevice::Open(const wchar_t* className, int windowWidth, int windowHeight, UINT width, UINT height) {
+  if (const char* failed = OpenWindow(className, windowWidth, windowHeight)) return failed;
   d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (d3d == nullptr) return "Direct3DCreate9 failed";
   params = {};

@@ -13,9 +13,11 @@ struct TestDevice {
   // What the device was created with; Reset may take them again.
   D3DPRESENT_PARAMETERS params = {};
 
-  // Registers className, makes a windowWidth x windowHeight overlapped
-  // window of it and a device on it with a width x height X8R8G8B8 back
-  // buffer, D24S8 depth and no vertical sync. Null, or what failed, e.g.
+  // Registers className and makes a windowWidth x windowHeight overlapped
+  // window of it. Null, or what failed.
+  const char* OpenWindow(const wchar_t* className, int windowWidth, int windowHeight);
+  // OpenWindow, then a device on the window with a width x height X8R8G8B8
+  // back buffer, D24S8 depth and no vertical sync. Null, or what failed, e.g.
   // without a display; whatever was made is kept for Close.
   const char* Open(const wchar_t* className, int windowWidth, int windowHeight, UINT width, UINT height);
   // The window and device of the program's shape: the program's window, and
