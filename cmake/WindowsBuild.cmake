@@ -14,13 +14,4 @@ add_custom_command(OUTPUT ${_icons}/ostrevin.ico
 set_source_files_properties(${CMAKE_SOURCE_DIR}/app/Ostrevin.rc PROPERTIES
   OBJECT_DEPENDS ${_icons}/ostrevin.ico)
 
-add_executable(ostrevin WIN32
-  ${OSTREVIN_CORE_SOURCES} ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES}
-  ${CMAKE_SOURCE_DIR}/app/Ostrevin.rc)
-target_include_directories(ostrevin PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_definitions(ostrevin PRIVATE UNICODE _UNICODE)
-target_compile_options(ostrevin PRIVATE -municode)
-target_link_options(ostrevin PRIVATE -municode -static)
-target_link_libraries(ostrevin PRIVATE d3dx9 d3d9)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${_icons}")
-ostrevin_warnings(ostrevin)
