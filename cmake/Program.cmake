@@ -6,8 +6,6 @@ set(OSTREVIN_CORE_SOURCES
   ${CMAKE_SOURCE_DIR}/graphics/Shader.cpp
   ${CMAKE_SOURCE_DIR}/graphics/Texture.cpp
   ${CMAKE_SOURCE_DIR}/mesh/Vertex.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/SubMesh.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/GameModel.cpp
   ${CMAKE_SOURCE_DIR}/mesh/Mesh.cpp
   ${CMAKE_SOURCE_DIR}/scene/Entity.cpp
   ${CMAKE_SOURCE_DIR}/scene/EntityModel.cpp
@@ -22,7 +20,7 @@ if(NOT WIN32)
   # either the OpenGL device or the recording fake.
   add_library(ostrevin_core STATIC ${OSTREVIN_CORE_SOURCES})
   target_include_directories(ostrevin_core PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(ostrevin_core PUBLIC ostrevin_platform_headers)
+  target_link_libraries(ostrevin_core PUBLIC ostrevin_platform_headers ostrevin_gamemodel_io)
   ostrevin_warnings(ostrevin_core)
 
   add_executable(ostrevin ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES})

@@ -7,6 +7,10 @@ if(NOT OSTREVIN_ASSETGEN)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/cmake/Program.cmake)
+# The SDK's own headers come with the compiler; the GAMEMODEL reading
+# library links this name on both systems.
+add_library(ostrevin_platform_headers INTERFACE)
+add_subdirectory(${CMAKE_SOURCE_DIR}/mesh ${CMAKE_BINARY_DIR}/mesh)
 set(_icons ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(OUTPUT ${_icons}/ostrevin.ico
   COMMAND ${OSTREVIN_ASSETGEN} icons ${_icons}
@@ -21,6 +25,6 @@ target_include_directories(ostrevin PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(ostrevin PRIVATE UNICODE _UNICODE)
 target_compile_options(ostrevin PRIVATE -municode)
 target_link_options(ostrevin PRIVATE -municode -static)
-target_link_libraries(ostrevin PRIVATE d3dx9 d3d9)
+target_link_libraries(ostrevin PRIVATE ostrevin_gamemodel_io d3dx9 d3d9)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${_icons}")
 ostrevin_warnings(ostrevin)
