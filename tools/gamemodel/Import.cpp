@@ -1,6 +1,8 @@
 #include "tools/gamemodel/Import.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -33,6 +35,14 @@ std::string Tagged(char tag, const std::string& text) { return std::string(1, ta
 
 // Runs in the sandbox: everything from reading the file to the bytes.
 void ImportInChild(const std::string& in, const ImportOptions& options, SandboxChannel& channel) {
+  // Some of Assimp's parsers print on the standard streams; all the user
+  // reads comes from the parent, worded by us.
+  const int devNull = open("/dev/null", O_WRONLY);
+  if (devNull >= 0) {
+    dup2(devNull, STDOUT_FILENO);
+    dup2(devNull, STDERR_FILENO);
+    close(devNull);
+  }
   bool formatSent = false;
   AssimpRead read;
   const bool ok = ReadWithAssimp(
