@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <vector>
 
 #include "tools/gamemodel/Sandbox.h"
@@ -24,8 +25,13 @@ TEST(SandboxTest, EveryEndIsToldWithTheRecordsSentBeforeIt) {
       {"throws", [](SandboxChannel&) { throw 1; }, SandboxOutcome::kCrashed, 0},
       {"hangs", [](SandboxChannel&) { for (;;) pause(); }, SandboxOutcome::kTimedOut, 0},
       {"runs away", [](SandboxChannel&) {
-         std::vector<std::vector<char>> hoard;
-         for (;;) hoard.emplace_back(16u << 20, 'x');
+         // Address space only, untouched: the ceiling is met at once, however busy the machine.
+         std::vector<std::unique_ptr<char[]>> hoard;
+         for (volatile char* last;;) {
+           hoard.emplace_back(new char[16u << 20]);
+           last = hoard.back().get();
+           last[0] = 1;
+         }
        }, SandboxOutcome::kOutOfMemory, 0},
   };
   SandboxLimits limits;
