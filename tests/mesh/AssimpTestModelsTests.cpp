@@ -74,8 +74,8 @@ TEST(AssimpTestModelsTest, EveryFileImportsOrIsRefusedInOurWords) {
       run.out = dir.Path(std::to_string(i) + ".GAMEMODEL");
       const std::string err = dir.Path(std::to_string(i) + ".err");
       // A hang shows as the outer timeout's kill, beyond the tool's own limit.
-      const std::string command = "timeout -s KILL 150 '" + std::string(GAMEMODEL_TOOL) + "' import " +
-                                  Quoted(run.in) + " " + Quoted(run.out) + " >/dev/null 2>" + Quoted(err);
+      const std::string command = "timeout -s KILL 150 '" + std::string(GAMEMODEL_TOOL) + "' import " + Quoted(run.in) +
+                                  " " + Quoted(run.out) + " >/dev/null 2>" + Quoted(err);
       const auto start = std::chrono::steady_clock::now();
       run.status = std::system(command.c_str());
       run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -86,8 +86,9 @@ TEST(AssimpTestModelsTest, EveryFileImportsOrIsRefusedInOurWords) {
   for (unsigned w = 0; w < std::max(2u, std::thread::hardware_concurrency()); ++w) workers.emplace_back(worker);
   for (std::thread& t : workers) t.join();
 
-  static const std::regex kRefusal("error: (.*) \\((no Assimp reader|Assimp's .+|reader not yet chosen)\\): (.+); "
-                                   "([^;]+); nothing written");
+  static const std::regex kRefusal(
+      "error: (.*) \\((no Assimp reader|Assimp's .+|reader not yet chosen)\\): (.+); "
+      "([^;]+); nothing written");
   std::map<std::string, std::pair<int, int>> byFormat;  // extension -> imported, refused
   size_t imported = 0;
   for (const ImportRun& run : runs) {
@@ -95,7 +96,8 @@ TEST(AssimpTestModelsTest, EveryFileImportsOrIsRefusedInOurWords) {
     ASSERT_TRUE(WIFEXITED(run.status)) << "ended by a signal: " << run.err;
     const int code = WEXITSTATUS(run.status);
     std::string extension = fs::path(run.in).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     // Only the tool's notes before its last line.
     std::string last = run.err;
     while (!last.empty() && last.back() == '\n') last.pop_back();

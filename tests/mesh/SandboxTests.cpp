@@ -23,8 +23,13 @@ TEST(SandboxTest, EveryEndIsToldWithTheRecordsSentBeforeIt) {
       {"crashes", [](SandboxChannel&) { raise(SIGSEGV); }, SandboxOutcome::kCrashed, SIGSEGV},
       {"exits", [](SandboxChannel&) { _exit(0); }, SandboxOutcome::kCrashed, 0},
       {"throws", [](SandboxChannel&) { throw 1; }, SandboxOutcome::kCrashed, 0},
-      {"hangs", [](SandboxChannel&) { for (;;) pause(); }, SandboxOutcome::kTimedOut, 0},
-      {"runs away", [](SandboxChannel&) {
+      {"hangs",
+       [](SandboxChannel&) {
+         for (;;) pause();
+       },
+       SandboxOutcome::kTimedOut, 0},
+      {"runs away",
+       [](SandboxChannel&) {
          // Address space only, untouched: the ceiling is met at once, however busy the machine.
          std::vector<std::unique_ptr<char[]>> hoard;
          for (volatile char* last;;) {
@@ -32,7 +37,8 @@ TEST(SandboxTest, EveryEndIsToldWithTheRecordsSentBeforeIt) {
            last = hoard.back().get();
            last[0] = 1;
          }
-       }, SandboxOutcome::kOutOfMemory, 0},
+       },
+       SandboxOutcome::kOutOfMemory, 0},
   };
   SandboxLimits limits;
   limits.extraMemoryBytes = 256u << 20;

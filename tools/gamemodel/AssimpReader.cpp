@@ -1,13 +1,13 @@
 #include "tools/gamemodel/AssimpReader.h"
 
-#include <assimp/DefaultLogger.hpp>
-#include <assimp/Importer.hpp>
-#include <assimp/LogStream.hpp>
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <assimp/DefaultLogger.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/LogStream.hpp>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -134,11 +134,12 @@ Converted ConvertMesh(const aiMesh& mesh, unsigned index, const aiMatrix4x4& wor
   const bool colours = mesh.mColors[0] != nullptr;
   // What the file gave: a non-finite value there is damage.
   for (unsigned i = 0; i < count; ++i) {
-    const char* what = !Finite(mesh.mVertices[i])                                           ? "position"
-                       : normals && !Finite(mesh.mNormals[i])                               ? "normal"
-                       : uvs && !(std::isfinite(mesh.mTextureCoords[0][i].x) &&
-                                  std::isfinite(mesh.mTextureCoords[0][i].y))               ? "texture coordinate"
-                                                                                            : nullptr;
+    const char* what =
+        !Finite(mesh.mVertices[i])             ? "position"
+        : normals && !Finite(mesh.mNormals[i]) ? "normal"
+        : uvs && !(std::isfinite(mesh.mTextureCoords[0][i].x) && std::isfinite(mesh.mTextureCoords[0][i].y))
+            ? "texture coordinate"
+            : nullptr;
     if (what != nullptr) {
       *why = name + " has a non-finite " + what + " (vertex " + std::to_string(i) + ")";
       return Converted::kRefused;
@@ -197,7 +198,8 @@ Converted ConvertMesh(const aiMesh& mesh, unsigned index, const aiMatrix4x4& wor
     *why = name + " skipped: only points and lines";
     return Converted::kPointsAndLines;
   }
-  if (outside != 0) *why = name + ": " + Plural(outside, "triangle", "triangles") + " pointing outside its vertices skipped";
+  if (outside != 0)
+    *why = name + ": " + Plural(outside, "triangle", "triangles") + " pointing outside its vertices skipped";
   return Converted::kMesh;
 }
 
@@ -211,7 +213,8 @@ struct Skipped {
 // animation skeleton (31 joints, 1 animation)".
 std::string Holdings(const aiScene& scene, size_t nodes, const Skipped& skipped, bool* animation) {
   std::vector<std::string> parts;
-  if (skipped.pointClouds != 0) parts.push_back("a point cloud (" + Plural(skipped.pointClouds, "mesh", "meshes") + ")");
+  if (skipped.pointClouds != 0)
+    parts.push_back("a point cloud (" + Plural(skipped.pointClouds, "mesh", "meshes") + ")");
   if (skipped.pointsAndLines != 0) {
     parts.push_back("points and lines (" + Plural(skipped.pointsAndLines, "mesh", "meshes") + ")");
   }
@@ -273,8 +276,9 @@ bool ReadWithAssimp(const std::string& path, const std::function<void(const std:
       read->advice = "the file is probably damaged: export the model again, as glTF 2.0 (.glb) or OBJ";
     } else {
       read->reason = "Assimp's reader could not read it (" + Quoted(error.empty() ? "no reason given" : error) + ")";
-      read->advice = "check that the file and the files it refers to are complete, or export the model again as "
-                     "glTF 2.0 (.glb) or OBJ";
+      read->advice =
+          "check that the file and the files it refers to are complete, or export the model again as "
+          "glTF 2.0 (.glb) or OBJ";
     }
     return false;
   }
@@ -324,8 +328,9 @@ bool ReadWithAssimp(const std::string& path, const std::function<void(const std:
         case Converted::kPointCloud:
         case Converted::kPointsAndLines:
         case Converted::kNoVertices:
-          ++(kind == Converted::kPointCloud ? skipped.pointClouds
-             : kind == Converted::kPointsAndLines ? skipped.pointsAndLines : skipped.empty);
+          ++(kind == Converted::kPointCloud       ? skipped.pointClouds
+             : kind == Converted::kPointsAndLines ? skipped.pointsAndLines
+                                                  : skipped.empty);
           read->notes.push_back(why);
           break;
         case Converted::kMesh:
@@ -347,8 +352,10 @@ bool ReadWithAssimp(const std::string& path, const std::function<void(const std:
       stack.push_back({visit.node->mChildren[i], world, visit.depth + 1});
     }
   }
-  if (nullEntries != 0) read->notes.push_back(Plural(nullEntries, "empty scene-graph entry", "empty scene-graph entries") + " skipped");
-  if (badMeshRefs != 0) read->notes.push_back(Plural(badMeshRefs, "reference", "references") + " to meshes that are not there skipped");
+  if (nullEntries != 0)
+    read->notes.push_back(Plural(nullEntries, "empty scene-graph entry", "empty scene-graph entries") + " skipped");
+  if (badMeshRefs != 0)
+    read->notes.push_back(Plural(badMeshRefs, "reference", "references") + " to meshes that are not there skipped");
   if (tooDeep) read->notes.push_back("nodes deeper than " + std::to_string(kMaxDepth) + " levels skipped");
 
   if (read->meshes.empty()) {
@@ -359,7 +366,7 @@ bool ReadWithAssimp(const std::string& path, const std::function<void(const std:
       bool animation = false;
       read->reason = Holdings(*scene, nodes, skipped, &animation);
       read->advice = animation ? "an animation carries no surface to draw: import the model it animates"
-                         : "export the model again with its surfaces as triangles or polygons";
+                               : "export the model again with its surfaces as triangles or polygons";
     }
     return false;
   }

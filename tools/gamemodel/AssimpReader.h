@@ -24,8 +24,7 @@ extern const char kNoAssimpReader[];
 // the file (or "no Assimp reader") as soon as Assimp has chosen it, before
 // the reader runs. Returns false with `reason` and `advice` set when the
 // file gives no triangle mesh to import. May throw std::bad_alloc.
-bool ReadWithAssimp(const std::string& path, const std::function<void(const std::string&)>& onFormat,
-                    AssimpRead* read);
+bool ReadWithAssimp(const std::string& path, const std::function<void(const std::string&)>& onFormat, AssimpRead* read);
 
 // How much a reader is allowed to ask for beyond what the process holds:
 // a sane multiple of the file's size over a floor, under a fixed ceiling.

@@ -17,8 +17,10 @@ void Bounds::Grow(const std::vector<CVertex>& vertices) {
       empty = false;
       continue;
     }
-    min = D3DXVECTOR3(std::min(min.x, v.m_position.x), std::min(min.y, v.m_position.y), std::min(min.z, v.m_position.z));
-    max = D3DXVECTOR3(std::max(max.x, v.m_position.x), std::max(max.y, v.m_position.y), std::max(max.z, v.m_position.z));
+    min =
+        D3DXVECTOR3(std::min(min.x, v.m_position.x), std::min(min.y, v.m_position.y), std::min(min.z, v.m_position.z));
+    max =
+        D3DXVECTOR3(std::max(max.x, v.m_position.x), std::max(max.y, v.m_position.y), std::max(max.z, v.m_position.z));
   }
 }
 
@@ -64,9 +66,9 @@ bool Fit(const FitOptions& options, std::vector<ImportedMesh>* meshes, std::stri
 
   double scale = 1.0;
   if (options.size > 0.0f) {
-    const double extent = std::max({static_cast<double>(bounds.max.x) - bounds.min.x,
-                                    static_cast<double>(bounds.max.y) - bounds.min.y,
-                                    static_cast<double>(bounds.max.z) - bounds.min.z});
+    const double extent =
+        std::max({static_cast<double>(bounds.max.x) - bounds.min.x, static_cast<double>(bounds.max.y) - bounds.min.y,
+                  static_cast<double>(bounds.max.z) - bounds.min.z});
     if (!(extent > 0.0)) {
       *error = "the model is a single point: it has no size to fit";
       return false;

@@ -24,8 +24,8 @@ Bounds BoundsOf(const std::vector<ImportedMesh>& meshes);
 struct FitOptions {
   enum class Up { kY, kZ };
   enum class Origin { kKeep, kCenter, kBase };
-  Up up = Up::kY;          // the file's up axis; the demo's is +Y
-  float size = 0.0f;       // the largest extent after fitting; 0 keeps the size
+  Up up = Up::kY;                 // the file's up axis; the demo's is +Y
+  float size = 0.0f;              // the largest extent after fitting; 0 keeps the size
   Origin origin = Origin::kKeep;  // kCenter: the box's centre at 0; kBase: its bottom centre
 };
 

@@ -73,7 +73,7 @@ void ImportInChild(const std::string& in, const ImportOptions& options, SandboxC
     }
     std::string summary;
     if (!SimplifyToFit(&meshes, kMaxGameModelVertices, kMaxSubMeshVertices, &summary)) {
-      channel.Send(Tagged(kRefusal, reason + ", and " + summary + " is still too many\n" +
+      channel.Send(Tagged(kRefusal, reason + "; even " + summary + ", it does not fit\n" +
                                         "reduce the model in a modelling program first"));
       return;
     }
@@ -101,7 +101,8 @@ void ImportInChild(const std::string& in, const ImportOptions& options, SandboxC
     return;
   }
   channel.Send(Tagged(kModel, bytes));
-  channel.Send(Tagged(kSummary, std::to_string(subMeshes.size()) + (subMeshes.size() == 1 ? " sub-mesh, " : " sub-meshes, ") +
+  channel.Send(Tagged(kSummary, std::to_string(subMeshes.size()) +
+                                    (subMeshes.size() == 1 ? " sub-mesh, " : " sub-meshes, ") +
                                     std::to_string(finalVertices) + " vertices, " + std::to_string(triangles) +
                                     " triangles; bounds " + bounds));
 }
@@ -136,13 +137,26 @@ int Import(const std::string& in, const std::string& out, const ImportOptions& o
     if (record.empty()) continue;
     const std::string text = record.substr(1);
     switch (record[0]) {
-      case kFormat: format = text; break;
-      case kRead: readDone = true; break;
-      case kNote: std::fprintf(stderr, "gamemodel: %s: %s\n", in.c_str(), text.c_str()); break;
-      case kRefusal: refusal = text; break;
-      case kModel: bytes = text; break;
-      case kSummary: summary = text; break;
-      default: break;
+      case kFormat:
+        format = text;
+        break;
+      case kRead:
+        readDone = true;
+        break;
+      case kNote:
+        std::fprintf(stderr, "gamemodel: %s: %s\n", in.c_str(), text.c_str());
+        break;
+      case kRefusal:
+        refusal = text;
+        break;
+      case kModel:
+        bytes = text;
+        break;
+      case kSummary:
+        summary = text;
+        break;
+      default:
+        break;
     }
   }
   const std::string stage = readDone ? "while it was converted" : "while Assimp read it";

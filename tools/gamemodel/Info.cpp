@@ -62,8 +62,8 @@ int Info(const std::string& path, bool json, bool withIndices) {
       const CSubMesh& s = subMeshes[k];
       if (k != 0) out += ",";
       out += "{\"fileWord\":" + std::to_string(s.m_fileWord) + ",\"vertices\":" + std::to_string(s.m_vertices.size()) +
-             ",\"indices\":" + std::to_string(s.m_indices.size()) + ",\"baseVertex\":" +
-             std::to_string(s.m_baseVertex) + ",\"startIndex\":" + std::to_string(start);
+             ",\"indices\":" + std::to_string(s.m_indices.size()) +
+             ",\"baseVertex\":" + std::to_string(s.m_baseVertex) + ",\"startIndex\":" + std::to_string(start);
       if (withIndices) {
         out += ",\"rebasedIndices\":[";
         for (size_t j = 0; j < s.m_indices.size(); ++j) {
@@ -84,7 +84,8 @@ int Info(const std::string& path, bool json, bool withIndices) {
   }
 
   std::printf("%s: %zu sub-mesh%s\n", path.c_str(), subMeshes.size(), subMeshes.size() == 1 ? "" : "es");
-  std::printf("  %4s %12s %8s %9s %8s %10s %9s\n", "#", "record word", "vertices", "indices", "base", "start", "triangles");
+  std::printf("  %4s %12s %8s %9s %8s %10s %9s\n", "#", "record word", "vertices", "indices", "base", "start",
+              "triangles");
   unsigned long long start = 0;
   for (size_t k = 0; k < subMeshes.size(); ++k) {
     const CSubMesh& s = subMeshes[k];

@@ -87,8 +87,9 @@ bool SimplifyToFit(std::vector<ImportedMesh>* meshes, size_t maxVertices, size_t
   size_t trianglesAfter = 0;
   for (const ImportedMesh& mesh : reduced) trianglesAfter += mesh.indices.size() / 3;
   char text[200];
-  std::snprintf(text, sizeof(text), "simplified from %zu to %zu vertices, %zu to %zu triangles (error %.2g%% of its size)",
-                before, VertexCount(reduced), trianglesBefore, trianglesAfter, static_cast<double>(error) * 100.0);
+  std::snprintf(text, sizeof(text),
+                "simplified from %zu to %zu vertices, %zu to %zu triangles (error %.2g%% of its size)", before,
+                VertexCount(reduced), trianglesBefore, trianglesAfter, static_cast<double>(error) * 100.0);
   *summary = text;
   if (!Fits(reduced, maxVertices, maxPerMesh)) return false;
   *meshes = std::move(reduced);
