@@ -323,7 +323,9 @@ bool ReadWithAssimp(const std::string& path, const std::function<void(const std:
         case Converted::kRefused:
           read->meshes.clear();
           read->reason = why;
-          read->advice = "the file is damaged: export the model again";
+          read->advice =
+              "the file, or Assimp's reading of it, has no usable value there: export the model again, as glTF 2.0 "
+              "(.glb) or OBJ";
           return false;
         case Converted::kPointCloud:
         case Converted::kPointsAndLines:
