@@ -1,7 +1,10 @@
 // The gamemodel tool and assetgen's models, run as the build made them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <deque>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -245,6 +248,51 @@ TEST(GameModelToolTest, OverOneBufferRefusesOrSimplifiesToFit) {
   }
   EXPECT_EQ(minX, 0.0f);
   EXPECT_EQ(maxX, 259.0f);
+}
+
+TEST(GameModelToolTest, ImportOrdersTrianglesForTheCacheAndVerticesForFetching) {
+  gm::TempDir dir;
+  // A 40 x 40 grid whose quads come in a shuffled order.
+  const std::string grid = Grid(40);
+  std::vector<std::string> lines;
+  std::string vertices;
+  for (size_t at = 0, end; at < grid.size(); at = end + 1) {
+    end = grid.find('\n', at);
+    const std::string line = grid.substr(at, end - at + 1);
+    if (line[0] == 'f') {
+      lines.push_back(line);
+    } else {
+      vertices += line;
+    }
+  }
+  std::mt19937 random(7);
+  std::shuffle(lines.begin(), lines.end(), random);
+  std::string obj = vertices;
+  for (const std::string& line : lines) obj += line;
+  const std::string in = dir.Write("shuffled.obj", obj), out = dir.Path("shuffled.GAMEMODEL");
+  ASSERT_EQ(Tool(dir, "import " + Quoted(in) + " " + Quoted(out)).exitCode, 0);
+  const std::vector<CSubMesh> subMeshes = ReadBack(out);
+  ASSERT_EQ(subMeshes.size(), 1u);
+  const std::vector<WORD>& indices = subMeshes[0].m_indices;
+  ASSERT_EQ(indices.size(), 39u * 39u * 6u);
+  // Vertices in the order the triangles first use them.
+  WORD next = 0;
+  for (WORD index : indices) {
+    ASSERT_LE(index, next);
+    if (index == next) ++next;
+  }
+  EXPECT_EQ(next, 1600);
+  // Vertices fetched per triangle through a 16-entry FIFO cache: a shuffled
+  // grid needs about 2, an ordered one well under 1.
+  std::deque<WORD> cache;
+  size_t misses = 0;
+  for (WORD index : indices) {
+    if (std::find(cache.begin(), cache.end(), index) != cache.end()) continue;
+    ++misses;
+    cache.push_back(index);
+    if (cache.size() > 16) cache.pop_front();
+  }
+  EXPECT_LT(static_cast<double>(misses) / static_cast<double>(indices.size() / 3), 0.9);
 }
 
 TEST(GameModelToolTest, FitOriginAndUpPlaceTheBoundingBox) {
