@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -294,16 +295,22 @@ TEST_F(SceneTest, ArrowKeysSlideTheCamera) {
   fake::SetKeysDown({});
 }
 
-TEST_F(SceneTest, AMissingInputFailsCreateAndIsNamed) {
+TEST_F(SceneTest, AMissingOrEmptyInputFailsCreateAndIsNamed) {
   for (const char* input : {"vs-phong.hlsl", "ps-phong.hlsl", "Data/top.GAMEMODEL", "Data/middle.GAMEMODEL",
                             "Data/bottom.GAMEMODEL"}) {
-    fs::rename(input, std::string(input) + ".away");
-    COstrevin3D app;
-    app.m_hWnd = m_app.m_hWnd;
-    EXPECT_FALSE(app.Create()) << input;
-    EXPECT_NE(fake::TakeDebugOutput().find(input), std::string::npos) << input << " not named";
-    app.Destroy();
-    fs::rename(std::string(input) + ".away", input);
+    for (const bool empty : {false, true}) {
+      SCOPED_TRACE(std::string(input) + (empty ? " empty" : " missing"));
+      fs::rename(input, std::string(input) + ".away");
+      if (empty) std::ofstream(input).close();
+      COstrevin3D app;
+      app.m_hWnd = m_app.m_hWnd;
+      EXPECT_FALSE(app.Create());
+      // Shaders and models read alike.
+      EXPECT_NE(fake::TakeDebugOutput().find(std::string(input) + ": missing or empty file"), std::string::npos);
+      app.Destroy();
+      fs::remove(input);
+      fs::rename(std::string(input) + ".away", input);
+    }
   }
 }
 
