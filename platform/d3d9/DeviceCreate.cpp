@@ -100,6 +100,9 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
     std::fprintf(stderr, "ostrevin: shader translation failed: %s\n", error.c_str());
     return D3DERR_INVALIDCALL;
   }
+  // No vertex texture fetch: the vertex samplers (D3DVERTEXTEXTURESAMPLER0-3)
+  // are not offered, so a vertex shader that samples is refused.
+  if (stage == ShaderStage::Vertex && !glsl.samplers.empty()) return D3DERR_INVALIDCALL;
   gl.MakeCurrent();
   ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl));
   if (shader->GlShader() == 0) {
