@@ -309,6 +309,29 @@ TEST_F(DeviceSemanticsTest, FailedResetLeavesTheDeviceLost) {
     expectWorking(c.what);
   }
 
+  // A default-pool buffer only the device still holds does not block Reset,
+  // which unbinds and so destroys it.
+  IDirect3DVertexBuffer9* bound = nullptr;
+  ASSERT_EQ(m_device->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &bound, nullptr), D3D_OK);
+  m_device->SetStreamSource(0, bound, 0, 16);
+  const int live = ostrevin::LiveObjects();
+  bound->Release();
+  EXPECT_EQ(ostrevin::LiveObjects(), live);
+  D3DPRESENT_PARAMETERS again = Params();
+  EXPECT_EQ(m_device->Reset(&again), D3D_OK);
+  EXPECT_EQ(ostrevin::LiveObjects(), live - 1);
+
+  // The device window stays the one the device was made for.
+  HWND other = CreateWindowExW(0, L"DeviceSemanticsTest", L"other", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, NULL, NULL,
+                               NULL, NULL);
+  again = Params();
+  again.hDeviceWindow = other;
+  EXPECT_EQ(m_device->Reset(&again), D3DERR_INVALIDCALL);
+  expectLost("another window");
+  again.hDeviceWindow = m_window;
+  EXPECT_EQ(m_device->Reset(&again), D3D_OK);
+  DestroyWindow(other);
+
   // Reset writes back what it chose, as CreateDevice does.
   D3DPRESENT_PARAMETERS q = Params();
   q.BackBufferFormat = D3DFMT_UNKNOWN;
