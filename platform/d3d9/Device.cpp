@@ -34,8 +34,8 @@ HRESULT Device::ChoosePresentParameters(HWND window, D3DPRESENT_PARAMETERS* p) {
   // Only windowed devices: no exclusive full-screen mode, no present flags.
   if (!p->Windowed || p->FullScreen_RefreshRateInHz != 0 || p->Flags != 0) return D3DERR_INVALIDCALL;
   if (p->PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT && p->PresentationInterval != D3DPRESENT_INTERVAL_ONE &&
-      p->PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE)
-    return D3DERR_INVALIDCALL;  // a windowed swap chain presents at most once a refresh
+      p->PresentationInterval != D3DPRESENT_INTERVAL_TWO && p->PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE)
+    return D3DERR_INVALIDCALL;
   if (p->BackBufferFormat == D3DFMT_UNKNOWN) p->BackBufferFormat = D3DFMT_X8R8G8B8;  // the display's format
   if (p->BackBufferFormat != D3DFMT_X8R8G8B8 && p->BackBufferFormat != D3DFMT_A8R8G8B8) return D3DERR_NOTAVAILABLE;
   if (p->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
@@ -65,7 +65,9 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
 }
 
 int Device::RequestedSwapInterval() const {
-  return switches::SwapInterval(m_params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+  int interval = m_params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1;
+  if (m_params.PresentationInterval == D3DPRESENT_INTERVAL_TWO) interval = 2;
+  return switches::SwapInterval(interval);
 }
 
 HRESULT Device::CreateContext() { return m_gl.CreateContext(RequestedSwapInterval()); }

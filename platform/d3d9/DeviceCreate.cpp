@@ -35,9 +35,9 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
   const UINT full = formats::FullChainLength(width, height);
   if (usage & D3DUSAGE_AUTOGENMIPMAP) {
-    // One visible level; the device makes the rest (not for block formats).
-    if (levels > 1 || pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH || info->compressed)
-      return D3DERR_INVALIDCALL;
+    // One visible level; the device makes the rest, except for block
+    // formats, which then have that one level only.
+    if (levels > 1 || pool == D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
     levels = 1;
   }
   if (levels == 0) levels = full;
