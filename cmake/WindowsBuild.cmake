@@ -7,10 +7,6 @@ if(NOT OSTREVIN_ASSETGEN)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/cmake/Program.cmake)
-# The SDK's own headers come with the compiler; the GAMEMODEL reading
-# library links this name on both systems.
-add_library(ostrevin_platform_headers INTERFACE)
-add_subdirectory(${CMAKE_SOURCE_DIR}/mesh ${CMAKE_BINARY_DIR}/mesh)
 set(_icons ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(OUTPUT ${_icons}/ostrevin.ico
   COMMAND ${OSTREVIN_ASSETGEN} icons ${_icons}

@@ -1,7 +1,10 @@
 // Reference counting and QueryInterface for every COM object of the layer
 // (Direct3D 9 and D3DX). An object counts itself among the live objects
 // from construction to destruction; QueryInterface answers IUnknown and the
-// interfaces the object's Implements names.
+// interfaces the object's Implements names. An object that something else
+// still holds (a Direct3D resource bound to its device) overrides
+// LastRelease to outlive its last public reference, and Revived to learn of
+// a public reference handed out again.
 #pragma once
 
 #include <windows.h>
@@ -28,14 +31,21 @@ class ComObject : public Interface {
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    const ULONG refs = ++m_refs;
+    if (refs == 1) Revived();
+    return refs;
+  }
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG refs = --m_refs;
-    if (refs == 0) delete this;
+    if (refs == 0) LastRelease();
     return refs;
   }
 
  protected:
+  virtual void LastRelease() { delete this; }
+  virtual void Revived() {}
+
   // Whether the object answers QueryInterface for riid (besides IUnknown).
   virtual bool Implements(REFIID riid) const = 0;
 

@@ -18,6 +18,14 @@ Buffer<Interface, Desc>::~Buffer() {
 }
 
 template <typename Interface, typename Desc>
+DWORD Buffer<Interface, Desc>::SetPriority(DWORD priority) {
+  if (m_desc.Pool != D3DPOOL_MANAGED) return 0;
+  const DWORD previous = m_priority;
+  m_priority = priority;
+  return previous;
+}
+
+template <typename Interface, typename Desc>
 HRESULT Buffer<Interface, Desc>::Lock(UINT offset, UINT size, void** ppbData, DWORD) {
   if (ppbData == nullptr) return D3DERR_INVALIDCALL;
   *ppbData = nullptr;

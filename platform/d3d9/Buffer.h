@@ -19,8 +19,8 @@ class Buffer : public ComObject<Interface>, public Resource {
   Buffer(Device* device, const Desc& desc);
   ~Buffer() override;
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetOwnerDevice(ppDevice); }
-  DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }
-  DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
+  DWORD STDMETHODCALLTYPE SetPriority(DWORD priority) override;
+  DWORD STDMETHODCALLTYPE GetPriority() override { return m_priority; }
   void STDMETHODCALLTYPE PreLoad() override {}
   D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return m_desc.Type; }
   HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** ppbData, DWORD flags) override;
@@ -28,17 +28,21 @@ class Buffer : public ComObject<Interface>, public Resource {
   HRESULT STDMETHODCALLTYPE GetDesc(Desc* pDesc) override;
   void DestroyGl() override;
   void RecreateGl() override;
+  D3DPOOL Pool() const override { return m_desc.Pool; }
   GLuint Name() const { return m_name; }
   UINT Size() const { return static_cast<UINT>(m_data.size()); }
 
  protected:
   const Desc& Description() const { return m_desc; }
+  void LastRelease() override { PublicReleased(); }
+  void Revived() override { PublicRevived(); }
 
  private:
   std::vector<uint8_t> m_data;
   Desc m_desc;
   GLuint m_name = 0;
   int m_locks = 0;
+  DWORD m_priority = 0;  // managed resources only
 };
 
 class VertexBuffer final : public Buffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC> {

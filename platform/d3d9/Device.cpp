@@ -19,8 +19,42 @@ Device::Device(Direct3D9* d3d, HWND window, SDL_Window* sdlWindow) : m_d3d(d3d),
 }
 
 Device::~Device() {
+  m_state.ReleaseBindings();  // destroys the objects only the device still held
   DestroyContext();
   m_d3d->Release();
+}
+
+HRESULT Device::ChoosePresentParameters(HWND window, D3DPRESENT_PARAMETERS* p) {
+  if (p->SwapEffect != D3DSWAPEFFECT_DISCARD && p->SwapEffect != D3DSWAPEFFECT_FLIP &&
+      p->SwapEffect != D3DSWAPEFFECT_COPY)
+    return D3DERR_INVALIDCALL;
+  if (p->BackBufferCount == 0) p->BackBufferCount = 1;
+  if (p->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX || (p->SwapEffect == D3DSWAPEFFECT_COPY && p->BackBufferCount > 1))
+    return D3DERR_INVALIDCALL;
+  // Only windowed devices: no exclusive full-screen mode, no present flags.
+  if (!p->Windowed || p->FullScreen_RefreshRateInHz != 0 || p->Flags != 0) return D3DERR_INVALIDCALL;
+  if (p->PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT && p->PresentationInterval != D3DPRESENT_INTERVAL_ONE &&
+      p->PresentationInterval != D3DPRESENT_INTERVAL_TWO && p->PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE)
+    return D3DERR_INVALIDCALL;
+  if (p->BackBufferFormat == D3DFMT_UNKNOWN) p->BackBufferFormat = D3DFMT_X8R8G8B8;  // the display's format
+  if (p->BackBufferFormat != D3DFMT_X8R8G8B8 && p->BackBufferFormat != D3DFMT_A8R8G8B8) return D3DERR_NOTAVAILABLE;
+  if (p->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+  if (p->MultiSampleQuality != 0) return D3DERR_INVALIDCALL;
+  if (p->EnableAutoDepthStencil) {
+    const D3DFORMAT f = p->AutoDepthStencilFormat;
+    if (f == D3DFMT_D32) return D3DERR_NOTAVAILABLE;
+    if (f != D3DFMT_D24S8 && f != D3DFMT_D24X8 && f != D3DFMT_D16) return D3DERR_INVALIDCALL;
+  }
+  if (p->BackBufferWidth == 0 || p->BackBufferHeight == 0) {
+    RECT client;
+    GetClientRect(window, &client);
+    if (p->BackBufferWidth == 0) p->BackBufferWidth = static_cast<UINT>(std::max<LONG>(1, client.right - client.left));
+    if (p->BackBufferHeight == 0)
+      p->BackBufferHeight = static_cast<UINT>(std::max<LONG>(1, client.bottom - client.top));
+  }
+  if (p->BackBufferWidth > formats::kMaxTextureSize || p->BackBufferHeight > formats::kMaxTextureSize)
+    return D3DERR_INVALIDCALL;
+  return D3D_OK;
 }
 
 HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
@@ -46,20 +80,13 @@ void Device::DestroyContext() {
 }
 
 HRESULT Device::CreateBackBuffer() {
-  UINT width = m_params.BackBufferWidth, height = m_params.BackBufferHeight;
-  if (width == 0 || height == 0) {
-    RECT client;
-    GetClientRect(m_window, &client);
-    if (width == 0) width = static_cast<UINT>(std::max<LONG>(1, client.right - client.left));
-    if (height == 0) height = static_cast<UINT>(std::max<LONG>(1, client.bottom - client.top));
-    m_params.BackBufferWidth = width;
-    m_params.BackBufferHeight = height;
-  }
-  if (width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) return D3DERR_INVALIDCALL;
-  const HRESULT hr = m_gl.CreateBackBuffer(width, height);
+  const UINT width = m_params.BackBufferWidth, height = m_params.BackBufferHeight;
+  const HRESULT hr =
+      m_gl.CreateBackBuffer(width, height, m_params.EnableAutoDepthStencil ? m_params.AutoDepthStencilFormat : D3DFMT_UNKNOWN);
   if (FAILED(hr)) return hr;
   m_state.SetDefaults(m_params.EnableAutoDepthStencil != FALSE, width, height);
   m_gl.ApplyAll(m_state);
+  m_gl.ApplyScissorRect(m_state);
   return D3D_OK;
 }
 
@@ -73,15 +100,21 @@ HRESULT Device::GetDirect3D(IDirect3D9** ppD3D9) {
 }
 
 HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pParams) {
-  if (pParams == nullptr) return D3DERR_INVALIDCALL;
   m_inScene = false;
-  // A default-pool resource would have to be released first.
-  for (Resource* r : m_resources) {
-    const Texture* t = dynamic_cast<const Texture*>(r);
-    if (t != nullptr && t->Pool() == D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
-  }
-  m_params = *pParams;
-  if (m_lost || !m_gl.Alive()) {
+  const bool wasLost = m_lost || !m_gl.Alive();
+  // Whatever fails leaves the device lost until a Reset succeeds.
+  m_lost = true;
+  if (pParams == nullptr) return D3DERR_INVALIDCALL;
+  if (pParams->hDeviceWindow != NULL && pParams->hDeviceWindow != m_window) return D3DERR_INVALIDCALL;
+  D3DPRESENT_PARAMETERS chosen = *pParams;
+  HRESULT hr = ChoosePresentParameters(m_window, &chosen);
+  if (FAILED(hr)) return hr;
+  // Default-pool resources the application holds must be released first;
+  // those only the device still holds go with the state Reset restores.
+  for (const Resource* r : m_resources)
+    if (r->PubliclyHeld() && r->Pool() == D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+  m_params = chosen;
+  if (wasLost) {
     // After a loss everything is rebuilt from the system-memory copies.
     DestroyContext();
     if (FAILED(CreateContext())) return D3DERR_DEVICELOST;
@@ -91,10 +124,9 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* pParams) {
     m_gl.DestroyBackBuffer();
     m_gl.SetSwapInterval(RequestedSwapInterval());
   }
-  const HRESULT hr = CreateBackBuffer();
+  hr = CreateBackBuffer();
   if (FAILED(hr)) return hr;
-  pParams->BackBufferWidth = m_params.BackBufferWidth;
-  pParams->BackBufferHeight = m_params.BackBufferHeight;
+  *pParams = chosen;
   m_lost = false;
   return D3D_OK;
 }
@@ -117,22 +149,8 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
 void Device::Register(Resource* resource) { m_resources.push_back(resource); }
 
 void Device::Unregister(Resource* resource) {
+  // Never bound here: the device's bindings keep a bound object alive.
   m_gl.MakeCurrent();
-  for (IDirect3DBaseTexture9*& texture : m_state.textures)
-    if (texture != nullptr && static_cast<Resource*>(static_cast<Texture*>(texture)) == resource) texture = nullptr;
-  DeviceState& s = m_state;
-  if (resource == static_cast<Resource*>(s.decl) || resource == static_cast<Resource*>(s.stream) ||
-      resource == static_cast<Resource*>(s.indices)) {
-    if (resource == static_cast<Resource*>(s.decl)) s.decl = nullptr;
-    if (resource == static_cast<Resource*>(s.stream)) s.stream = nullptr;
-    if (resource == static_cast<Resource*>(s.indices)) s.indices = nullptr;
-    m_gl.VertexInputChanged();
-  }
-  if (resource == static_cast<Resource*>(s.vs) || resource == static_cast<Resource*>(s.ps)) {
-    if (resource == static_cast<Resource*>(s.vs)) s.vs = nullptr;
-    if (resource == static_cast<Resource*>(s.ps)) s.ps = nullptr;
-    m_gl.ShadersChanged();
-  }
   m_gl.ForgetResource(resource);
   m_resources.erase(std::remove(m_resources.begin(), m_resources.end(), resource), m_resources.end());
 }

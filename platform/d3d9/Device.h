@@ -6,7 +6,8 @@
 //
 // Device.cpp: lifetime, Reset, Present and the resource list;
 // DeviceCreate.cpp: the Create* calls; DeviceStateCalls.cpp: the Set* and
-// Get* calls; DeviceDraw.cpp: scenes, Clear and the draws.
+// Get* calls; DeviceDraw.cpp: scenes and the draws; DeviceClear.cpp: Clear
+// and the scissor rectangle.
 #pragma once
 
 #include <d3d9.h>
@@ -29,8 +30,12 @@ class Device final : public ComObject<IDirect3DDevice9> {
   Device(Direct3D9* d3d, HWND window, SDL_Window* sdlWindow);
   ~Device() override;
 
-  // Creates the context and the back buffer; a failure (with a reason on
-  // standard error) when it cannot.
+  // Checks present parameters for `window` and fills in what Direct3D 9
+  // chooses: the client size for a 0 width or height, the display format
+  // for D3DFMT_UNKNOWN, one back buffer for none.
+  static HRESULT ChoosePresentParameters(HWND window, D3DPRESENT_PARAMETERS* params);
+  // Creates the context and the back buffer for chosen parameters; a
+  // failure (with a reason on standard error) when it cannot.
   HRESULT Initialise(const D3DPRESENT_PARAMETERS& params);
 
   HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
@@ -56,6 +61,8 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, IDirect3DBaseTexture9* pTexture) override;
   HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* pValue) override;
   HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+  HRESULT STDMETHODCALLTYPE SetScissorRect(const RECT* pRect) override;
+  HRESULT STDMETHODCALLTYPE GetScissorRect(RECT* pRect) override;
   HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
   HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
                                                  UINT numVertices, UINT startIndex, UINT primCount) override;

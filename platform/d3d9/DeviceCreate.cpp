@@ -11,18 +11,37 @@
 
 namespace ostrevin::d3d9 {
 
+namespace {
+bool IsPool(D3DPOOL pool) { return pool >= D3DPOOL_DEFAULT && pool <= D3DPOOL_SCRATCH; }
+
+// What a vertex or index buffer's usage and pool may be.
+bool BufferUsageAndPoolValid(DWORD usage, D3DPOOL pool) {
+  if (!IsPool(pool) || pool == D3DPOOL_SCRATCH) return false;  // the device never reads scratch memory
+  return !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
+}
+}  // namespace
+
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DTexture9** ppTexture, HANDLE* pShared) {
   if (ppTexture == nullptr) return D3DERR_INVALIDCALL;
   *ppTexture = nullptr;
-  if (pShared != nullptr || width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) return D3DERR_INVALIDCALL;
-  if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_NOTAVAILABLE;
-  const UINT full = formats::FullChainLength(width, height);
-  if (levels == 0) levels = full;
-  if (levels > full) return D3DERR_INVALIDCALL;
+  if (pShared != nullptr || width == 0 || height == 0 || width > formats::kMaxTextureSize ||
+      height > formats::kMaxTextureSize)
+    return D3DERR_INVALIDCALL;
+  if ((usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP)) != 0 || !IsPool(pool)) return D3DERR_INVALIDCALL;
+  if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   const formats::FormatInfo* info = formats::FindFormat(format);
   if (info == nullptr) return D3DERR_INVALIDCALL;
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
+  const UINT full = formats::FullChainLength(width, height);
+  if (usage & D3DUSAGE_AUTOGENMIPMAP) {
+    // One visible level; the device makes the rest, except for block
+    // formats, which then have that one level only.
+    if (levels > 1 || pool == D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
+    levels = 1;
+  }
+  if (levels == 0) levels = full;
+  if (levels > full) return D3DERR_INVALIDCALL;
   m_gl.MakeCurrent();
   *ppTexture = new Texture(this, width, height, levels, usage, *info, pool);
   return D3D_OK;
@@ -33,7 +52,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
   *ppBuffer = nullptr;
   // A zero-length buffer is refused, as wined3d does.
-  if (pShared != nullptr || length == 0) return D3DERR_INVALIDCALL;
+  if (pShared != nullptr || length == 0 || !BufferUsageAndPoolValid(usage, pool)) return D3DERR_INVALIDCALL;
   m_gl.MakeCurrent();
   *ppBuffer = new VertexBuffer(this, length, usage, fvf, pool);
   return D3D_OK;
@@ -43,7 +62,8 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
                                   IDirect3DIndexBuffer9** ppBuffer, HANDLE* pShared) {
   if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
   *ppBuffer = nullptr;
-  if (pShared != nullptr || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
+  if (pShared != nullptr || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) ||
+      !BufferUsageAndPoolValid(usage, pool))
     return D3DERR_INVALIDCALL;
   m_gl.MakeCurrent();
   *ppBuffer = new IndexBuffer(this, length, usage, format, pool);
@@ -80,6 +100,9 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
     std::fprintf(stderr, "ostrevin: shader translation failed: %s\n", error.c_str());
     return D3DERR_INVALIDCALL;
   }
+  // No vertex texture fetch: the vertex samplers (D3DVERTEXTEXTURESAMPLER0-3)
+  // are not offered, so a vertex shader that samples is refused.
+  if (stage == ShaderStage::Vertex && !glsl.samplers.empty()) return D3DERR_INVALIDCALL;
   gl.MakeCurrent();
   ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl));
   if (shader->GlShader() == 0) {

@@ -20,13 +20,6 @@ HRESULT Device::EndScene() {
   return D3D_OK;
 }
 
-HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
-  if ((count != 0 && pRects == nullptr) || (flags & ~7u) != 0) return D3DERR_INVALIDCALL;
-  if (m_lost || !m_gl.Alive() || flags == 0) return D3D_OK;
-  m_gl.Clear(m_state, count, pRects, flags, color, z, stencil);
-  return D3D_OK;
-}
-
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT, UINT startIndex,
                                      UINT primCount) {
   GLenum mode;

@@ -2,21 +2,28 @@
 
 #include <cstring>
 
+#include "Buffer.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "VertexDeclaration.h"
+
 namespace ostrevin::d3d9 {
+
+Resource* AsResource(VertexDeclaration* object) { return object; }
+Resource* AsResource(VertexBuffer* object) { return object; }
+Resource* AsResource(IndexBuffer* object) { return object; }
+Resource* AsResource(VertexShader* object) { return object; }
+Resource* AsResource(PixelShader* object) { return object; }
+Resource* AsResource(IDirect3DBaseTexture9* object) { return dynamic_cast<Resource*>(object); }
 
 DeviceState::DeviceState() {
   std::memset(renderStates, 0, sizeof(renderStates));
   std::memset(samplerStates, 0, sizeof(samplerStates));
   std::memset(&viewport, 0, sizeof(viewport));
+  std::memset(&scissorRect, 0, sizeof(scissorRect));
   std::memset(vsConstants, 0, sizeof(vsConstants));
   std::memset(psConstants, 0, sizeof(psConstants));
-  decl = nullptr;
-  stream = nullptr;
   streamOffset = streamStride = 0;
-  indices = nullptr;
-  vs = nullptr;
-  ps = nullptr;
-  std::memset(textures, 0, sizeof(textures));
 }
 
 void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
@@ -47,18 +54,23 @@ void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
 
   viewport = {0, 0, width, height, 0.0f, 1.0f};
   ++viewportVersion;
+  scissorRect = {0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
 
   std::memset(vsConstants, 0, sizeof(vsConstants));
   std::memset(psConstants, 0, sizeof(psConstants));
   ++vsVersion;
   ++psVersion;
+  ReleaseBindings();
+}
+
+void DeviceState::ReleaseBindings() {
   decl = nullptr;
   stream = nullptr;
   streamOffset = streamStride = 0;
   indices = nullptr;
   vs = nullptr;
   ps = nullptr;
-  std::memset(textures, 0, sizeof(textures));
+  for (Binding<IDirect3DBaseTexture9>& texture : textures) texture = nullptr;
 }
 
 bool IsRenderState(UINT s) {

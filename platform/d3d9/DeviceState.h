@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "Resource.h"
+
 namespace ostrevin::d3d9 {
 
 class VertexDeclaration;
@@ -14,6 +16,39 @@ class VertexBuffer;
 class IndexBuffer;
 class VertexShader;
 class PixelShader;
+
+Resource* AsResource(VertexDeclaration* object);
+Resource* AsResource(VertexBuffer* object);
+Resource* AsResource(IndexBuffer* object);
+Resource* AsResource(VertexShader* object);
+Resource* AsResource(PixelShader* object);
+Resource* AsResource(IDirect3DBaseTexture9* object);
+
+// An object bound to the device, read as a plain pointer. The device holds
+// it (Resource::AddBinding) from binding to unbinding, so that the
+// application's last Release does not destroy it while bound.
+template <typename T>
+class Binding {
+ public:
+  Binding() = default;
+  ~Binding() { *this = nullptr; }
+  Binding(const Binding&) = delete;
+  Binding& operator=(const Binding&) = delete;
+  Binding& operator=(T* object) {
+    if (object == m_object) return *this;
+    if (object != nullptr) AsResource(object)->AddBinding();
+    T* previous = m_object;
+    m_object = object;
+    if (previous != nullptr) AsResource(previous)->RemoveBinding();  // may destroy it
+    return *this;
+  }
+  operator T*() const { return m_object; }
+  T* operator->() const { return m_object; }
+  T* get() const { return m_object; }
+
+ private:
+  T* m_object = nullptr;
+};
 
 struct DeviceState {
   static constexpr UINT kRenderStates = 256;
@@ -26,23 +61,26 @@ struct DeviceState {
   DWORD samplerStates[kSamplers][kSamplerStates];
   D3DVIEWPORT9 viewport;
   uint64_t viewportVersion = 0;
+  RECT scissorRect;
 
   float vsConstants[kVertexRegisters][4];
   float psConstants[kPixelRegisters][4];
   uint64_t vsVersion = 1, psVersion = 1;
 
-  VertexDeclaration* decl;
-  VertexBuffer* stream;
+  Binding<VertexDeclaration> decl;
+  Binding<VertexBuffer> stream;
   UINT streamOffset, streamStride;
-  IndexBuffer* indices;
-  VertexShader* vs;
-  PixelShader* ps;
-  IDirect3DBaseTexture9* textures[kSamplers];
+  Binding<IndexBuffer> indices;
+  Binding<VertexShader> vs;
+  Binding<PixelShader> ps;
+  Binding<IDirect3DBaseTexture9> textures[kSamplers];
 
   DeviceState();
   // Direct3D 9's state after device creation or Reset, for a back buffer of
   // width x height; the constant versions move on so every program reloads.
   void SetDefaults(bool autoDepthStencil, UINT width, UINT height);
+  // Unbinds every object (those the application released are destroyed).
+  void ReleaseBindings();
 };
 
 // Whether Direct3D 9 defines render state `state` (anything else is refused).

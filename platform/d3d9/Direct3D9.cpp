@@ -33,17 +33,17 @@ HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
   HWND window = pParams->hDeviceWindow != NULL ? pParams->hDeviceWindow : focusWindow;
   SDL_Window* sdlWindow = win32::SdlWindow(window);
   if (sdlWindow == nullptr) return D3DERR_INVALIDCALL;
-  if (pParams->BackBufferFormat != D3DFMT_X8R8G8B8 && pParams->BackBufferFormat != D3DFMT_A8R8G8B8 &&
-      pParams->BackBufferFormat != D3DFMT_UNKNOWN)
-    return D3DERR_NOTAVAILABLE;
-  if (pParams->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+  D3DPRESENT_PARAMETERS chosen = *pParams;
+  const HRESULT checked = Device::ChoosePresentParameters(window, &chosen);
+  if (FAILED(checked)) return checked;
 
   Device* device = new Device(this, window, sdlWindow);
-  HRESULT hr = device->Initialise(*pParams);
+  HRESULT hr = device->Initialise(chosen);
   if (FAILED(hr)) {
     device->Release();
     return hr;
   }
+  *pParams = chosen;
   *ppDevice = device;
   return D3D_OK;
 }
@@ -51,7 +51,9 @@ HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
 }  // namespace ostrevin::d3d9
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
-  if (SDKVersion != D3D_SDK_VERSION) return nullptr;
+  // The SDK's headers pass 31 or 32, with the top bit set in debug builds.
+  const UINT version = SDKVersion & ~0x80000000u;
+  if (version != 31 && version != 32) return nullptr;
   ostrevin::ReportLiveObjectsAtExit();
   return new ostrevin::d3d9::Direct3D9();
 }

@@ -31,10 +31,12 @@ struct GlCaps {
   float maxAnisotropy = 0.0f;   // 0: anisotropic filtering not offered
 };
 
-// The offscreen framebuffer Direct3D draws into, with a D24S8 depth-stencil.
+// The offscreen framebuffer Direct3D draws into, with the automatic
+// depth-stencil buffer when there is one.
 struct GlBackBuffer {
   GLuint framebuffer = 0, color = 0, depthStencil = 0;
   UINT width = 0, height = 0;
+  bool depth = false, stencil = false;
 };
 
 class GlDevice {
@@ -53,8 +55,9 @@ class GlDevice {
   const GlCaps& Caps() const { return m_caps; }
   GlStateCache& Cache() { return m_cache; }
 
-  // Back buffer and presentation (GlPresent.cpp).
-  HRESULT CreateBackBuffer(UINT width, UINT height);
+  // Back buffer and presentation (GlPresent.cpp). depthFormat is D3DFMT_D16,
+  // D3DFMT_D24X8, D3DFMT_D24S8, or D3DFMT_UNKNOWN for no depth-stencil buffer.
+  HRESULT CreateBackBuffer(UINT width, UINT height, D3DFORMAT depthFormat);
   void DestroyBackBuffer();
   const GlBackBuffer& BackBuffer() const { return m_backBuffer; }
   // Scales the source rectangle of the back buffer (all of it when null) to
@@ -69,9 +72,13 @@ class GlDevice {
   void ShadersChanged() { m_programs.ShadersChanged(); }
   void VertexInputChanged() { m_vertexArrays.InputChanged(); }
 
-  // Clears and draws (GlDraw.cpp).
+  // Clears and the scissor rectangle (GlClear.cpp). A clear leaves the
+  // scissor state as the Direct3D state has it.
   void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
              DWORD stencil);
+  void ApplyScissorRect(const DeviceState& state);
+
+  // Draws (GlDraw.cpp).
   HRESULT DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
                       INT baseVertex);
 

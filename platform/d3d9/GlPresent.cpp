@@ -6,21 +6,28 @@
 
 namespace ostrevin::d3d9 {
 
-HRESULT GlDevice::CreateBackBuffer(UINT width, UINT height) {
+HRESULT GlDevice::CreateBackBuffer(UINT width, UINT height, D3DFORMAT depthFormat) {
   GlBackBuffer& bb = m_backBuffer;
   bb.width = width;
   bb.height = height;
+  bb.depth = depthFormat != D3DFMT_UNKNOWN;
+  bb.stencil = depthFormat == D3DFMT_D24S8;
   gl::GenRenderbuffers(1, &bb.color);
   gl::BindRenderbuffer(GL_RENDERBUFFER, bb.color);
   gl::RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-  gl::GenRenderbuffers(1, &bb.depthStencil);
-  gl::BindRenderbuffer(GL_RENDERBUFFER, bb.depthStencil);
-  gl::RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width),
-                          static_cast<GLsizei>(height));
   gl::GenFramebuffers(1, &bb.framebuffer);
   gl::BindFramebuffer(GL_FRAMEBUFFER, bb.framebuffer);
   gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, bb.color);
-  gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, bb.depthStencil);
+  if (bb.depth) {
+    const GLenum internal = bb.stencil                      ? GL_DEPTH24_STENCIL8
+                            : depthFormat == D3DFMT_D24X8 ? GL_DEPTH_COMPONENT24
+                                                          : GL_DEPTH_COMPONENT16;
+    gl::GenRenderbuffers(1, &bb.depthStencil);
+    gl::BindRenderbuffer(GL_RENDERBUFFER, bb.depthStencil);
+    gl::RenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, bb.stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                                GL_RENDERBUFFER, bb.depthStencil);
+  }
   if (gl::CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     std::fprintf(stderr, "ostrevin: back buffer framebuffer incomplete\n");
     return D3DERR_NOTAVAILABLE;

@@ -46,6 +46,8 @@ class ShaderObject : public ComObject<Interface>, public ShaderStageObject {
 
  protected:
   bool Implements(REFIID riid) const override { return riid == kIid; }
+  void LastRelease() override { PublicReleased(); }
+  void Revived() override { PublicRevived(); }
 };
 
 class VertexShader final : public ShaderObject<IDirect3DVertexShader9, IID_IDirect3DVertexShader9> {

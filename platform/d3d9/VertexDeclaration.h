@@ -21,6 +21,8 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
 
  protected:
   bool Implements(REFIID riid) const override { return riid == IID_IDirect3DVertexDeclaration9; }
+  void LastRelease() override { PublicReleased(); }
+  void Revived() override { PublicRevived(); }
 
  private:
   std::vector<D3DVERTEXELEMENT9> m_elements;

@@ -348,7 +348,7 @@ TEST_F(GlDeviceTest, InvalidCallsAreRefused) {
   IDirect3DTexture9* tex = nullptr;
   EXPECT_EQ(m_gl.device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(m_gl.device->CreateTexture(4, 4, 9, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(Direct3DCreate9(31), nullptr);
+  EXPECT_EQ(Direct3DCreate9(30), nullptr);
 }
 
 // The shipped Phong shaders light and texture a quad facing the viewer:

@@ -396,6 +396,19 @@ class FakeDevice : public Object<IDirect3DDevice9> {
     m_samplerStates[{sampler, type}] = value;
     return D3D_OK;
   }
+  HRESULT STDMETHODCALLTYPE SetScissorRect(const RECT* pRect) override {
+    if (pRect == nullptr) return D3DERR_INVALIDCALL;
+    Log("SetScissorRect", this,
+        {static_cast<uint64_t>(pRect->left), static_cast<uint64_t>(pRect->top), static_cast<uint64_t>(pRect->right),
+         static_cast<uint64_t>(pRect->bottom)});
+    m_scissorRect = *pRect;
+    return D3D_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetScissorRect(RECT* pRect) override {
+    if (pRect == nullptr) return D3DERR_INVALIDCALL;
+    *pRect = m_scissorRect;
+    return D3D_OK;
+  }
   HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count) override {
     Log("DrawPrimitive", this, {static_cast<uint64_t>(type), start, count});
     return Planned("DrawPrimitive");
@@ -484,6 +497,7 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   D3DPRESENT_PARAMETERS m_params;
   std::map<int, DWORD> m_renderStates;
   std::map<std::pair<DWORD, int>, DWORD> m_samplerStates;
+  RECT m_scissorRect = {0, 0, 0, 0};
   IDirect3DBaseTexture9* m_textures[16] = {};
   float m_vsConstants[256][4];
   float m_psConstants[224][4];
