@@ -121,13 +121,17 @@ void Device::Unregister(Resource* resource) {
   for (IDirect3DBaseTexture9*& texture : m_state.textures)
     if (texture != nullptr && static_cast<Resource*>(static_cast<Texture*>(texture)) == resource) texture = nullptr;
   DeviceState& s = m_state;
-  if (resource == static_cast<Resource*>(s.decl) || resource == static_cast<Resource*>(s.stream) ||
-      resource == static_cast<Resource*>(s.indices)) {
-    if (resource == static_cast<Resource*>(s.decl)) s.decl = nullptr;
-    if (resource == static_cast<Resource*>(s.stream)) s.stream = nullptr;
-    if (resource == static_cast<Resource*>(s.indices)) s.indices = nullptr;
-    m_gl.VertexInputChanged();
-  }
+  bool inputChanged = false;
+  auto unbind = [&](auto*& bound) {
+    if (resource == static_cast<Resource*>(bound)) {
+      bound = nullptr;
+      inputChanged = true;
+    }
+  };
+  for (DeviceState::Stream& stream : s.streams) unbind(stream.buffer);
+  unbind(s.decl);
+  unbind(s.indices);
+  if (inputChanged) m_gl.VertexInputChanged();
   if (resource == static_cast<Resource*>(s.vs) || resource == static_cast<Resource*>(s.ps)) {
     if (resource == static_cast<Resource*>(s.vs)) s.vs = nullptr;
     if (resource == static_cast<Resource*>(s.ps)) s.ps = nullptr;

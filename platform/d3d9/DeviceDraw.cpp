@@ -32,16 +32,21 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   GLenum mode;
   UINT indices;
   if (!GlPrimitive(type, primCount, &mode, &indices)) return D3DERR_INVALIDCALL;
-  if (m_state.decl == nullptr || m_state.indices == nullptr || m_state.stream == nullptr) return D3DERR_INVALIDCALL;
+  if (m_state.decl == nullptr || m_state.indices == nullptr) return D3DERR_INVALIDCALL;
   if (primCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   const UINT indexBytes = m_state.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
   if (static_cast<uint64_t>(startIndex) + indices > m_state.indices->Size() / indexBytes) return D3DERR_INVALIDCALL;
   return m_gl.DrawIndexed(m_state, mode, indices, indexBytes, startIndex, baseVertexIndex);
 }
 
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) {
-  // Not used by the program; non-indexed drawing is not offered.
-  return D3DERR_INVALIDCALL;
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  GLenum mode;
+  UINT vertices;
+  if (!GlPrimitive(type, primitiveCount, &mode, &vertices)) return D3DERR_INVALIDCALL;
+  if (m_state.decl == nullptr) return D3DERR_INVALIDCALL;
+  if (primitiveCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
+  if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu) return D3DERR_INVALIDCALL;
+  return m_gl.Draw(m_state, mode, startVertex, vertices);
 }
 
 }  // namespace ostrevin::d3d9

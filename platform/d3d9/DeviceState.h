@@ -21,6 +21,7 @@ struct DeviceState {
   static constexpr UINT kSamplerStates = 14;  // D3DSAMP_ADDRESSU (1) .. D3DSAMP_DMAPOFFSET (13)
   static constexpr UINT kVertexRegisters = 256;
   static constexpr UINT kPixelRegisters = 224;
+  static constexpr UINT kStreams = 16;
 
   DWORD renderStates[kRenderStates];
   DWORD samplerStates[kSamplers][kSamplerStates];
@@ -31,9 +32,12 @@ struct DeviceState {
   float psConstants[kPixelRegisters][4];
   uint64_t vsVersion = 1, psVersion = 1;
 
+  struct Stream {
+    VertexBuffer* buffer;
+    UINT offset, stride;
+  };
   VertexDeclaration* decl;
-  VertexBuffer* stream;
-  UINT streamOffset, streamStride;
+  Stream streams[kStreams];
   IndexBuffer* indices;
   VertexShader* vs;
   PixelShader* ps;
@@ -47,6 +51,11 @@ struct DeviceState {
 
 // Whether Direct3D 9 defines render state `state` (anything else is refused).
 bool IsRenderState(UINT state);
+// Direct3D 9's documented value of render state `state` after creation or Reset.
+DWORD DefaultRenderState(UINT state, bool autoDepthStencil);
+// Whether the device honours `value` for render state `state`: false for a
+// value outside the state's enumeration and for what the layer does not do.
+bool AcceptsRenderState(UINT state, DWORD value);
 bool IsSamplerState(UINT type);
 
 }  // namespace ostrevin::d3d9

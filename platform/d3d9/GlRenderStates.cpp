@@ -1,6 +1,7 @@
-// Render states, sampler states and the viewport, realised in GL. Only the
-// states the programmable pipeline reads have a GL side; fixed-function
-// states (lighting, fog, shading, alpha test, ...) are recorded only.
+// Render states, sampler states and the viewport, realised in GL. The states
+// the programmable pipeline reads have a GL side (alpha test, flat shading
+// and sRGB writes choose the program, see GlProgram); fixed-function states
+// (lighting, materials, texture factor, ...) are recorded only.
 #include <algorithm>
 #include <cstring>
 
@@ -36,7 +37,7 @@ void GlDevice::ApplyAll(const DeviceState& state) {
 void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which) {
   const DWORD* rs = state.renderStates;
   const DWORD value = rs[which];
-  switch (which) {
+  switch (static_cast<UINT>(which)) {
     case D3DRS_ZENABLE:
       (value != D3DZB_FALSE ? gl::Enable : gl::Disable)(GL_DEPTH_TEST);
       break;
@@ -62,10 +63,63 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       break;
     case D3DRS_SRCBLEND:
     case D3DRS_DESTBLEND:
-      gl::BlendFunc(GlBlendFactor(rs[D3DRS_SRCBLEND]), GlBlendFactor(rs[D3DRS_DESTBLEND]));
-      break;
     case D3DRS_BLENDOP:
-      gl::BlendEquation(GlBlendOp(value));
+    case kRsSeparateAlphaBlendEnable:
+    case kRsSrcBlendAlpha:
+    case kRsDestBlendAlpha:
+    case kRsBlendOpAlpha:
+      ApplyBlend(state);
+      break;
+    case kRsBlendFactor: {
+      float c[4];
+      ColorToFloats(value, c);
+      gl::BlendColor(c[0], c[1], c[2], c[3]);
+      break;
+    }
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_SHADEMODE:
+    case kRsSrgbWriteEnable:
+      ShadersChanged();  // a program of its own (ALPHAREF is a uniform)
+      break;
+    case kRsStencilFail:
+    case kRsStencilZFail:
+    case kRsStencilPass:
+    case kRsStencilFunc:
+    case kRsStencilRef:
+    case kRsStencilMask:
+    case kRsStencilWriteMask:
+    case kRsTwoSidedStencilMode:
+    case kRsCcwStencilFail:
+    case kRsCcwStencilZFail:
+    case kRsCcwStencilPass:
+    case kRsCcwStencilFunc:
+      ApplyStencil(state);
+      break;
+    case kRsDepthBias:
+    case kRsSlopeScaleDepthBias: {
+      float bias, slope;
+      std::memcpy(&bias, &rs[kRsDepthBias], sizeof(bias));
+      std::memcpy(&slope, &rs[kRsSlopeScaleDepthBias], sizeof(slope));
+      // Direct3D's bias is in depth units: 2^24 of the 24-bit buffer's steps.
+      gl::PolygonOffset(slope, bias * 16777216.0f);
+      for (GLenum mode : {GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT})
+        (bias != 0.0f || slope != 0.0f ? gl::Enable : gl::Disable)(mode);
+      break;
+    }
+    case kRsPointSize:
+    case kRsPointSizeMin:
+    case kRsPointSizeMax: {
+      float size, lo, hi;
+      std::memcpy(&size, &rs[kRsPointSize], sizeof(size));
+      std::memcpy(&lo, &rs[kRsPointSizeMin], sizeof(lo));
+      std::memcpy(&hi, &rs[kRsPointSizeMax], sizeof(hi));
+      size = std::min(std::max(size, lo), hi);
+      gl::PointSize(size > 0.0f ? size : 1.0f);
+      break;
+    }
+    case D3DRS_DITHERENABLE:
+      (value ? gl::Enable : gl::Disable)(GL_DITHER);
       break;
     case D3DRS_COLORWRITEENABLE:
       gl::ColorMask((value & 1) != 0, (value & 2) != 0, (value & 4) != 0, (value & 8) != 0);
@@ -81,10 +135,46 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
   }
 }
 
+void GlDevice::ApplyBlend(const DeviceState& state) {
+  const DWORD* rs = state.renderStates;
+  GLenum src, dst;
+  GlBlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
+  GLenum srcAlpha = src, dstAlpha = dst;
+  GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]), opAlpha = op;
+  if (rs[kRsSeparateAlphaBlendEnable]) {
+    GlBlendFactors(rs[kRsSrcBlendAlpha], rs[kRsDestBlendAlpha], &srcAlpha, &dstAlpha);
+    opAlpha = GlBlendOp(rs[kRsBlendOpAlpha]);
+  }
+  gl::BlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
+  gl::BlendEquationSeparate(op, opAlpha);
+}
+
+void GlDevice::ApplyStencil(const DeviceState& state) {
+  // Clockwise faces are GL's front faces (see ApplyAll); the CCW_ states
+  // serve the others in two-sided mode.
+  const DWORD* rs = state.renderStates;
+  const GLint ref = static_cast<GLint>(rs[kRsStencilRef] & 0xff);
+  const GLuint mask = rs[kRsStencilMask];
+  const bool twoSided = rs[kRsTwoSidedStencilMode] != 0;
+  gl::StencilFuncSeparate(GL_FRONT, GlCompareFunc(rs[kRsStencilFunc]), ref, mask);
+  gl::StencilOpSeparate(GL_FRONT, GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]),
+                        GlStencilOp(rs[kRsStencilPass]));
+  if (twoSided) {
+    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[kRsCcwStencilFunc]), ref, mask);
+    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[kRsCcwStencilFail]), GlStencilOp(rs[kRsCcwStencilZFail]),
+                          GlStencilOp(rs[kRsCcwStencilPass]));
+  } else {
+    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[kRsStencilFunc]), ref, mask);
+    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]),
+                          GlStencilOp(rs[kRsStencilPass]));
+  }
+  gl::StencilMask(rs[kRsStencilWriteMask]);
+}
+
 void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which) {
   const DWORD* ss = state.samplerStates[sampler];
   const GLuint s = m_samplers[sampler];
-  switch (which) {
+  switch (static_cast<UINT>(which)) {
     case D3DSAMP_ADDRESSU:
       gl::SamplerParameteri(s, GL_TEXTURE_WRAP_S, GlAddressMode(ss[D3DSAMP_ADDRESSU]));
       break;
@@ -106,8 +196,8 @@ void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAM
       gl::SamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
       break;
     }
-    case D3DSAMP_MAXMIPLEVEL:
-      gl::SamplerParameterf(s, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+    case D3DSAMP_SRGBTEXTURE:
+      ShadersChanged();  // decoded in the program's GLSL
       break;
     case D3DSAMP_MAGFILTER:
     case D3DSAMP_MINFILTER:
