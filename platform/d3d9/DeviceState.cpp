@@ -81,32 +81,33 @@ DWORD DefaultRenderState(UINT s, bool autoDepthStencil) {
     case D3DRS_ALPHAFUNC: return D3DCMP_ALWAYS;
     case 37: return Float(1.0f);                   // FOGEND
     case 38: return Float(1.0f);                   // FOGDENSITY
-    case 53: case 54: case 55: return 1;           // STENCILFAIL, STENCILZFAIL, STENCILPASS: KEEP
-    case 56: return D3DCMP_ALWAYS;                 // STENCILFUNC
-    case 58: case 59: case 60: return 0xFFFFFFFF;  // STENCILMASK, STENCILWRITEMASK, TEXTUREFACTOR
+    case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS: return D3DSTENCILOP_KEEP;
+    case D3DRS_STENCILFUNC: return D3DCMP_ALWAYS;
+    case D3DRS_STENCILMASK: case D3DRS_STENCILWRITEMASK: return 0xFFFFFFFF;
+    case 60: return 0xFFFFFFFF;                    // TEXTUREFACTOR
     case 136: return TRUE;                         // CLIPPING
     case D3DRS_LIGHTING: return TRUE;
     case 141: case 142: return TRUE;               // COLORVERTEX, LOCALVIEWER
     case 145: return 1;                            // DIFFUSEMATERIALSOURCE: D3DMCS_COLOR1
     case 146: return 2;                            // SPECULARMATERIALSOURCE: D3DMCS_COLOR2
-    case 154: case 155: return Float(1.0f);        // POINTSIZE, POINTSIZE_MIN
+    case D3DRS_POINTSIZE: case D3DRS_POINTSIZE_MIN: return Float(1.0f);
     case 158: return Float(1.0f);                  // POINTSCALE_A
     case 161: return TRUE;                         // MULTISAMPLEANTIALIAS
     case 162: return 0xFFFFFFFF;                   // MULTISAMPLEMASK
-    case 166: return Float(64.0f);                 // POINTSIZE_MAX
+    case D3DRS_POINTSIZE_MAX: return Float(64.0f);
     case D3DRS_COLORWRITEENABLE: return 0xF;
     case D3DRS_BLENDOP: return D3DBLENDOP_ADD;
     case 172: return 3;                            // POSITIONDEGREE: D3DDEGREE_CUBIC
     case 173: return 1;                            // NORMALDEGREE: D3DDEGREE_LINEAR
     case 178: case 179: return Float(1.0f);        // MINTESSELLATIONLEVEL, MAXTESSELLATIONLEVEL
     case 182: return Float(1.0f);                  // ADAPTIVETESS_Z
-    case 186: case 187: case 188: return 1;        // CCW_STENCILFAIL, _ZFAIL, _PASS: KEEP
-    case 189: return D3DCMP_ALWAYS;                // CCW_STENCILFUNC
+    case D3DRS_CCW_STENCILFAIL: case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS: return D3DSTENCILOP_KEEP;
+    case D3DRS_CCW_STENCILFUNC: return D3DCMP_ALWAYS;
     case 190: case 191: case 192: return 0xF;      // COLORWRITEENABLE1..3
-    case 193: return 0xFFFFFFFF;                   // BLENDFACTOR
-    case 207: return D3DBLEND_ONE;                 // SRCBLENDALPHA
-    case 208: return D3DBLEND_ZERO;                // DESTBLENDALPHA
-    case 209: return D3DBLENDOP_ADD;               // BLENDOPALPHA
+    case D3DRS_BLENDFACTOR: return 0xFFFFFFFF;
+    case D3DRS_SRCBLENDALPHA: return D3DBLEND_ONE;
+    case D3DRS_DESTBLENDALPHA: return D3DBLEND_ZERO;
+    case D3DRS_BLENDOPALPHA: return D3DBLENDOP_ADD;
     default: return 0;
   }
 }
@@ -117,16 +118,16 @@ bool AcceptsRenderState(UINT s, DWORD v) {
     case D3DRS_FILLMODE: return v >= D3DFILL_POINT && v <= D3DFILL_SOLID;
     case D3DRS_SHADEMODE: return v == D3DSHADE_FLAT || v == D3DSHADE_GOURAUD;  // Phong does not exist
     case D3DRS_SRCBLEND: case D3DRS_DESTBLEND:
-    case 207: case 208:                             // SRCBLENDALPHA, DESTBLENDALPHA
-      return v >= D3DBLEND_ZERO && v <= 15;         // up to D3DBLEND_INVBLENDFACTOR
+    case D3DRS_SRCBLENDALPHA: case D3DRS_DESTBLENDALPHA:
+      return v >= D3DBLEND_ZERO && v <= D3DBLEND_INVBLENDFACTOR;
     case D3DRS_CULLMODE: return v >= D3DCULL_NONE && v <= D3DCULL_CCW;
     case D3DRS_ZFUNC: case D3DRS_ALPHAFUNC:
-    case 56: case 189:                              // STENCILFUNC, CCW_STENCILFUNC
+    case D3DRS_STENCILFUNC: case D3DRS_CCW_STENCILFUNC:
       return v >= D3DCMP_NEVER && v <= D3DCMP_ALWAYS;
-    case 53: case 54: case 55:                      // STENCILFAIL, STENCILZFAIL, STENCILPASS
-    case 186: case 187: case 188:                   // and their CCW_ twins
-      return v >= 1 && v <= 8;                      // D3DSTENCILOP_KEEP .. DECR
-    case D3DRS_BLENDOP: case 209:                   // BLENDOPALPHA
+    case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS:
+    case D3DRS_CCW_STENCILFAIL: case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS:
+      return v >= D3DSTENCILOP_KEEP && v <= D3DSTENCILOP_DECR;
+    case D3DRS_BLENDOP: case D3DRS_BLENDOPALPHA:
       return v >= D3DBLENDOP_ADD && v <= D3DBLENDOP_MAX;
     // Features the layer does not have: only their off values.
     case D3DRS_FOGENABLE:                           // fog after the pixel shader

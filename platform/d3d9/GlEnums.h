@@ -8,16 +8,6 @@
 
 namespace ostrevin::d3d9 {
 
-// Render states that are Direct3D 9's but not named by the header.
-enum : UINT {
-  kRsStencilFail = 53, kRsStencilZFail = 54, kRsStencilPass = 55, kRsStencilFunc = 56, kRsStencilRef = 57,
-  kRsStencilMask = 58, kRsStencilWriteMask = 59, kRsPointSize = 154, kRsPointSizeMin = 155,
-  kRsPointSizeMax = 166, kRsSlopeScaleDepthBias = 175, kRsTwoSidedStencilMode = 185, kRsCcwStencilFail = 186,
-  kRsCcwStencilZFail = 187, kRsCcwStencilPass = 188, kRsCcwStencilFunc = 189, kRsBlendFactor = 193,
-  kRsSrgbWriteEnable = 194, kRsDepthBias = 195, kRsSeparateAlphaBlendEnable = 206, kRsSrcBlendAlpha = 207,
-  kRsDestBlendAlpha = 208, kRsBlendOpAlpha = 209,
-};
-
 GLenum GlCompareFunc(DWORD d3dcmp);
 GLenum GlBlendFactor(DWORD d3dblend);
 // A source and destination pair: D3DBLEND_BOTHSRCALPHA and BOTHINVSRCALPHA

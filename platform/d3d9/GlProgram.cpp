@@ -90,7 +90,7 @@ GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
   GlProgramVariant v;
   if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) v.alphaFunc = rs[D3DRS_ALPHAFUNC];
   v.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-  v.srgbWrite = rs[kRsSrgbWriteEnable] != 0;
+  v.srgbWrite = rs[D3DRS_SRGBWRITEENABLE] != 0;
   for (UINT i = 0; i < DeviceState::kSamplers; ++i)
     if (state.samplerStates[i][D3DSAMP_SRGBTEXTURE]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
   return v;

@@ -28,6 +28,8 @@ void GlDevice::ApplyAll(const DeviceState& state) {
   gl::PixelStorei(GL_PACK_ALIGNMENT, 1);
   ApplyViewport(state);
 
+  m_programPointSize = -1;
+  m_raisedBaseLevels.clear();  // a new context's textures start at level 0
   m_cache.BindVertexArray(0);
   m_cache.UseProgram(0);
   ShadersChanged();
@@ -64,13 +66,13 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
     case D3DRS_SRCBLEND:
     case D3DRS_DESTBLEND:
     case D3DRS_BLENDOP:
-    case kRsSeparateAlphaBlendEnable:
-    case kRsSrcBlendAlpha:
-    case kRsDestBlendAlpha:
-    case kRsBlendOpAlpha:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+    case D3DRS_BLENDOPALPHA:
       ApplyBlend(state);
       break;
-    case kRsBlendFactor: {
+    case D3DRS_BLENDFACTOR: {
       float c[4];
       ColorToFloats(value, c);
       gl::BlendColor(c[0], c[1], c[2], c[3]);
@@ -79,41 +81,41 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
     case D3DRS_ALPHATESTENABLE:
     case D3DRS_ALPHAFUNC:
     case D3DRS_SHADEMODE:
-    case kRsSrgbWriteEnable:
+    case D3DRS_SRGBWRITEENABLE:
       ShadersChanged();  // a program of its own (ALPHAREF is a uniform)
       break;
-    case kRsStencilFail:
-    case kRsStencilZFail:
-    case kRsStencilPass:
-    case kRsStencilFunc:
-    case kRsStencilRef:
-    case kRsStencilMask:
-    case kRsStencilWriteMask:
-    case kRsTwoSidedStencilMode:
-    case kRsCcwStencilFail:
-    case kRsCcwStencilZFail:
-    case kRsCcwStencilPass:
-    case kRsCcwStencilFunc:
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK:
+    case D3DRS_STENCILWRITEMASK:
+    case D3DRS_TWOSIDEDSTENCILMODE:
+    case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL:
+    case D3DRS_CCW_STENCILPASS:
+    case D3DRS_CCW_STENCILFUNC:
       ApplyStencil(state);
       break;
-    case kRsDepthBias:
-    case kRsSlopeScaleDepthBias: {
+    case D3DRS_DEPTHBIAS:
+    case D3DRS_SLOPESCALEDEPTHBIAS: {
       float bias, slope;
-      std::memcpy(&bias, &rs[kRsDepthBias], sizeof(bias));
-      std::memcpy(&slope, &rs[kRsSlopeScaleDepthBias], sizeof(slope));
+      std::memcpy(&bias, &rs[D3DRS_DEPTHBIAS], sizeof(bias));
+      std::memcpy(&slope, &rs[D3DRS_SLOPESCALEDEPTHBIAS], sizeof(slope));
       // Direct3D's bias is in depth units: 2^24 of the 24-bit buffer's steps.
       gl::PolygonOffset(slope, bias * 16777216.0f);
       for (GLenum mode : {GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT})
         (bias != 0.0f || slope != 0.0f ? gl::Enable : gl::Disable)(mode);
       break;
     }
-    case kRsPointSize:
-    case kRsPointSizeMin:
-    case kRsPointSizeMax: {
+    case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN:
+    case D3DRS_POINTSIZE_MAX: {
       float size, lo, hi;
-      std::memcpy(&size, &rs[kRsPointSize], sizeof(size));
-      std::memcpy(&lo, &rs[kRsPointSizeMin], sizeof(lo));
-      std::memcpy(&hi, &rs[kRsPointSizeMax], sizeof(hi));
+      std::memcpy(&size, &rs[D3DRS_POINTSIZE], sizeof(size));
+      std::memcpy(&lo, &rs[D3DRS_POINTSIZE_MIN], sizeof(lo));
+      std::memcpy(&hi, &rs[D3DRS_POINTSIZE_MAX], sizeof(hi));
       size = std::min(std::max(size, lo), hi);
       gl::PointSize(size > 0.0f ? size : 1.0f);
       break;
@@ -141,9 +143,9 @@ void GlDevice::ApplyBlend(const DeviceState& state) {
   GlBlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
   GLenum srcAlpha = src, dstAlpha = dst;
   GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]), opAlpha = op;
-  if (rs[kRsSeparateAlphaBlendEnable]) {
-    GlBlendFactors(rs[kRsSrcBlendAlpha], rs[kRsDestBlendAlpha], &srcAlpha, &dstAlpha);
-    opAlpha = GlBlendOp(rs[kRsBlendOpAlpha]);
+  if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+    GlBlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &srcAlpha, &dstAlpha);
+    opAlpha = GlBlendOp(rs[D3DRS_BLENDOPALPHA]);
   }
   gl::BlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
   gl::BlendEquationSeparate(op, opAlpha);
@@ -153,22 +155,22 @@ void GlDevice::ApplyStencil(const DeviceState& state) {
   // Clockwise faces are GL's front faces (see ApplyAll); the CCW_ states
   // serve the others in two-sided mode.
   const DWORD* rs = state.renderStates;
-  const GLint ref = static_cast<GLint>(rs[kRsStencilRef] & 0xff);
-  const GLuint mask = rs[kRsStencilMask];
-  const bool twoSided = rs[kRsTwoSidedStencilMode] != 0;
-  gl::StencilFuncSeparate(GL_FRONT, GlCompareFunc(rs[kRsStencilFunc]), ref, mask);
-  gl::StencilOpSeparate(GL_FRONT, GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]),
-                        GlStencilOp(rs[kRsStencilPass]));
+  const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xff);
+  const GLuint mask = rs[D3DRS_STENCILMASK];
+  const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != 0;
+  gl::StencilFuncSeparate(GL_FRONT, GlCompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
+  gl::StencilOpSeparate(GL_FRONT, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
+                        GlStencilOp(rs[D3DRS_STENCILPASS]));
   if (twoSided) {
-    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[kRsCcwStencilFunc]), ref, mask);
-    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[kRsCcwStencilFail]), GlStencilOp(rs[kRsCcwStencilZFail]),
-                          GlStencilOp(rs[kRsCcwStencilPass]));
+    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[D3DRS_CCW_STENCILFUNC]), ref, mask);
+    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_CCW_STENCILFAIL]), GlStencilOp(rs[D3DRS_CCW_STENCILZFAIL]),
+                          GlStencilOp(rs[D3DRS_CCW_STENCILPASS]));
   } else {
-    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[kRsStencilFunc]), ref, mask);
-    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[kRsStencilFail]), GlStencilOp(rs[kRsStencilZFail]),
-                          GlStencilOp(rs[kRsStencilPass]));
+    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
+    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
+                          GlStencilOp(rs[D3DRS_STENCILPASS]));
   }
-  gl::StencilMask(rs[kRsStencilWriteMask]);
+  gl::StencilMask(rs[D3DRS_STENCILWRITEMASK]);
 }
 
 void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which) {

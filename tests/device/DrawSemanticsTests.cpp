@@ -469,7 +469,7 @@ TEST_F(DrawSemanticsTest, RenderStatesTheLayerCannotHonourAreRefused) {
   const std::pair<UINT, DWORD> refused[] = {
       {D3DRS_ZENABLE, D3DZB_USEW}, {D3DRS_FILLMODE, 0}, {D3DRS_SHADEMODE, D3DSHADE_PHONG},
       {D3DRS_SRCBLEND, 16}, {D3DRS_DESTBLEND, 0}, {D3DRS_CULLMODE, 4}, {D3DRS_ZFUNC, 9}, {D3DRS_ALPHAFUNC, 0},
-      {D3DRS_BLENDOP, 6}, {53, 9} /* STENCILFAIL */, {56, 0} /* STENCILFUNC */, {209, 0} /* BLENDOPALPHA */,
+      {D3DRS_BLENDOP, 6}, {D3DRS_STENCILFAIL, 9}, {D3DRS_STENCILFUNC, 0}, {D3DRS_BLENDOPALPHA, 0},
       {D3DRS_FOGENABLE, TRUE}, {128, 1} /* WRAP0 */, {205, 1} /* WRAP15 */, {152, 1} /* CLIPPLANEENABLE */,
       {156, TRUE} /* POINTSPRITEENABLE */, {176, TRUE} /* ANTIALIASEDLINEENABLE */,
       {184, TRUE} /* ENABLEADAPTIVETESSELLATION */,
@@ -482,7 +482,7 @@ TEST_F(DrawSemanticsTest, RenderStatesTheLayerCannotHonourAreRefused) {
     m_device->GetRenderState(s, &after);
     EXPECT_EQ(after, before) << "state " << state;
   }
-  EXPECT_EQ(m_device->SetRenderState(D3DRS_SRCBLEND, 15), D3D_OK);  // D3DBLEND_INVBLENDFACTOR
+  EXPECT_EQ(m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_INVBLENDFACTOR), D3D_OK);
   EXPECT_EQ(m_device->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
 }
 
@@ -569,7 +569,7 @@ TEST_F(DrawSemanticsTest, SrgbWritesEncodeAndSrgbTexturesDecode) {
   for (const Case& c : cases) {
     Begin(vs, ps, Buffer(Rect(0, 0, 64, 64)));
     m_device->SetTexture(0, texture);
-    EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(194), c.write), D3D_OK);
+    EXPECT_EQ(m_device->SetRenderState(D3DRS_SRGBWRITEENABLE, c.write), D3D_OK);
     EXPECT_EQ(m_device->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, c.read), D3D_OK);
     m_device->SetPixelShaderConstantF(0, c.k, 1);
     EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
@@ -635,23 +635,23 @@ TEST_F(DrawSemanticsTest, StencilAndBlendStatesReachTheFramebuffer) {
   v.insert(v.end(), ccw.begin(), ccw.end());
   Begin(vs, ps, Buffer(v));
   m_device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(57), 5);                    // STENCILREF
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(55), 3);                    // STENCILPASS: REPLACE
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(185), TRUE);                // TWOSIDEDSTENCILMODE
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(188), 7);                   // CCW_STENCILPASS: INCR
+  m_device->SetRenderState(D3DRS_STENCILREF, 5);
+  m_device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+  m_device->SetRenderState(D3DRS_TWOSIDEDSTENCILMODE, TRUE);
+  m_device->SetRenderState(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_INCR);
   m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);   // left: stencil 5
   m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 12, 2);  // right, other winding: stencil 1
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(55), 1);   // KEEP
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(188), 1);
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(56), D3DCMP_EQUAL);  // STENCILFUNC
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(189), D3DCMP_EQUAL);
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(57), 1);
+  m_device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+  m_device->SetRenderState(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_KEEP);
+  m_device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+  m_device->SetRenderState(D3DRS_CCW_STENCILFUNC, D3DCMP_EQUAL);
+  m_device->SetRenderState(D3DRS_STENCILREF, 1);
   // Green over everything where the stencil is 1, blended with the blend factor.
   m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-  m_device->SetRenderState(D3DRS_SRCBLEND, 14);   // D3DBLEND_BLENDFACTOR
+  m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BLENDFACTOR);
   m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(193), D3DCOLOR_ARGB(255, 0, 128, 0));  // BLENDFACTOR
-  m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(206), TRUE);  // SEPARATEALPHABLENDENABLE
+  m_device->SetRenderState(D3DRS_BLENDFACTOR, D3DCOLOR_ARGB(255, 0, 128, 0));
+  m_device->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, TRUE);
   m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);
   const Image img = Present();
   EXPECT_TRUE(Near(img.At(16, 32), 255, 0, 0));    // stencil 5: untouched
