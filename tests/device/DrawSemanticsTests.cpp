@@ -659,3 +659,47 @@ TEST_F(DrawSemanticsTest, StencilAndBlendStatesReachTheFramebuffer) {
 }
 
 }  // namespace
+
+namespace {
+
+DWORD FloatBits(float f) {
+  DWORD d;
+  std::memcpy(&d, &f, sizeof(d));
+  return d;
+}
+
+// POINTSIZE gives a shader that writes no PSIZE its point size, clamped to
+// POINTSIZE_MIN..MAX; DEPTHBIAS moves depth by its value.
+TEST_F(DrawSemanticsTest, PointSizeAndDepthBiasStatesApply) {
+  IDirect3DVertexShader9* vs = Vs(kPassVs);
+  IDirect3DPixelShader9* ps = Ps(kColourPs);
+  for (float max : {64.0f, 2.0f}) {
+    Begin(vs, ps, Buffer(std::vector<Vertex>{At(20, 20)}));
+    m_device->SetRenderState(D3DRS_POINTSIZE, FloatBits(6.0f));
+    m_device->SetRenderState(D3DRS_POINTSIZE_MAX, FloatBits(max));
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3D_OK);
+    const Image img = Present();
+    EXPECT_TRUE(Near(img.At(20, 20), 255, 255, 255)) << "max " << max;
+    EXPECT_TRUE(Near(img.At(17, 17), max > 6 ? 255 : 0, max > 6 ? 255 : 0, max > 6 ? 255 : 0)) << "max " << max;
+    EXPECT_TRUE(Near(img.At(24, 24), 0, 0, 0)) << "max " << max;
+  }
+
+  std::vector<Vertex> v = Rect(0, 0, 64, 64, 0xFFFF0000);
+  const std::vector<Vertex> green = Rect(0, 0, 64, 64, 0xFF00FF00);
+  v.insert(v.end(), green.begin(), green.end());
+  Begin(vs, ps, Buffer(v));
+  m_device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+  m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);  // red at z 0.5
+  D3DVIEWPORT9 left = {0, 0, 32, 64, 0, 1}, right = {32, 0, 32, 64, 0, 1};
+  m_device->SetViewport(&left);
+  m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);  // green at the same depth: not less
+  m_device->SetViewport(&right);
+  m_device->SetRenderState(D3DRS_DEPTHBIAS, FloatBits(-0.001f));
+  m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);  // pulled in front
+  const Image img = Present();
+  EXPECT_TRUE(Near(img.At(16, 32), 255, 0, 0));
+  EXPECT_TRUE(Near(img.At(48, 32), 0, 255, 0));
+}
+
+}  // namespace
