@@ -144,6 +144,19 @@ bool AcceptsRenderState(UINT s, DWORD v) {
   }
 }
 
+bool AcceptsSamplerState(UINT type, DWORD v) {
+  switch (type) {
+    case D3DSAMP_ADDRESSU: case D3DSAMP_ADDRESSV: case D3DSAMP_ADDRESSW:
+      return v >= D3DTADDRESS_WRAP && v <= D3DTADDRESS_MIRRORONCE;
+    case D3DSAMP_MAGFILTER: case D3DSAMP_MINFILTER:
+      return v <= D3DTEXF_ANISOTROPIC;  // no pyramidal or Gaussian quad filters
+    case D3DSAMP_MIPFILTER:
+      return v <= D3DTEXF_LINEAR;
+    default:
+      return true;
+  }
+}
+
 bool IsSamplerState(UINT type) { return type >= D3DSAMP_ADDRESSU && type < DeviceState::kSamplerStates; }
 
 }  // namespace ostrevin::d3d9

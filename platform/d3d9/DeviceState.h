@@ -57,5 +57,9 @@ DWORD DefaultRenderState(UINT state, bool autoDepthStencil);
 // value outside the state's enumeration and for what the layer does not do.
 bool AcceptsRenderState(UINT state, DWORD value);
 bool IsSamplerState(UINT type);
+// Whether `value` is one of sampler state `type`'s values that the device
+// honours (filters NONE..ANISOTROPIC, mip filters NONE..LINEAR, the five
+// addressing modes; any value for the others).
+bool AcceptsSamplerState(UINT type, DWORD value);
 
 }  // namespace ostrevin::d3d9

@@ -29,7 +29,8 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   const UINT t = static_cast<UINT>(type);
-  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t)) return D3DERR_INVALIDCALL;
+  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t) || !AcceptsSamplerState(t, value))
+    return D3DERR_INVALIDCALL;
   if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
   m_state.samplerStates[sampler][t] = value;
   if (m_gl.Alive()) m_gl.ApplySamplerState(m_state, sampler, type);

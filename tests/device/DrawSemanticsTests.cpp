@@ -483,6 +483,17 @@ TEST_F(DrawSemanticsTest, RenderStatesTheLayerCannotHonourAreRefused) {
     EXPECT_EQ(after, before) << "state " << state;
   }
   EXPECT_EQ(m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_INVBLENDFACTOR), D3D_OK);
+  const std::pair<D3DSAMPLERSTATETYPE, DWORD> refusedSampler[] = {
+      {D3DSAMP_ADDRESSU, 0}, {D3DSAMP_ADDRESSW, 6}, {D3DSAMP_MAGFILTER, 6 /* PYRAMIDALQUAD */},
+      {D3DSAMP_MINFILTER, 7 /* GAUSSIANQUAD */}, {D3DSAMP_MIPFILTER, D3DTEXF_ANISOTROPIC},
+  };
+  for (auto [type, value] : refusedSampler) {
+    DWORD before = 0, after = 0;
+    m_device->GetSamplerState(0, type, &before);
+    EXPECT_EQ(m_device->SetSamplerState(0, type, value), D3DERR_INVALIDCALL) << "sampler state " << type;
+    m_device->GetSamplerState(0, type, &after);
+    EXPECT_EQ(after, before) << "sampler state " << type;
+  }
   EXPECT_EQ(m_device->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
 }
 
