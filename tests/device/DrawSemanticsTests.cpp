@@ -426,6 +426,22 @@ TEST_F(DrawSemanticsTest, MatrixConstantsArriveAsDirect3DLaysThemOut) {
   }
 }
 
+// An array of float3x3 in the vertex stage: element 1 from the registers
+// after element 0's three, each column in a register.
+TEST_F(DrawSemanticsTest, MatrixArrayConstantsReachTheVertexShader) {
+  IDirect3DVertexShader9* vs = Vs(
+      "float3x3 m[2] : register(c4);\n"
+      "struct V { float4 p : POSITION; float4 c : COLOR0; };\n"
+      "V main(float4 p : POSITION) { V o; o.p = p; o.c = float4(mul(float3(1, 0, 0), m[1]), 1); return o; }\n");
+  IDirect3DPixelShader9* ps = Ps(kColourPs);
+  const float regs[6][4] = {{1, 1, 1, 0}, {1, 1, 1, 0}, {1, 1, 1, 0},  // m[0]
+                            {0.125f, 0, 0, 0}, {0.25f, 0, 0, 0}, {0.5f, 0, 0, 0}};  // m[1]: row 0 is (1/8, 1/4, 1/2)
+  Begin(vs, ps, Buffer(Rect(0, 0, 64, 64)));
+  m_device->SetVertexShaderConstantF(4, &regs[0][0], 6);
+  EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+  EXPECT_TRUE(Near(Present().At(32, 32), 32, 64, 128));
+}
+
 // ------------------------------------------------------------ render states
 
 TEST_F(DrawSemanticsTest, GetRenderStateGivesTheDocumentedDefaults) {
