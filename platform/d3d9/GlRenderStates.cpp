@@ -4,6 +4,7 @@
 // (lighting, materials, texture factor, ...) are recorded only.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "GlDevice.h"
 #include "GlEnums.h"
@@ -157,18 +158,12 @@ void GlDevice::ApplyStencil(const DeviceState& state) {
   const DWORD* rs = state.renderStates;
   const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xff);
   const GLuint mask = rs[D3DRS_STENCILMASK];
-  const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != 0;
-  gl::StencilFuncSeparate(GL_FRONT, GlCompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
-  gl::StencilOpSeparate(GL_FRONT, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
-                        GlStencilOp(rs[D3DRS_STENCILPASS]));
-  if (twoSided) {
-    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[D3DRS_CCW_STENCILFUNC]), ref, mask);
-    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_CCW_STENCILFAIL]), GlStencilOp(rs[D3DRS_CCW_STENCILZFAIL]),
-                          GlStencilOp(rs[D3DRS_CCW_STENCILPASS]));
-  } else {
-    gl::StencilFuncSeparate(GL_BACK, GlCompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
-    gl::StencilOpSeparate(GL_BACK, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
-                          GlStencilOp(rs[D3DRS_STENCILPASS]));
+  // FAIL, ZFAIL, PASS, FUNC run in the same order in both sets.
+  for (const auto& [face, fail] :
+       {std::pair<GLenum, UINT>{GL_FRONT, D3DRS_STENCILFAIL},
+        {GL_BACK, rs[D3DRS_TWOSIDEDSTENCILMODE] ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL}}) {
+    gl::StencilFuncSeparate(face, GlCompareFunc(rs[fail + 3]), ref, mask);
+    gl::StencilOpSeparate(face, GlStencilOp(rs[fail]), GlStencilOp(rs[fail + 1]), GlStencilOp(rs[fail + 2]));
   }
   gl::StencilMask(rs[D3DRS_STENCILWRITEMASK]);
 }
