@@ -5,8 +5,25 @@
 #include "Buffer.h"
 #include "Device.h"
 #include "GlEnums.h"
+#include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
+
+namespace {
+// Whether the vertices first .. first + count - 1 lie inside every stream the
+// declaration reads (a stride-0 stream needs its one element); GL reads
+// beyond a buffer's end are undefined.
+bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
+  if (first < 0) return false;
+  for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
+    const DeviceState::Stream& s = state.streams[e.Stream];
+    if (s.buffer == nullptr) continue;  // refused when drawn
+    const uint64_t last = s.stride == 0 ? 0 : static_cast<uint64_t>(first) + count - 1;
+    if (s.offset + last * s.stride + e.Offset + VertexDeclaration::TypeSize(e.Type) > s.buffer->Size()) return false;
+  }
+  return true;
+}
+}  // namespace
 
 HRESULT Device::BeginScene() {
   if (m_inScene) return D3DERR_INVALIDCALL;
@@ -27,8 +44,8 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR 
   return D3D_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT, UINT startIndex,
-                                     UINT primCount) {
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
+                                     UINT numVertices, UINT startIndex, UINT primCount) {
   GLenum mode;
   UINT indices;
   if (!GlPrimitive(type, primCount, &mode, &indices)) return D3DERR_INVALIDCALL;
@@ -36,6 +53,10 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   if (primCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   const UINT indexBytes = m_state.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
   if (static_cast<uint64_t>(startIndex) + indices > m_state.indices->Size() / indexBytes) return D3DERR_INVALIDCALL;
+  // The indices promise to stay within minVertexIndex .. + numVertices.
+  if (numVertices == 0 ||
+      !StreamsHold(m_state, static_cast<int64_t>(baseVertexIndex) + minVertexIndex, numVertices))
+    return D3DERR_INVALIDCALL;
   return m_gl.DrawIndexed(m_state, mode, indices, indexBytes, startIndex, baseVertexIndex);
 }
 
@@ -45,7 +66,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   if (!GlPrimitive(type, primitiveCount, &mode, &vertices)) return D3DERR_INVALIDCALL;
   if (m_state.decl == nullptr) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
-  if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu) return D3DERR_INVALIDCALL;
+  if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu || !StreamsHold(m_state, startVertex, vertices))
+    return D3DERR_INVALIDCALL;
   return m_gl.Draw(m_state, mode, startVertex, vertices);
 }
 

@@ -24,6 +24,19 @@ bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
   return true;
 }
 
+UINT VertexDeclaration::TypeSize(BYTE type) {
+  switch (type) {
+    case D3DDECLTYPE_FLOAT1: case D3DDECLTYPE_D3DCOLOR: case D3DDECLTYPE_UBYTE4: case D3DDECLTYPE_UBYTE4N:
+    case D3DDECLTYPE_SHORT2: case D3DDECLTYPE_SHORT2N: case D3DDECLTYPE_USHORT2N: case D3DDECLTYPE_FLOAT16_2:
+      return 4;
+    case D3DDECLTYPE_FLOAT2: case D3DDECLTYPE_SHORT4: case D3DDECLTYPE_SHORT4N: case D3DDECLTYPE_USHORT4N:
+    case D3DDECLTYPE_FLOAT16_4:
+      return 8;
+    case D3DDECLTYPE_FLOAT3: return 12;
+    default: return 16;
+  }
+}
+
 HRESULT VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) {
   if (pNumElements == nullptr) return D3DERR_INVALIDCALL;
   const UINT total = static_cast<UINT>(m_elements.size()) + 1;

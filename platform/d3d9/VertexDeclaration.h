@@ -18,6 +18,8 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
   // a stream 0..15, the default method, a type with a GL attribute format, a
   // usage with an attribute location, each usage and index once.
   static bool Valid(const D3DVERTEXELEMENT9* elements, UINT count);
+  // Bytes of an element of a valid type.
+  static UINT TypeSize(BYTE type);
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetOwnerDevice(ppDevice); }
   HRESULT STDMETHODCALLTYPE GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
   void DestroyGl() override {}

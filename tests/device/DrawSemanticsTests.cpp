@@ -239,6 +239,17 @@ TEST_F(DrawSemanticsTest, DrawPrimitiveRefusesBadCallsAndDrawsNothingForNoPrimit
   EXPECT_EQ(m_device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(0), 0, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(m_device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(7), 0, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0), D3D_OK);
+  // Vertices past the end of the buffer (six vertices in it).
+  EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 5), D3DERR_INVALIDCALL);
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(m_device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+  m_objects.push_back(ib);
+  m_device->SetIndices(ib);
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 7, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 2, 0, 6, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -1, 0, 6, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 6, 1, 2), D3DERR_INVALIDCALL);  // indices
   EXPECT_EQ(m_device->SetStreamSource(16, nullptr, 0, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(m_device->SetStreamSource(0, nullptr, 0, 0), D3D_OK);
   EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL);  // stream 0 unset
