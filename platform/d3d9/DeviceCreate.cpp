@@ -76,9 +76,10 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pElements, IDir
   if (pElements == nullptr) return D3DERR_INVALIDCALL;
   UINT count = 0;
   while (pElements[count].Stream != 0xFF) {
-    if (count >= MAXD3DDECLLENGTH || pElements[count].Type > D3DDECLTYPE_FLOAT16_4) return D3DERR_INVALIDCALL;
+    if (count >= MAXD3DDECLLENGTH) return D3DERR_INVALIDCALL;
     ++count;
   }
+  if (!VertexDeclaration::Valid(pElements, count)) return D3DERR_INVALIDCALL;
   *ppDecl = new VertexDeclaration(this, pElements, count);
   return D3D_OK;
 }

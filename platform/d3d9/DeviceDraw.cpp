@@ -1,12 +1,29 @@
-// The device's scenes, Clear and draws: arguments checked against the
+// The device's scenes and draws: arguments checked against the
 // recorded state, then the work handed to the GL side.
 #include <cstdint>
 
 #include "Buffer.h"
 #include "Device.h"
 #include "GlEnums.h"
+#include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
+
+namespace {
+// Whether the vertices first .. first + count - 1 lie inside every stream the
+// declaration reads (a stride-0 stream needs its one element); GL reads
+// beyond a buffer's end are undefined.
+bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
+  if (first < 0) return false;
+  for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
+    const DeviceState::Stream& s = state.streams[e.Stream];
+    if (s.buffer == nullptr) continue;  // refused when drawn
+    const uint64_t last = s.stride == 0 ? 0 : static_cast<uint64_t>(first) + count - 1;
+    if (s.offset + last * s.stride + e.Offset + VertexDeclaration::TypeSize(e.Type) > s.buffer->Size()) return false;
+  }
+  return true;
+}
+}  // namespace
 
 HRESULT Device::BeginScene() {
   if (m_inScene) return D3DERR_INVALIDCALL;
@@ -20,21 +37,31 @@ HRESULT Device::EndScene() {
   return D3D_OK;
 }
 
-HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT, UINT startIndex,
-                                     UINT primCount) {
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
+                                     UINT numVertices, UINT startIndex, UINT primCount) {
   GLenum mode;
   UINT indices;
   if (!GlPrimitive(type, primCount, &mode, &indices)) return D3DERR_INVALIDCALL;
-  if (m_state.decl == nullptr || m_state.indices == nullptr || m_state.stream == nullptr) return D3DERR_INVALIDCALL;
+  if (m_state.decl == nullptr || m_state.indices == nullptr) return D3DERR_INVALIDCALL;
   if (primCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   const UINT indexBytes = m_state.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
   if (static_cast<uint64_t>(startIndex) + indices > m_state.indices->Size() / indexBytes) return D3DERR_INVALIDCALL;
+  // The indices promise to stay within minVertexIndex .. + numVertices.
+  if (numVertices == 0 ||
+      !StreamsHold(m_state, static_cast<int64_t>(baseVertexIndex) + minVertexIndex, numVertices))
+    return D3DERR_INVALIDCALL;
   return m_gl.DrawIndexed(m_state, mode, indices, indexBytes, startIndex, baseVertexIndex);
 }
 
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) {
-  // Not used by the program; non-indexed drawing is not offered.
-  return D3DERR_INVALIDCALL;
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  GLenum mode;
+  UINT vertices;
+  if (!GlPrimitive(type, primitiveCount, &mode, &vertices)) return D3DERR_INVALIDCALL;
+  if (m_state.decl == nullptr) return D3DERR_INVALIDCALL;
+  if (primitiveCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
+  if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu || !StreamsHold(m_state, startVertex, vertices))
+    return D3DERR_INVALIDCALL;
+  return m_gl.Draw(m_state, mode, startVertex, vertices);
 }
 
 }  // namespace ostrevin::d3d9

@@ -23,25 +23,10 @@ DeviceState::DeviceState() {
   std::memset(&scissorRect, 0, sizeof(scissorRect));
   std::memset(vsConstants, 0, sizeof(vsConstants));
   std::memset(psConstants, 0, sizeof(psConstants));
-  streamOffset = streamStride = 0;
 }
 
 void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
-  std::memset(renderStates, 0, sizeof(renderStates));
-  DWORD* rs = renderStates;
-  rs[D3DRS_ZENABLE] = autoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  rs[D3DRS_ZWRITEENABLE] = TRUE;
-  rs[D3DRS_LASTPIXEL] = TRUE;
-  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_LIGHTING] = TRUE;
-  rs[D3DRS_COLORWRITEENABLE] = 0xF;
-  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+  for (UINT s = 0; s < kRenderStates; ++s) renderStates[s] = DefaultRenderState(s, autoDepthStencil);
 
   for (UINT i = 0; i < kSamplers; ++i) {
     DWORD* ss = samplerStates[i];
@@ -65,8 +50,10 @@ void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
 
 void DeviceState::ReleaseBindings() {
   decl = nullptr;
-  stream = nullptr;
-  streamOffset = streamStride = 0;
+  for (Stream& stream : streams) {
+    stream.buffer = nullptr;
+    stream.offset = stream.stride = 0;
+  }
   indices = nullptr;
   vs = nullptr;
   ps = nullptr;
@@ -85,6 +72,104 @@ bool IsRenderState(UINT s) {
   for (unsigned char k : kStates)
     if (k == s) return true;
   return false;
+}
+
+namespace {
+DWORD Float(float f) {
+  DWORD d;
+  std::memcpy(&d, &f, sizeof(d));
+  return d;
+}
+}  // namespace
+
+DWORD DefaultRenderState(UINT s, bool autoDepthStencil) {
+  switch (s) {
+    case D3DRS_ZENABLE: return autoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+    case D3DRS_FILLMODE: return D3DFILL_SOLID;
+    case D3DRS_SHADEMODE: return D3DSHADE_GOURAUD;
+    case D3DRS_ZWRITEENABLE: return TRUE;
+    case D3DRS_LASTPIXEL: return TRUE;
+    case D3DRS_SRCBLEND: return D3DBLEND_ONE;
+    case D3DRS_DESTBLEND: return D3DBLEND_ZERO;
+    case D3DRS_CULLMODE: return D3DCULL_CCW;
+    case D3DRS_ZFUNC: return D3DCMP_LESSEQUAL;
+    case D3DRS_ALPHAFUNC: return D3DCMP_ALWAYS;
+    case 37: return Float(1.0f);                   // FOGEND
+    case 38: return Float(1.0f);                   // FOGDENSITY
+    case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS: return D3DSTENCILOP_KEEP;
+    case D3DRS_STENCILFUNC: return D3DCMP_ALWAYS;
+    case D3DRS_STENCILMASK: case D3DRS_STENCILWRITEMASK: return 0xFFFFFFFF;
+    case 60: return 0xFFFFFFFF;                    // TEXTUREFACTOR
+    case 136: return TRUE;                         // CLIPPING
+    case D3DRS_LIGHTING: return TRUE;
+    case 141: case 142: return TRUE;               // COLORVERTEX, LOCALVIEWER
+    case 145: return 1;                            // DIFFUSEMATERIALSOURCE: D3DMCS_COLOR1
+    case 146: return 2;                            // SPECULARMATERIALSOURCE: D3DMCS_COLOR2
+    case D3DRS_POINTSIZE: case D3DRS_POINTSIZE_MIN: return Float(1.0f);
+    case 158: return Float(1.0f);                  // POINTSCALE_A
+    case 161: return TRUE;                         // MULTISAMPLEANTIALIAS
+    case 162: return 0xFFFFFFFF;                   // MULTISAMPLEMASK
+    case D3DRS_POINTSIZE_MAX: return Float(64.0f);
+    case D3DRS_COLORWRITEENABLE: return 0xF;
+    case D3DRS_BLENDOP: return D3DBLENDOP_ADD;
+    case 172: return 3;                            // POSITIONDEGREE: D3DDEGREE_CUBIC
+    case 173: return 1;                            // NORMALDEGREE: D3DDEGREE_LINEAR
+    case 178: case 179: return Float(1.0f);        // MINTESSELLATIONLEVEL, MAXTESSELLATIONLEVEL
+    case 182: return Float(1.0f);                  // ADAPTIVETESS_Z
+    case D3DRS_CCW_STENCILFAIL: case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS: return D3DSTENCILOP_KEEP;
+    case D3DRS_CCW_STENCILFUNC: return D3DCMP_ALWAYS;
+    case 190: case 191: case 192: return 0xF;      // COLORWRITEENABLE1..3
+    case D3DRS_BLENDFACTOR: return 0xFFFFFFFF;
+    case D3DRS_SRCBLENDALPHA: return D3DBLEND_ONE;
+    case D3DRS_DESTBLENDALPHA: return D3DBLEND_ZERO;
+    case D3DRS_BLENDOPALPHA: return D3DBLENDOP_ADD;
+    default: return 0;
+  }
+}
+
+bool AcceptsRenderState(UINT s, DWORD v) {
+  switch (s) {
+    case D3DRS_ZENABLE: return v <= D3DZB_TRUE;  // no W-buffer
+    case D3DRS_FILLMODE: return v >= D3DFILL_POINT && v <= D3DFILL_SOLID;
+    case D3DRS_SHADEMODE: return v == D3DSHADE_FLAT || v == D3DSHADE_GOURAUD;  // Phong does not exist
+    case D3DRS_SRCBLEND: case D3DRS_DESTBLEND:
+    case D3DRS_SRCBLENDALPHA: case D3DRS_DESTBLENDALPHA:
+      return v >= D3DBLEND_ZERO && v <= D3DBLEND_INVBLENDFACTOR;
+    case D3DRS_CULLMODE: return v >= D3DCULL_NONE && v <= D3DCULL_CCW;
+    case D3DRS_ZFUNC: case D3DRS_ALPHAFUNC:
+    case D3DRS_STENCILFUNC: case D3DRS_CCW_STENCILFUNC:
+      return v >= D3DCMP_NEVER && v <= D3DCMP_ALWAYS;
+    case D3DRS_STENCILFAIL: case D3DRS_STENCILZFAIL: case D3DRS_STENCILPASS:
+    case D3DRS_CCW_STENCILFAIL: case D3DRS_CCW_STENCILZFAIL: case D3DRS_CCW_STENCILPASS:
+      return v >= D3DSTENCILOP_KEEP && v <= D3DSTENCILOP_DECR;
+    case D3DRS_BLENDOP: case D3DRS_BLENDOPALPHA:
+      return v >= D3DBLENDOP_ADD && v <= D3DBLENDOP_MAX;
+    // Features the layer does not have: only their off values.
+    case D3DRS_FOGENABLE:                           // fog after the pixel shader
+    case 128: case 129: case 130: case 131:         // WRAP0..7: cylindrical wrapping
+    case 132: case 133: case 134: case 135:
+    case 198: case 199: case 200: case 201:         // WRAP8..15
+    case 202: case 203: case 204: case 205:
+    case 152:                                       // CLIPPLANEENABLE: user clip planes
+    case 156:                                       // POINTSPRITEENABLE
+    case 176:                                       // ANTIALIASEDLINEENABLE
+    case 184:                                       // ENABLEADAPTIVETESSELLATION
+      return v == 0;
+    default: return true;
+  }
+}
+
+bool AcceptsSamplerState(UINT type, DWORD v) {
+  switch (type) {
+    case D3DSAMP_ADDRESSU: case D3DSAMP_ADDRESSV: case D3DSAMP_ADDRESSW:
+      return v >= D3DTADDRESS_WRAP && v <= D3DTADDRESS_MIRRORONCE;
+    case D3DSAMP_MAGFILTER: case D3DSAMP_MINFILTER:
+      return v <= D3DTEXF_ANISOTROPIC;  // no pyramidal or Gaussian quad filters
+    case D3DSAMP_MIPFILTER:
+      return v <= D3DTEXF_LINEAR;
+    default:
+      return true;
+  }
 }
 
 bool IsSamplerState(UINT type) { return type >= D3DSAMP_ADDRESSU && type < DeviceState::kSamplerStates; }

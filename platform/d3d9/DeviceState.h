@@ -56,6 +56,7 @@ struct DeviceState {
   static constexpr UINT kSamplerStates = 14;  // D3DSAMP_ADDRESSU (1) .. D3DSAMP_DMAPOFFSET (13)
   static constexpr UINT kVertexRegisters = 256;
   static constexpr UINT kPixelRegisters = 224;
+  static constexpr UINT kStreams = 16;
 
   DWORD renderStates[kRenderStates];
   DWORD samplerStates[kSamplers][kSamplerStates];
@@ -67,9 +68,12 @@ struct DeviceState {
   float psConstants[kPixelRegisters][4];
   uint64_t vsVersion = 1, psVersion = 1;
 
+  struct Stream {
+    Binding<VertexBuffer> buffer;
+    UINT offset = 0, stride = 0;
+  };
   Binding<VertexDeclaration> decl;
-  Binding<VertexBuffer> stream;
-  UINT streamOffset, streamStride;
+  Stream streams[kStreams];
   Binding<IndexBuffer> indices;
   Binding<VertexShader> vs;
   Binding<PixelShader> ps;
@@ -85,6 +89,15 @@ struct DeviceState {
 
 // Whether Direct3D 9 defines render state `state` (anything else is refused).
 bool IsRenderState(UINT state);
+// Direct3D 9's documented value of render state `state` after creation or Reset.
+DWORD DefaultRenderState(UINT state, bool autoDepthStencil);
+// Whether the device honours `value` for render state `state`: false for a
+// value outside the state's enumeration and for what the layer does not do.
+bool AcceptsRenderState(UINT state, DWORD value);
 bool IsSamplerState(UINT type);
+// Whether `value` is one of sampler state `type`'s values that the device
+// honours (filters NONE..ANISOTROPIC, mip filters NONE..LINEAR, the five
+// addressing modes; any value for the others).
+bool AcceptsSamplerState(UINT type, DWORD value);
 
 }  // namespace ostrevin::d3d9

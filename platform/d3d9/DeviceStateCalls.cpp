@@ -13,7 +13,7 @@ namespace ostrevin::d3d9 {
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const UINT s = static_cast<UINT>(state);
-  if (!IsRenderState(s)) return D3DERR_INVALIDCALL;
+  if (!IsRenderState(s) || !AcceptsRenderState(s, value)) return D3DERR_INVALIDCALL;
   if (m_state.renderStates[s] == value) return D3D_OK;
   m_state.renderStates[s] = value;
   if (m_gl.Alive()) m_gl.ApplyRenderState(m_state, state);
@@ -29,7 +29,8 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   const UINT t = static_cast<UINT>(type);
-  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t)) return D3DERR_INVALIDCALL;
+  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t) || !AcceptsSamplerState(t, value))
+    return D3DERR_INVALIDCALL;
   if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
   m_state.samplerStates[sampler][t] = value;
   if (m_gl.Alive()) m_gl.ApplySamplerState(m_state, sampler, type);
@@ -85,12 +86,14 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
 }
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* pBuffer, UINT offset, UINT stride) {
-  if (stream != 0) return stream < 16 ? D3D_OK : D3DERR_INVALIDCALL;  // only stream 0 is drawn
+  if (stream >= DeviceState::kStreams) return D3DERR_INVALIDCALL;
+  if (pBuffer != nullptr && dynamic_cast<VertexBuffer*>(pBuffer) == nullptr) return D3DERR_INVALIDCALL;
+  DeviceState::Stream& s = m_state.streams[stream];
   VertexBuffer* vb = static_cast<VertexBuffer*>(pBuffer);
-  if (vb != m_state.stream || offset != m_state.streamOffset || stride != m_state.streamStride) {
-    m_state.stream = vb;
-    m_state.streamOffset = offset;
-    m_state.streamStride = stride;
+  if (vb != s.buffer || offset != s.offset || stride != s.stride) {
+    s.buffer = vb;
+    s.offset = offset;
+    s.stride = stride;
     m_gl.VertexInputChanged();
   }
   return D3D_OK;

@@ -62,6 +62,7 @@ void GlDevice::Clear(const DeviceState& state, DWORD count, const D3DRECT* rects
   // Restore the masks and the scissor state the Direct3D state asks for.
   if (flags & D3DCLEAR_TARGET) ApplyRenderState(state, D3DRS_COLORWRITEENABLE);
   if (flags & D3DCLEAR_ZBUFFER) ApplyRenderState(state, D3DRS_ZWRITEENABLE);
+  if (flags & D3DCLEAR_STENCIL) ApplyRenderState(state, D3DRS_STENCILWRITEMASK);
   ApplyScissorRect(state);
   ApplyRenderState(state, D3DRS_SCISSORTESTENABLE);
 }

@@ -15,6 +15,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 #include "DeviceState.h"
 #include "GlProgram.h"
 #include "GlStateCache.h"
@@ -81,12 +83,18 @@ class GlDevice {
   // Draws (GlDraw.cpp).
   HRESULT DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
                       INT baseVertex);
+  HRESULT Draw(const DeviceState& state, GLenum mode, UINT startVertex, UINT vertices);
 
   // Drops programs and vertex arrays made with a resource being released.
   void ForgetResource(const Resource* resource);
 
  private:
+  // The program, vertex array, constants and textures of a draw; false when
+  // the state cannot draw (no shader pair, or a stream the declaration reads unset).
+  bool PrepareDraw(const DeviceState& state);
   void BindTextures(const DeviceState& state, const GlProgram& program);
+  void ApplyBlend(const DeviceState& state);
+  void ApplyStencil(const DeviceState& state);
 
   SDL_Window* m_window;
   SDL_GLContext m_context = nullptr;
@@ -94,6 +102,8 @@ class GlDevice {
   GlStateCache m_cache;
   GlBackBuffer m_backBuffer;
   GLuint m_samplers[DeviceState::kSamplers] = {};
+  std::vector<GLuint> m_raisedBaseLevels;  // textures given a GL_TEXTURE_BASE_LEVEL above 0
+  int m_programPointSize = -1;          // GL_PROGRAM_POINT_SIZE as last set; -1 unknown
   GlProgramCache m_programs;
   GlVertexArrayCache m_vertexArrays;
 };

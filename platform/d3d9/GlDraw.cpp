@@ -10,16 +10,32 @@
 
 namespace ostrevin::d3d9 {
 
-HRESULT GlDevice::DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
-                              INT baseVertex) {
+bool GlDevice::PrepareDraw(const DeviceState& state) {
   GlProgram* program = m_programs.Current(state, m_cache);
-  if (program == nullptr) return D3DERR_INVALIDCALL;  // no fixed-function pipeline
-  if (!m_vertexArrays.Bind(state, m_cache)) return D3DERR_INVALIDCALL;
+  if (program == nullptr) return false;  // no fixed-function pipeline
+  if (!m_vertexArrays.Bind(state, m_cache)) return false;
   GlProgramCache::UploadConstants(*program, state);
   BindTextures(state, *program);
+  const int pointSize = program->writesPointSize ? 1 : 0;
+  if (pointSize != m_programPointSize) {
+    (pointSize ? gl::Enable : gl::Disable)(GL_PROGRAM_POINT_SIZE);
+    m_programPointSize = pointSize;
+  }
+  return true;
+}
+
+HRESULT GlDevice::DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
+                              INT baseVertex) {
+  if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
   gl::DrawElementsBaseVertex(mode, static_cast<GLsizei>(indices), indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexBytes),
                              baseVertex);
+  return D3D_OK;
+}
+
+HRESULT GlDevice::Draw(const DeviceState& state, GLenum mode, UINT startVertex, UINT vertices) {
+  if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
+  gl::DrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
   return D3D_OK;
 }
 
@@ -28,8 +44,27 @@ void GlDevice::BindTextures(const DeviceState& state, const GlProgram& program) 
     const GlslShader& glsl = stage == 0 ? program.vs->Glsl() : program.ps->Glsl();
     for (const GlslSampler& s : glsl.samplers) {
       if (s.samplerIndex >= DeviceState::kSamplers) continue;
-      const Texture* texture = static_cast<const Texture*>(state.textures[s.samplerIndex].get());
-      m_cache.BindTexture(s.samplerIndex, texture != nullptr ? texture->Name() : 0);
+      Texture* texture = static_cast<Texture*>(state.textures[s.samplerIndex].get());
+      const GLuint name = texture != nullptr ? texture->Name() : 0;
+      m_cache.BindTexture(s.samplerIndex, name);
+      if (name == 0) continue;
+      // D3DSAMP_MAXMIPLEVEL picks the largest level used, as the texture's
+      // base level, so that magnification still uses the magnification
+      // filter (a minimum LOD would make it minification); without mip
+      // filtering Direct3D samples level 0.
+      const DWORD* ss = state.samplerStates[s.samplerIndex];
+      const DWORD levels = texture->GetLevelCount();
+      const GLint base = ss[D3DSAMP_MIPFILTER] == D3DTEXF_NONE
+                             ? 0
+                             : static_cast<GLint>(std::min<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], levels - 1));
+      // Level 0 is every texture's own; others are set at each bind (a GL
+      // name may come back for a new texture) and remembered for the reset.
+      auto it = std::find(m_raisedBaseLevels.begin(), m_raisedBaseLevels.end(), name);
+      if (base == 0 && it == m_raisedBaseLevels.end()) continue;
+      m_cache.BindTextureForUpload(name);
+      gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, base);
+      if (base == 0) m_raisedBaseLevels.erase(it);
+      else if (it == m_raisedBaseLevels.end()) m_raisedBaseLevels.push_back(name);
     }
   }
 }

@@ -27,7 +27,34 @@ GLenum GlBlendFactor(DWORD b) {
     case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
     case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
     case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
     default: return GL_ONE;
+  }
+}
+
+void GlBlendFactors(DWORD src, DWORD dst, GLenum* glSrc, GLenum* glDst) {
+  if (src == D3DBLEND_BOTHSRCALPHA || src == D3DBLEND_BOTHINVSRCALPHA) {
+    const bool inverse = src == D3DBLEND_BOTHINVSRCALPHA;
+    *glSrc = inverse ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
+    *glDst = inverse ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;
+    return;
+  }
+  *glSrc = GlBlendFactor(src);
+  *glDst = GlBlendFactor(dst);
+}
+
+GLenum GlStencilOp(DWORD op) {
+  switch (op) {
+    case D3DSTENCILOP_ZERO: return GL_ZERO;
+    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
+    case D3DSTENCILOP_INCRSAT: return GL_INCR;
+    case D3DSTENCILOP_DECRSAT: return GL_DECR;
+    case D3DSTENCILOP_INVERT: return GL_INVERT;
+    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
+    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
+    default: return GL_KEEP;  // D3DSTENCILOP_KEEP
   }
 }
 

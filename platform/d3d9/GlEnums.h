@@ -10,6 +10,10 @@ namespace ostrevin::d3d9 {
 
 GLenum GlCompareFunc(DWORD d3dcmp);
 GLenum GlBlendFactor(DWORD d3dblend);
+// A source and destination pair: D3DBLEND_BOTHSRCALPHA and BOTHINVSRCALPHA
+// as source set both.
+void GlBlendFactors(DWORD src, DWORD dst, GLenum* glSrc, GLenum* glDst);
+GLenum GlStencilOp(DWORD d3dstencilop);
 GLenum GlBlendOp(DWORD d3dblendop);
 GLint GlAddressMode(DWORD d3dtaddress);
 GLint GlMinFilter(DWORD minFilter, DWORD mipFilter);

@@ -100,7 +100,18 @@
   X(PFNGLUNIFORMMATRIX2X4FVPROC, UniformMatrix2x4fv)                              \
   X(PFNGLUNIFORMMATRIX3X4FVPROC, UniformMatrix3x4fv)                              \
   X(PFNGLUNIFORMMATRIX4X2FVPROC, UniformMatrix4x2fv)                              \
-  X(PFNGLUNIFORMMATRIX4X3FVPROC, UniformMatrix4x3fv)
+  X(PFNGLUNIFORMMATRIX4X3FVPROC, UniformMatrix4x3fv)                              \
+  X(PFNGLUNIFORMMATRIX2X3FVPROC, UniformMatrix2x3fv)                              \
+  X(PFNGLUNIFORMMATRIX3X2FVPROC, UniformMatrix3x2fv)                              \
+  X(PFNGLVERTEXATTRIBDIVISORPROC, VertexAttribDivisor)                            \
+  X(PFNGLPOLYGONOFFSETPROC, PolygonOffset)                                        \
+  X(PFNGLSTENCILFUNCSEPARATEPROC, StencilFuncSeparate)                            \
+  X(PFNGLSTENCILOPSEPARATEPROC, StencilOpSeparate)                                \
+  X(PFNGLSTENCILMASKSEPARATEPROC, StencilMaskSeparate)                            \
+  X(PFNGLBLENDFUNCSEPARATEPROC, BlendFuncSeparate)                                \
+  X(PFNGLBLENDEQUATIONSEPARATEPROC, BlendEquationSeparate)                        \
+  X(PFNGLBLENDCOLORPROC, BlendColor)                                              \
+  X(PFNGLPOINTSIZEPROC, PointSize)
 
 // Present only on some contexts; null when missing.
 #define OSTREVIN_GL_OPTIONAL_FUNCTIONS(X)                                         \

@@ -4,19 +4,155 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <regex>
 #include <string>
 
+#include "GlEnums.h"
 #include "Shader.h"
 
 namespace ostrevin::d3d9 {
+
+namespace {
+
+constexpr char kAlphaRefUniform[] = "ostrevin_alpharef";
+
+// `text` after the leading preprocessor lines (#version, #extension).
+std::string InsertAfterDirectives(const std::string& source, const std::string& text) {
+  size_t pos = 0;
+  while (pos < source.size() && source[pos] == '#') {
+    const size_t eol = source.find('\n', pos);
+    if (eol == std::string::npos) return source + "\n" + text;
+    pos = eol + 1;
+  }
+  return source.substr(0, pos) + text + source.substr(pos);
+}
+
+// Wraps every sampling of `sampler` (texture*(sampler, ...), texelFetch*) in `function`( ).
+std::string WrapSampling(const std::string& source, const std::string& sampler, const char* function) {
+  const std::regex call("\\b(texture|textureLod|textureProj|textureProjLod|textureGrad|textureOffset|"
+                        "textureLodOffset|textureGradOffset|textureProjOffset|texelFetch|texelFetchOffset)"
+                        "\\s*\\(\\s*" +
+                        sampler + "\\b");
+  std::string out;
+  size_t copied = 0;
+  for (auto it = std::sregex_iterator(source.begin(), source.end(), call); it != std::sregex_iterator(); ++it) {
+    const size_t start = static_cast<size_t>(it->position(0));
+    if (start < copied) continue;
+    size_t i = source.find('(', start);
+    int depth = 0;
+    for (; i < source.size(); ++i) {
+      if (source[i] == '(') ++depth;
+      if (source[i] == ')' && --depth == 0) break;
+    }
+    if (i >= source.size()) break;
+    out += source.substr(copied, start - copied) + function + "(" + source.substr(start, i + 1 - start) + ")";
+    copied = i + 1;
+  }
+  return out + source.substr(copied);
+}
+
+const char* CompareOperator(DWORD func) {
+  switch (func) {
+    case D3DCMP_NEVER: return nullptr;
+    case D3DCMP_LESS: return "<";
+    case D3DCMP_EQUAL: return "==";
+    case D3DCMP_LESSEQUAL: return "<=";
+    case D3DCMP_GREATER: return ">";
+    case D3DCMP_NOTEQUAL: return "!=";
+    case D3DCMP_GREATEREQUAL: return ">=";
+    default: return "";
+  }
+}
+
+GLuint CompileShader(GLenum type, const std::string& source) {
+  const GLuint shader = gl::CreateShader(type);
+  const char* text = source.c_str();
+  gl::ShaderSource(shader, 1, &text, nullptr);
+  gl::CompileShader(shader);
+  GLint ok = GL_FALSE;
+  gl::GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok != GL_TRUE) {
+    GLint length = 0;
+    gl::GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::string log(static_cast<size_t>(std::max(length, 1)), '\0');
+    gl::GetShaderInfoLog(shader, length, nullptr, &log[0]);
+    std::fprintf(stderr, "ostrevin: render-state variant of a shader does not compile: %s\n", log.c_str());
+    gl::DeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
+  const DWORD* rs = state.renderStates;
+  GlProgramVariant v;
+  if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) v.alphaFunc = rs[D3DRS_ALPHAFUNC];
+  v.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  v.srgbWrite = rs[D3DRS_SRGBWRITEENABLE] != 0;
+  for (UINT i = 0; i < DeviceState::kSamplers; ++i)
+    if (state.samplerStates[i][D3DSAMP_SRGBTEXTURE]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
+  return v;
+}
+
+std::string AmendGlsl(const GlslShader& glsl, const GlProgramVariant& variant) {
+  const bool pixel = glsl.stage == ShaderStage::Pixel;
+  std::string source = glsl.source;
+  if (variant.flat) {
+    // Colour varyings (COLORn) take the first vertex's value.
+    const std::regex colour(std::string("(^|\\n)([ \\t]*)(") + (pixel ? "in" : "out") + "\\s+\\w+\\s+v_COLOR\\d+\\s*;)");
+    source = std::regex_replace(source, colour, "$1$2flat $3");
+  }
+  std::string helpers;
+  bool decodes = false;
+  for (const GlslSampler& s : glsl.samplers) {
+    if (s.samplerIndex >= DeviceState::kSamplers || !(variant.srgbSamplers & (1u << s.samplerIndex))) continue;
+    std::string name = s.glslName.substr(0, s.glslName.find('['));
+    source = WrapSampling(source, name, "ostrevin_srgb_decode");
+    decodes = true;
+  }
+  if (decodes)
+    helpers +=
+        "vec4 ostrevin_srgb_decode(vec4 c) {\n"
+        "  vec3 lo = c.rgb / 12.92, hi = pow((c.rgb + 0.055) / 1.055, vec3(2.4));\n"
+        "  return vec4(mix(hi, lo, lessThanEqual(c.rgb, vec3(0.04045))), c.a);\n"
+        "}\n";
+  std::smatch output;
+  const std::regex colour0("layout\\(location\\s*=\\s*0\\)\\s*out\\s+vec4\\s+(\\w+)\\s*;");
+  if (pixel && (variant.alphaFunc != 0 || variant.srgbWrite) && std::regex_search(source, output, colour0)) {
+    const std::string out = output[1].str();
+    std::string tail = "\nvoid main()\n{\n  ostrevin_main();\n";
+    if (variant.srgbWrite) {
+      tail += "  vec3 c = clamp(" + out + ".rgb, 0.0, 1.0);\n  " + out +
+              ".rgb = mix(1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, c * 12.92, lessThanEqual(c, vec3(0.0031308)));\n";
+    }
+    if (variant.alphaFunc != 0) {
+      // Direct3D compares the alpha the target stores, 0..255, with ALPHAREF.
+      const char* op = CompareOperator(variant.alphaFunc);
+      if (op == nullptr) {
+        tail += "  discard;\n";
+      } else {
+        tail += "  float a = floor(clamp(" + out + ".a, 0.0, 1.0) * 255.0 + 0.5);\n";
+        tail += std::string("  if (!(a ") + op + " " + kAlphaRefUniform + ")) discard;\n";
+      }
+      helpers += std::string("uniform float ") + kAlphaRefUniform + ";\n";
+    }
+    tail += "}\n";
+    source = std::regex_replace(source, std::regex("\\bvoid\\s+main\\s*\\(\\s*\\)"), "void ostrevin_main()");
+    source += tail;
+  }
+  return helpers.empty() ? source : InsertAfterDirectives(source, helpers);
+}
 
 GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache) {
   if (!m_dirty) return m_current;
   m_dirty = false;
   GlProgram* found = nullptr;
+  const GlProgramVariant variant = GlProgramVariant::Of(state);
   if (state.vs != nullptr && state.ps != nullptr) {
     for (auto& p : m_programs) {
-      if (p->vs == state.vs && p->ps == state.ps) {
+      if (p->vs == state.vs && p->ps == state.ps && p->variant == variant) {
         found = p.get();
         break;
       }
@@ -25,6 +161,7 @@ GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache
       auto program = std::make_unique<GlProgram>();
       program->vs = state.vs;
       program->ps = state.ps;
+      program->variant = variant;
       Link(*program, cache);
       m_programs.push_back(std::move(program));
       found = m_programs.back().get();
@@ -38,9 +175,18 @@ GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache
 
 bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
   if (program.vs->GlShader() == 0 || program.ps->GlShader() == 0) return false;
+  GLuint vs = program.vs->GlShader(), ps = program.ps->GlShader();
+  if (!program.variant.Plain()) {
+    const std::string vsSource = AmendGlsl(program.vs->Glsl(), program.variant);
+    const std::string psSource = AmendGlsl(program.ps->Glsl(), program.variant);
+    if (vsSource != program.vs->Glsl().source) vs = program.ownShaders[0] = CompileShader(GL_VERTEX_SHADER, vsSource);
+    if (psSource != program.ps->Glsl().source) ps = program.ownShaders[1] = CompileShader(GL_FRAGMENT_SHADER, psSource);
+    if (vs == 0 || ps == 0) return false;
+  }
+  program.writesPointSize = program.vs->Glsl().source.find("gl_PointSize") != std::string::npos;
   program.name = gl::CreateProgram();
-  gl::AttachShader(program.name, program.vs->GlShader());
-  gl::AttachShader(program.name, program.ps->GlShader());
+  gl::AttachShader(program.name, vs);
+  gl::AttachShader(program.name, ps);
   gl::LinkProgram(program.name);
   GLint ok = GL_FALSE;
   gl::GetProgramiv(program.name, GL_LINK_STATUS, &ok);
@@ -56,6 +202,7 @@ bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
   }
   cache.UseProgram(program.name);  // for the sampler units below
   program.posFixLocation = gl::GetUniformLocation(program.name, kPositionFixupUniform);
+  program.alphaRefLocation = gl::GetUniformLocation(program.name, kAlphaRefUniform);
   size_t shadowFloats = 0;
   for (int stage = 0; stage < 2; ++stage) {
     const GlslShader& glsl = stage == 0 ? program.vs->Glsl() : program.ps->Glsl();
@@ -75,6 +222,45 @@ bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
   return true;
 }
 
+namespace {
+// Registers to a uniform: each element's `rows` registers, of which the
+// first `columns` floats are used, packed and handed to the glUniform* of
+// the uniform's shape (see GlslUniform).
+void Upload(GLint location, const GlslUniform& info, const float* regs) {
+  const GLsizei n = static_cast<GLsizei>(std::min(std::max(1u, info.elements), 256u));
+  const uint32_t rows = std::min(info.rows, 4u), columns = std::min(std::max(info.columns, 1u), 4u);
+  float packed[4 * 256];
+  float* p = packed;
+  const GLsizei registers = std::min<GLsizei>(n * static_cast<GLsizei>(rows), 256);
+  for (GLsizei r = 0; r < registers; ++r, p += columns) std::memcpy(p, regs + 4 * r, columns * sizeof(float));
+  const GLsizei count = registers / static_cast<GLsizei>(rows);
+  if (!info.matrix) {
+    switch (columns) {
+      case 1: gl::Uniform1fv(location, count, packed); break;
+      case 2: gl::Uniform2fv(location, count, packed); break;
+      case 3: gl::Uniform3fv(location, count, packed); break;
+      default: gl::Uniform4fv(location, count, packed); break;
+    }
+    return;
+  }
+  // Not transposed, a register is a GLSL column: `rows` columns of `columns`
+  // floats; transposed, a register is a GLSL row.
+  const GLboolean transpose = info.transpose ? GL_TRUE : GL_FALSE;
+  const uint32_t glColumns = info.transpose ? columns : rows, glRows = info.transpose ? rows : columns;
+  switch (glColumns * 10 + glRows) {
+    case 22: gl::UniformMatrix2fv(location, count, transpose, packed); break;
+    case 23: gl::UniformMatrix2x3fv(location, count, transpose, packed); break;
+    case 24: gl::UniformMatrix2x4fv(location, count, transpose, packed); break;
+    case 32: gl::UniformMatrix3x2fv(location, count, transpose, packed); break;
+    case 33: gl::UniformMatrix3fv(location, count, transpose, packed); break;
+    case 34: gl::UniformMatrix3x4fv(location, count, transpose, packed); break;
+    case 42: gl::UniformMatrix4x2fv(location, count, transpose, packed); break;
+    case 43: gl::UniformMatrix4x3fv(location, count, transpose, packed); break;
+    default: gl::UniformMatrix4fv(location, count, transpose, packed); break;
+  }
+}
+}  // namespace
+
 void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& state) {
   if (program.posFixVersion != state.viewportVersion && program.posFixLocation >= 0) {
     // Half a pixel right and down, less 1/128 of a pixel: Direct3D 9's
@@ -86,6 +272,11 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
                           -shift / static_cast<float>(state.viewport.Height), 0.0f, 0.0f};
     gl::Uniform4fv(program.posFixLocation, 1, fix);
     program.posFixVersion = state.viewportVersion;
+  }
+  if (program.alphaRefLocation >= 0 && program.alphaRef != state.renderStates[D3DRS_ALPHAREF]) {
+    program.alphaRef = state.renderStates[D3DRS_ALPHAREF];
+    const float ref = static_cast<float>(program.alphaRef & 0xff);
+    gl::Uniform1fv(program.alphaRefLocation, 1, &ref);
   }
   const bool vsChanged = program.vsVersion != state.vsVersion;
   const bool psChanged = program.psVersion != state.psVersion;
@@ -99,25 +290,7 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
       const float* regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
       if (std::memcmp(shadow, regs, floats * sizeof(float)) != 0) {
         std::memcpy(shadow, regs, floats * sizeof(float));
-        const GLsizei n = static_cast<GLsizei>(std::max(1u, info.elements));
-        const GLboolean transpose = info.transpose ? GL_TRUE : GL_FALSE;
-        if (info.matrix) {
-          // Registers are float4s: `rows` registers of four floats per element.
-          if (info.rows == 3) gl::UniformMatrix4x3fv(u.location, n, transpose, regs);
-          else if (info.rows == 2) gl::UniformMatrix4x2fv(u.location, n, transpose, regs);
-          else gl::UniformMatrix4fv(u.location, n, transpose, regs);
-        } else {
-          // Vectors and scalars: one register each, leading components used.
-          float packed[4 * 256];
-          const GLsizei count = std::min<GLsizei>(n, 256);
-          for (GLsizei i = 0; i < count; ++i) std::memcpy(&packed[i * info.columns], regs + 4 * i, info.columns * sizeof(float));
-          switch (info.columns) {
-            case 1: gl::Uniform1fv(u.location, count, packed); break;
-            case 2: gl::Uniform2fv(u.location, count, packed); break;
-            case 3: gl::Uniform3fv(u.location, count, packed); break;
-            default: gl::Uniform4fv(u.location, count, regs); break;
-          }
-        }
+        Upload(u.location, info, regs);
       }
     }
     shadow += floats;
@@ -134,10 +307,7 @@ void GlProgramCache::Forget(const Resource* resource, bool contextAlive, GlState
         m_current = nullptr;
         m_dirty = true;
       }
-      if (p.name != 0) {
-        cache.ForgetProgram(p.name);
-        if (contextAlive) gl::DeleteProgram(p.name);
-      }
+      Destroy(p, contextAlive, cache);
       m_programs.erase(m_programs.begin() + static_cast<ptrdiff_t>(i));
     } else {
       ++i;
@@ -145,9 +315,23 @@ void GlProgramCache::Forget(const Resource* resource, bool contextAlive, GlState
   }
 }
 
+void GlProgramCache::Destroy(GlProgram& program, bool contextAlive, GlStateCache& cache) {
+  if (program.name != 0) {
+    cache.ForgetProgram(program.name);
+    if (contextAlive) gl::DeleteProgram(program.name);
+  }
+  for (GLuint& shader : program.ownShaders) {
+    if (shader != 0 && contextAlive) gl::DeleteShader(shader);
+    shader = 0;
+  }
+}
+
 void GlProgramCache::DestroyAll() {
   for (auto& program : m_programs)
     if (program->name != 0) gl::DeleteProgram(program->name);
+  for (auto& program : m_programs)
+    for (GLuint shader : program->ownShaders)
+      if (shader != 0) gl::DeleteShader(shader);
   m_programs.clear();
   m_current = nullptr;
   m_dirty = true;

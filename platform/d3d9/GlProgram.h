@@ -1,10 +1,14 @@
-// GL programs, one per vertex/pixel shader pair as the draws meet them:
-// linking, sampler units, and the upload of the Direct3D constant registers
-// into the GLSL uniforms (only what changed since the program last drew).
+// GL programs, one per vertex/pixel shader pair and render-state variant as
+// the draws meet them: linking, sampler units, and the upload of the Direct3D
+// constant registers into the GLSL uniforms (only what changed since the
+// program last drew). What Direct3D 9 does around the shaders and GL does
+// not (alpha test, flat shading, sRGB reads and writes) is added to the GLSL
+// of a variant before it is compiled.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "DeviceState.h"
@@ -15,12 +19,35 @@ namespace ostrevin::d3d9 {
 
 class Resource;
 
+// The render states a program is made for.
+struct GlProgramVariant {
+  DWORD alphaFunc = 0;         // D3DCMP_* of an alpha test that can discard; 0 without one
+  bool flat = false;           // D3DSHADE_FLAT: colours from the first vertex
+  bool srgbWrite = false;      // D3DRS_SRGBWRITEENABLE: colour 0 encoded to sRGB
+  uint16_t srgbSamplers = 0;   // D3DSAMP_SRGBTEXTURE by sampler: reads decoded to linear
+
+  static GlProgramVariant Of(const DeviceState& state);
+  bool operator==(const GlProgramVariant& o) const {
+    return alphaFunc == o.alphaFunc && flat == o.flat && srgbWrite == o.srgbWrite && srgbSamplers == o.srgbSamplers;
+  }
+  bool Plain() const { return *this == GlProgramVariant{}; }
+};
+
+// The GLSL of a translated shader amended for a variant (unchanged for the
+// plain one). Alpha test and sRGB writes act on colour output 0.
+std::string AmendGlsl(const GlslShader& glsl, const GlProgramVariant& variant);
+
 struct GlProgram {
   VertexShader* vs = nullptr;
   PixelShader* ps = nullptr;
+  GlProgramVariant variant;
   GLuint name = 0;
+  GLuint ownShaders[2] = {0, 0};  // a variant's amended vertex and pixel shaders
   bool linked = false;
+  bool writesPointSize = false;
   GLint posFixLocation = -1;
+  GLint alphaRefLocation = -1;
+  DWORD alphaRef = ~0u;
   struct Uniform {
     const GlslUniform* info;
     GLint location;
@@ -45,6 +72,7 @@ class GlProgramCache {
 
  private:
   static bool Link(GlProgram& program, GlStateCache& cache);
+  static void Destroy(GlProgram& program, bool contextAlive, GlStateCache& cache);
 
   std::vector<std::unique_ptr<GlProgram>> m_programs;
   GlProgram* m_current = nullptr;

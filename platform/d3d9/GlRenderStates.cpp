@@ -1,8 +1,10 @@
-// Render states, sampler states and the viewport, realised in GL. Only the
-// states the programmable pipeline reads have a GL side; fixed-function
-// states (lighting, fog, shading, alpha test, ...) are recorded only.
+// Render states, sampler states and the viewport, realised in GL. The states
+// the programmable pipeline reads have a GL side (alpha test, flat shading
+// and sRGB writes choose the program, see GlProgram); fixed-function states
+// (lighting, materials, texture factor, ...) are recorded only.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "GlDevice.h"
 #include "GlEnums.h"
@@ -27,6 +29,8 @@ void GlDevice::ApplyAll(const DeviceState& state) {
   gl::PixelStorei(GL_PACK_ALIGNMENT, 1);
   ApplyViewport(state);
 
+  m_programPointSize = -1;
+  m_raisedBaseLevels.clear();  // a new context's textures start at level 0
   m_cache.BindVertexArray(0);
   m_cache.UseProgram(0);
   ShadersChanged();
@@ -36,7 +40,7 @@ void GlDevice::ApplyAll(const DeviceState& state) {
 void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which) {
   const DWORD* rs = state.renderStates;
   const DWORD value = rs[which];
-  switch (which) {
+  switch (static_cast<UINT>(which)) {
     case D3DRS_ZENABLE:
       (value != D3DZB_FALSE ? gl::Enable : gl::Disable)(GL_DEPTH_TEST);
       break;
@@ -62,10 +66,63 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       break;
     case D3DRS_SRCBLEND:
     case D3DRS_DESTBLEND:
-      gl::BlendFunc(GlBlendFactor(rs[D3DRS_SRCBLEND]), GlBlendFactor(rs[D3DRS_DESTBLEND]));
-      break;
     case D3DRS_BLENDOP:
-      gl::BlendEquation(GlBlendOp(value));
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+    case D3DRS_BLENDOPALPHA:
+      ApplyBlend(state);
+      break;
+    case D3DRS_BLENDFACTOR: {
+      float c[4];
+      ColorToFloats(value, c);
+      gl::BlendColor(c[0], c[1], c[2], c[3]);
+      break;
+    }
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_SHADEMODE:
+    case D3DRS_SRGBWRITEENABLE:
+      ShadersChanged();  // a program of its own (ALPHAREF is a uniform)
+      break;
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK:
+    case D3DRS_STENCILWRITEMASK:
+    case D3DRS_TWOSIDEDSTENCILMODE:
+    case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL:
+    case D3DRS_CCW_STENCILPASS:
+    case D3DRS_CCW_STENCILFUNC:
+      ApplyStencil(state);
+      break;
+    case D3DRS_DEPTHBIAS:
+    case D3DRS_SLOPESCALEDEPTHBIAS: {
+      float bias, slope;
+      std::memcpy(&bias, &rs[D3DRS_DEPTHBIAS], sizeof(bias));
+      std::memcpy(&slope, &rs[D3DRS_SLOPESCALEDEPTHBIAS], sizeof(slope));
+      // Direct3D's bias is in depth units: 2^24 of the 24-bit buffer's steps.
+      gl::PolygonOffset(slope, bias * 16777216.0f);
+      for (GLenum mode : {GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT})
+        (bias != 0.0f || slope != 0.0f ? gl::Enable : gl::Disable)(mode);
+      break;
+    }
+    case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN:
+    case D3DRS_POINTSIZE_MAX: {
+      float size, lo, hi;
+      std::memcpy(&size, &rs[D3DRS_POINTSIZE], sizeof(size));
+      std::memcpy(&lo, &rs[D3DRS_POINTSIZE_MIN], sizeof(lo));
+      std::memcpy(&hi, &rs[D3DRS_POINTSIZE_MAX], sizeof(hi));
+      size = std::min(std::max(size, lo), hi);
+      gl::PointSize(size > 0.0f ? size : 1.0f);
+      break;
+    }
+    case D3DRS_DITHERENABLE:
+      (value ? gl::Enable : gl::Disable)(GL_DITHER);
       break;
     case D3DRS_COLORWRITEENABLE:
       gl::ColorMask((value & 1) != 0, (value & 2) != 0, (value & 4) != 0, (value & 8) != 0);
@@ -81,10 +138,40 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
   }
 }
 
+void GlDevice::ApplyBlend(const DeviceState& state) {
+  const DWORD* rs = state.renderStates;
+  GLenum src, dst;
+  GlBlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
+  GLenum srcAlpha = src, dstAlpha = dst;
+  GLenum op = GlBlendOp(rs[D3DRS_BLENDOP]), opAlpha = op;
+  if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+    GlBlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &srcAlpha, &dstAlpha);
+    opAlpha = GlBlendOp(rs[D3DRS_BLENDOPALPHA]);
+  }
+  gl::BlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
+  gl::BlendEquationSeparate(op, opAlpha);
+}
+
+void GlDevice::ApplyStencil(const DeviceState& state) {
+  // Clockwise faces are GL's front faces (see ApplyAll); the CCW_ states
+  // serve the others in two-sided mode.
+  const DWORD* rs = state.renderStates;
+  const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xff);
+  const GLuint mask = rs[D3DRS_STENCILMASK];
+  // FAIL, ZFAIL, PASS, FUNC run in the same order in both sets.
+  for (const auto& [face, fail] :
+       {std::pair<GLenum, UINT>{GL_FRONT, D3DRS_STENCILFAIL},
+        {GL_BACK, rs[D3DRS_TWOSIDEDSTENCILMODE] ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL}}) {
+    gl::StencilFuncSeparate(face, GlCompareFunc(rs[fail + 3]), ref, mask);
+    gl::StencilOpSeparate(face, GlStencilOp(rs[fail]), GlStencilOp(rs[fail + 1]), GlStencilOp(rs[fail + 2]));
+  }
+  gl::StencilMask(rs[D3DRS_STENCILWRITEMASK]);
+}
+
 void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which) {
   const DWORD* ss = state.samplerStates[sampler];
   const GLuint s = m_samplers[sampler];
-  switch (which) {
+  switch (static_cast<UINT>(which)) {
     case D3DSAMP_ADDRESSU:
       gl::SamplerParameteri(s, GL_TEXTURE_WRAP_S, GlAddressMode(ss[D3DSAMP_ADDRESSU]));
       break;
@@ -106,8 +193,8 @@ void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAM
       gl::SamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
       break;
     }
-    case D3DSAMP_MAXMIPLEVEL:
-      gl::SamplerParameterf(s, GL_TEXTURE_MIN_LOD, static_cast<float>(ss[D3DSAMP_MAXMIPLEVEL]));
+    case D3DSAMP_SRGBTEXTURE:
+      ShadersChanged();  // decoded in the program's GLSL
       break;
     case D3DSAMP_MAGFILTER:
     case D3DSAMP_MINFILTER:

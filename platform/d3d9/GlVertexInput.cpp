@@ -1,6 +1,7 @@
 #include "GlVertexInput.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "Buffer.h"
 #include "GlEnums.h"
@@ -13,38 +14,48 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   if (!m_dirty) return m_current != nullptr;
   m_dirty = false;
   VertexArray* found = nullptr;
-  if (state.decl != nullptr && state.stream != nullptr && state.indices != nullptr && state.streamStride != 0) {
+  VertexArray key{state.decl, {}, state.indices, 0};
+  bool complete = state.decl != nullptr;
+  if (complete) {
+    for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
+      const DeviceState::Stream& stream = state.streams[e.Stream];
+      key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
+      if (state.streams[e.Stream].buffer == nullptr) complete = false;
+    }
+  }
+  if (complete) {
     for (auto& va : m_arrays) {
-      if (va->decl == state.decl && va->vb == state.stream && va->offset == state.streamOffset &&
-          va->stride == state.streamStride && va->ib == state.indices) {
+      if (va->decl == key.decl && va->ib == key.ib &&
+          std::memcmp(va->streams, key.streams, sizeof(key.streams)) == 0) {
         found = va.get();
         break;
       }
     }
-    if (found == nullptr) found = Make(state, cache);
+    if (found == nullptr) found = Make(key, cache);
   }
   cache.BindVertexArray(found != nullptr ? found->name : 0);
   m_current = found;
   return found != nullptr;
 }
 
-GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const DeviceState& state, GlStateCache& cache) {
-  auto va = std::make_unique<VertexArray>(
-      VertexArray{state.decl, state.stream, state.streamOffset, state.streamStride, state.indices, 0});
+GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, GlStateCache& cache) {
+  auto va = std::make_unique<VertexArray>(key);
   gl::GenVertexArrays(1, &va->name);
   cache.BindVertexArray(va->name);
-  gl::BindBuffer(GL_ARRAY_BUFFER, state.stream->Name());
-  gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, state.indices->Name());
-  for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
-    if (e.Stream != 0) continue;
+  gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, key.ib != nullptr ? key.ib->Name() : 0);
+  for (const D3DVERTEXELEMENT9& e : key.decl->Elements()) {
     const int location = VertexAttributeLocation(e.Usage, e.UsageIndex);
-    if (location < 0 || location >= static_cast<int>(kMaxAttributes)) continue;
     GlAttribFormat format;
-    if (!GlVertexFormat(e.Type, &format)) continue;
-    gl::EnableVertexAttribArray(static_cast<GLuint>(location));
-    gl::VertexAttribPointer(static_cast<GLuint>(location), format.size, format.type, format.normalized,
-                            static_cast<GLsizei>(state.streamStride),
-                            reinterpret_cast<const void*>(static_cast<uintptr_t>(state.streamOffset + e.Offset)));
+    if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, &format)) continue;
+    const StreamKey& stream = key.streams[e.Stream];
+    const GLuint index = static_cast<GLuint>(location);
+    gl::BindBuffer(GL_ARRAY_BUFFER, stream.buffer->Name());
+    gl::EnableVertexAttribArray(index);
+    gl::VertexAttribPointer(index, format.size, format.type, format.normalized, static_cast<GLsizei>(stream.stride),
+                            reinterpret_cast<const void*>(static_cast<uintptr_t>(stream.offset) + e.Offset));
+    // Stride 0 feeds every vertex the same element: as an instanced
+    // attribute, which a draw of one instance reads at element 0.
+    gl::VertexAttribDivisor(index, stream.stride == 0 ? 1 : 0);
   }
   m_arrays.push_back(std::move(va));
   return m_arrays.back().get();
@@ -53,8 +64,10 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const DeviceState& sta
 void GlVertexArrayCache::Forget(const Resource* resource, bool contextAlive, GlStateCache& cache) {
   for (size_t i = 0; i < m_arrays.size();) {
     VertexArray& va = *m_arrays[i];
-    if (static_cast<const Resource*>(va.decl) == resource || static_cast<const Resource*>(va.vb) == resource ||
-        static_cast<const Resource*>(va.ib) == resource) {
+    bool uses = static_cast<const Resource*>(va.decl) == resource || static_cast<const Resource*>(va.ib) == resource;
+    for (const StreamKey& stream : va.streams)
+      uses = uses || (stream.buffer != nullptr && static_cast<const Resource*>(stream.buffer) == resource);
+    if (uses) {
       if (m_current == &va) {
         m_current = nullptr;
         m_dirty = true;

@@ -1,5 +1,5 @@
-// GL vertex arrays, one per combination of declaration, stream 0 (buffer,
-// offset, stride) and index buffer as the draws meet them.
+// GL vertex arrays, one per combination of declaration, the streams it reads
+// (buffer, offset, stride) and index buffer as the draws meet them.
 #pragma once
 
 #include <memory>
@@ -17,7 +17,8 @@ class GlVertexArrayCache {
   static constexpr GLuint kMaxAttributes = 16;
 
   // Binds the vertex array of the state's input; false (nothing bound) when
-  // the declaration, stream 0, its stride or the indices are missing.
+  // the declaration or a stream it reads is missing. The index buffer is
+  // part of the array when one is set.
   bool Bind(const DeviceState& state, GlStateCache& cache);
   void InputChanged() { m_dirty = true; }
   // Drops the vertex arrays made with `resource` (a declaration or buffer being released).
@@ -25,14 +26,17 @@ class GlVertexArrayCache {
   void DestroyAll();
 
  private:
+  struct StreamKey {
+    VertexBuffer* buffer;
+    UINT offset, stride;
+  };
   struct VertexArray {
     VertexDeclaration* decl;
-    VertexBuffer* vb;
-    UINT offset, stride;
+    StreamKey streams[DeviceState::kStreams];  // those the declaration reads; the others zero
     IndexBuffer* ib;
     GLuint name;
   };
-  VertexArray* Make(const DeviceState& state, GlStateCache& cache);
+  VertexArray* Make(const VertexArray& key, GlStateCache& cache);
 
   std::vector<std::unique_ptr<VertexArray>> m_arrays;
   VertexArray* m_current = nullptr;

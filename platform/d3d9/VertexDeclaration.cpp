@@ -2,10 +2,40 @@
 
 #include <algorithm>
 
+#include "DeviceState.h"
+#include "GlEnums.h"
+#include "ShaderCode.h"
+
 namespace ostrevin::d3d9 {
 
 VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count)
     : Resource(device), m_elements(elements, elements + count) {}
+
+bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
+  for (UINT i = 0; i < count; ++i) {
+    const D3DVERTEXELEMENT9& e = elements[i];
+    GlAttribFormat format;
+    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlVertexFormat(e.Type, &format) ||
+        VertexAttributeLocation(e.Usage, e.UsageIndex) < 0)
+      return false;
+    for (UINT j = 0; j < i; ++j)
+      if (elements[j].Usage == e.Usage && elements[j].UsageIndex == e.UsageIndex) return false;
+  }
+  return true;
+}
+
+UINT VertexDeclaration::TypeSize(BYTE type) {
+  switch (type) {
+    case D3DDECLTYPE_FLOAT1: case D3DDECLTYPE_D3DCOLOR: case D3DDECLTYPE_UBYTE4: case D3DDECLTYPE_UBYTE4N:
+    case D3DDECLTYPE_SHORT2: case D3DDECLTYPE_SHORT2N: case D3DDECLTYPE_USHORT2N: case D3DDECLTYPE_FLOAT16_2:
+      return 4;
+    case D3DDECLTYPE_FLOAT2: case D3DDECLTYPE_SHORT4: case D3DDECLTYPE_SHORT4N: case D3DDECLTYPE_USHORT4N:
+    case D3DDECLTYPE_FLOAT16_4:
+      return 8;
+    case D3DDECLTYPE_FLOAT3: return 12;
+    default: return 16;
+  }
+}
 
 HRESULT VertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) {
   if (pNumElements == nullptr) return D3DERR_INVALIDCALL;

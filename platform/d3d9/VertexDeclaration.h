@@ -1,4 +1,5 @@
-// IDirect3DVertexDeclaration9: the elements as given, without the end marker.
+// IDirect3DVertexDeclaration9: the elements as given, without the end marker,
+// and the rule of which declarations the device can feed to shaders.
 #pragma once
 
 #include <d3d9.h>
@@ -13,6 +14,12 @@ namespace ostrevin::d3d9 {
 class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, public Resource {
  public:
   VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count);
+  // Whether every element can reach a vertex shader as Direct3D 9 gives it:
+  // a stream 0..15, the default method, a type with a GL attribute format, a
+  // usage with an attribute location, each usage and index once.
+  static bool Valid(const D3DVERTEXELEMENT9* elements, UINT count);
+  // Bytes of an element of a valid type.
+  static UINT TypeSize(BYTE type);
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetOwnerDevice(ppDevice); }
   HRESULT STDMETHODCALLTYPE GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
   void DestroyGl() override {}
