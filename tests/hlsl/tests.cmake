@@ -3,7 +3,7 @@
 find_package(glslang REQUIRED)  # imported targets are per directory
 ostrevin_gtest(hlsl_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CompileShaderTests.cpp ${CMAKE_CURRENT_LIST_DIR}/GlslTranslatorTests.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ChildProcessTests.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ChildProcessTests.cpp ${CMAKE_CURRENT_LIST_DIR}/ShaderCacheTests.cpp
   LIBS ostrevin_d3dx9 ostrevin_shadercode ostrevin_fake_d3d9 glslang::glslang glslang::SPIRV
     glslang::glslang-default-resource-limits)
 # CShader records made by CRenderer::LoadShader on the fake device.

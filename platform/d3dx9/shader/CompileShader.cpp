@@ -1,4 +1,5 @@
-// D3DXCompileShader: HLSL in, the layer's shader code out.
+// D3DXCompileShader: HLSL in, the layer's shader code out, through the
+// cache of compiled shaders when it holds the result.
 //
 // The code buffer holds the layer's shader code (ShaderCode.h): the
 // constant table as D3DX would lay it out in registers, then the SPIR-V.
@@ -10,6 +11,7 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@
 #include "shader/ConstantTable.h"
 #include "shader/GlslangDriver.h"
 #include "shader/RegisterAllocation.h"
+#include "shader/ShaderCache.h"
 #include "shader/SourceScan.h"
+#include "shader/WarmUp.h"
 
 namespace {
 
@@ -50,22 +54,11 @@ struct Result {
   HRESULT hr = E_FAIL;
   std::string messages;
   ShaderCode code;
+  std::vector<uint32_t> words;  // code, encoded
 };
 
-Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
-               LPCSTR pFunctionName, const Profile& profile, DWORD flags) {
+Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
   Result result;
-  ostrevin::HlslInput input;
-  input.source = pSrcData;
-  input.length = static_cast<int>(srcDataLen);
-  if (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.preamble += "#pragma pack_matrix(row_major)\n";
-  for (const D3DXMACRO* m = pDefines; m != nullptr && m->Name != nullptr; ++m) {
-    input.preamble +=
-        std::string("#define ") + m->Name + " " + (m->Definition != nullptr ? m->Definition : "1") + "\n";
-  }
-  input.entryPoint = pFunctionName;
-  input.stage = profile.stage;
-  input.include = pInclude;
   ostrevin::HlslFrontEnd frontEnd(input);
 
   // Preprocessed once first: register annotations and redefinitions are
@@ -107,9 +100,42 @@ Result Compile(LPCSTR pSrcData, UINT srcDataLen, const D3DXMACRO* pDefines, LPD3
     result.messages += "error: " + error + "\n";
     return result;
   }
+  result.words = ostrevin::EncodeShaderCode(code);
   result.code = std::move(code);
   result.hr = D3D_OK;
   return result;
+}
+
+// Everything besides the includes that decides a compile's result; the
+// preamble holds the macros and the matrix packing.
+std::string CacheKey(const ostrevin::HlslInput& input, const Profile& profile, DWORD flags) {
+  std::string key;
+  auto put = [&key](const char* data, size_t bytes) {
+    key += std::to_string(bytes);
+    key += ':';
+    key.append(data, bytes);
+  };
+  put(input.source, static_cast<size_t>(input.length));
+  put(input.preamble.data(), input.preamble.size());
+  put(input.entryPoint, std::strlen(input.entryPoint));
+  put(profile.name, std::strlen(profile.name));
+  key += std::to_string(flags);
+  return key;
+}
+
+// The result of an earlier compile, when the cache holds it and the
+// includes it read are unchanged.
+bool FromCache(const ostrevin::ShaderCache& cache, const std::string& key, ostrevin::IncludeFiles* includes,
+               Result* out) {
+  ostrevin::CachedShader entry;
+  if (!cache.Load(key, &entry) || !includes->Match(entry.includes)) return false;
+  ShaderCode code;
+  if (!ostrevin::DecodeShaderCode(entry.code.data(), entry.code.size() * 4, &code)) return false;
+  out->hr = D3D_OK;
+  out->messages = std::move(entry.messages);
+  out->code = std::move(code);
+  out->words = std::move(entry.code);
+  return true;
 }
 
 }  // namespace
@@ -138,15 +164,33 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT srcDataLen, const D3DXMAC
   }
   if (pFunctionName[0] == '\0') return fail(E_FAIL, "error: empty entry point name\n");
 
-  Result result = Compile(pSrcData, srcDataLen, pDefines, pInclude, pFunctionName, *profile, Flags);
+  ostrevin::HlslInput input;
+  input.source = pSrcData;
+  input.length = static_cast<int>(srcDataLen);
+  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.preamble += "#pragma pack_matrix(row_major)\n";
+  for (const D3DXMACRO* m = pDefines; m != nullptr && m->Name != nullptr; ++m) {
+    input.preamble +=
+        std::string("#define ") + m->Name + " " + (m->Definition != nullptr ? m->Definition : "1") + "\n";
+  }
+  input.entryPoint = pFunctionName;
+  input.stage = profile->stage;
+  ostrevin::IncludeFiles includes(pInclude);
+  input.includes = &includes;
+
+  const std::optional<ostrevin::ShaderCache> cache = ostrevin::ShaderCache::OfProcess();
+  const std::string key = cache ? CacheKey(input, *profile, Flags) : std::string();
+  Result result;
+  if (!cache || !FromCache(*cache, key, &includes, &result)) {
+    result = Compile(input, *profile);
+    if (cache && SUCCEEDED(result.hr)) cache->Store(key, {includes.Asked(), result.messages, result.words});
+  }
   if (FAILED(result.hr)) {
     if (result.messages.empty()) result.messages = "error: compilation failed\n";
     return fail(result.hr, result.messages);
   }
 
-  const std::vector<uint32_t> words = ostrevin::EncodeShaderCode(result.code);
   ID3DXBuffer* code = nullptr;
-  HRESULT hr = ostrevin::MakeBuffer(words.data(), words.size() * 4, &code);
+  HRESULT hr = ostrevin::MakeBuffer(result.words.data(), result.words.size() * 4, &code);
   if (FAILED(hr)) return hr;
   ID3DXConstantTable* table = nullptr;
   if (ppConstantTable != nullptr) {
@@ -168,3 +212,13 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT srcDataLen, const D3DXMAC
   return D3D_OK;
 }
 
+
+// Before the program makes its window: a build whose shaders were compiled
+// before will likely find them all in the cache and need no glslang at all;
+// otherwise glslang's tables are built meanwhile. A compile that misses
+// builds them itself.
+void ostrevin::StartShaderCompilerWarmUp() {
+  const std::optional<ShaderCache> cache = ShaderCache::OfProcess();
+  if (cache && cache->HoldsEntriesOfThisBuild()) return;
+  StartHlslFrontEndWarmUp();
+}

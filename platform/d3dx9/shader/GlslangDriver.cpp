@@ -15,12 +15,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <thread>
 
 #include "shader/ChildProcess.h"
-#include "shader/WarmUp.h"
 
 namespace ostrevin {
 
@@ -73,17 +71,10 @@ std::string FormatLog(const std::string& log) {
   return out;
 }
 
-// Hands #include requests to the application's ID3DXInclude. Each file is
-// opened once per compile (the preprocessing pass and the parse share it)
-// and closed when the compile ends.
+// Hands glslang's #include requests to the call's include files.
 class Includer final : public glslang::TShader::Includer {
  public:
-  explicit Includer(LPD3DXINCLUDE pInclude) : m_include(pInclude) {}
-  ~Includer() override {
-    for (auto& f : m_files) {
-      if (f.second.ok && m_include != nullptr) m_include->Close(f.second.data);
-    }
-  }
+  explicit Includer(IncludeFiles* files) : m_files(files) {}
 
   IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
     IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
@@ -102,32 +93,14 @@ class Includer final : public glslang::TShader::Includer {
   void releaseInclude(IncludeResult* result) override { delete result; }
 
  private:
-  struct File {
-    bool ok = false;
-    LPCVOID data = nullptr;
-    UINT bytes = 0;
-  };
-
   IncludeResult* Get(D3DXINCLUDE_TYPE type, const char* headerName, const char* includerName) {
-    if (m_include == nullptr || headerName == nullptr) return nullptr;
-    auto it = m_files.find(headerName);
-    if (it == m_files.end()) {
-      LPCVOID parent = nullptr;
-      if (includerName != nullptr) {
-        auto p = m_files.find(includerName);
-        if (p != m_files.end()) parent = p->second.data;
-      }
-      File f;
-      f.ok = SUCCEEDED(m_include->Open(type, headerName, parent, &f.data, &f.bytes));
-      if (f.ok && f.data == nullptr) f.bytes = 0;
-      it = m_files.emplace(headerName, f).first;
-    }
-    if (!it->second.ok) return nullptr;
-    return new IncludeResult(headerName, static_cast<const char*>(it->second.data), it->second.bytes, nullptr);
+    const char* data = nullptr;
+    UINT bytes = 0;
+    if (m_files == nullptr || !m_files->Get(type, headerName, includerName, &data, &bytes)) return nullptr;
+    return new IncludeResult(headerName, data, bytes, nullptr);
   }
 
-  LPD3DXINCLUDE m_include;
-  std::map<std::string, File> m_files;
+  IncludeFiles* m_files;
   std::string m_localFailed;
 };
 
@@ -238,8 +211,8 @@ const EShMessages kMessages =
 
 struct HlslFrontEnd::State {
   explicit State(const HlslInput& in)
-      : input(in), stage(in.stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment), includer(in.include) {}
-  std::unique_lock<std::mutex> lock;  // first in, last out: the includer closes its files under it
+      : input(in), stage(in.stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment), includer(in.includes) {}
+  std::unique_lock<std::mutex> lock;
   const HlslInput& input;
   EShLanguage stage;
   Includer includer;
@@ -258,7 +231,7 @@ struct HlslFrontEnd::State {
   }
 };
 
-void StartShaderCompilerWarmUp() { g_warmStart.Start(); }
+void StartHlslFrontEndWarmUp() { g_warmStart.Start(); }
 
 HlslFrontEnd::HlslFrontEnd(const HlslInput& input) : m_state(new State(input)) {
   g_warmStart.Wait();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ShaderCode.h"
+#include "shader/IncludeFiles.h"
 
 namespace ostrevin {
 
@@ -22,8 +23,12 @@ struct HlslInput {
   std::string preamble;  // #define and #pragma lines put before the source
   const char* entryPoint = nullptr;
   ShaderStage stage = ShaderStage::Vertex;
-  LPD3DXINCLUDE include = nullptr;
+  IncludeFiles* includes = nullptr;  // null: #include fails
 };
+
+// Starts building glslang's built-in tables on a thread of their own; the
+// first front end waits for it. Without it, the first front end builds them.
+void StartHlslFrontEndWarmUp();
 
 class HlslFrontEnd {
  public:
