@@ -15,7 +15,9 @@ ostrevin_warnings(ostrevin_reference_glsl)
 add_custom_command(
   OUTPUT ${_ref_glsl_dir}/vs.glsl ${_ref_glsl_dir}/ps.glsl ${_ref_glsl_dir}/layout.txt
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_ref_glsl_dir}
-  COMMAND ostrevin_reference_glsl ${CMAKE_SOURCE_DIR}/assets ${_ref_glsl_dir}
+  # A build writes nothing to the user's cache of compiled shaders.
+  COMMAND ${CMAKE_COMMAND} -E env OSTREVIN_SHADER_CACHE=0
+    $<TARGET_FILE:ostrevin_reference_glsl> ${CMAKE_SOURCE_DIR}/assets ${_ref_glsl_dir}
   DEPENDS ostrevin_reference_glsl ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets/ps-phong.hlsl
   COMMENT "GLSL of the shipped shaders for ostrevin_reference")
 add_custom_target(ostrevin_reference_shaders DEPENDS ${_ref_glsl_dir}/vs.glsl ${_ref_glsl_dir}/ps.glsl

@@ -116,7 +116,7 @@ measure_run() {
   TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
   add "$key,FPS" "$(field fps "$log.frames")"
   add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
-  add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ print $NF }')"
+  add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ printf "%.1f", $NF / 1024 }')"
   # Start-up: to the first swap, with the shim's milestones; ostrevin's
   # also with an empty shader cache.
   if [ "$program" = ostrevin ]; then
@@ -171,10 +171,9 @@ for tuned in "${settings[@]}"; do
       VALS[$key,COLD]=${VALS[$key,START]}
       VALS[$key,CTXCOLD]=${VALS[$key,CTX]}
     fi
-    for k in FPS CPU START COLD CTX CTXCOLD SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
+    for k in FPS CPU RSS START COLD CTX CTXCOLD SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
       FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]}" | median)
     done
-    FIG[$key,RSS]=$(printf '%s' "${VALS[$key,RSS]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
     FIG[$key,OUTSIDE]=$(awk -v a="${FIG[$key,ALLOCS]}" -v b="${FIG[$key,SALLOCS]}" 'BEGIN { printf "%.3f", a - b }')
     FIG[$key,OWN]=""
     if [ "$program" = reference ]; then
