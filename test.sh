@@ -50,12 +50,13 @@ else
   failures+=("ctest (no summary)")
 fi
 
+# Before the scripted tests: the package test checks the cross build's ZIP.
+step "windows-cross-build" ./scripts/cross-build.sh
+
 for extra in scripts/test-*.sh; do
   [ -x "${extra}" ] || continue
   step "$(basename "${extra}" .sh)" "${extra}"
 done
-
-step "windows-cross-build" ./scripts/cross-build.sh
 
 if [ "${failed}" -ne 0 ]; then
   echo "failed: ${failures[*]}"

@@ -18,3 +18,7 @@ class CGameApplication {
   HWND m_hWnd;
   HINSTANCE m_hInstance;
 };
+
+// The program's one application object, myApp: defined beside it, so that
+// the shell drives it through this class alone.
+CGameApplication& TheApplication();

@@ -3,11 +3,11 @@
 #include <fstream>
 
 #include "app/GameApplication.h"
-#include "scene/Ostrevin3D.h"
+#include "app/resource.h"
 
 namespace {
 
-CGameApplication& App() { return myApp; }
+CGameApplication& App() { return TheApplication(); }
 
 }  // namespace
 
@@ -16,8 +16,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
   output.close();
 
   App().m_hInstance = hInstance;
-  App().m_iconId = 107;
-  App().m_smallIconId = 108;
+  App().m_iconId = IDI_OSTREVIN;
+  App().m_smallIconId = IDI_SMALL;
 
   if (RegisterWindowClass() == 0 || !CreateAppWindow() || !App().Create()) {
     MessageBoxW(NULL, L"myApp.Create failed!", L"Error", MB_ICONERROR);

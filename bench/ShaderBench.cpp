@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchDevice.h"
+#include "support/TestDevice.h"
 #include "ShaderCode.h"
 #include "mesh/Vertex.h"
 
@@ -167,9 +167,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  IDirect3D9* d3d = nullptr;
-  HWND window = NULL;
-  IDirect3DDevice9* dev = OpenBenchDevice(L"ShaderBench", &d3d, &window);
+  TestDevice gl;
+  IDirect3DDevice9* dev = gl.OpenProgramShape(L"ShaderBench") == nullptr ? gl.device : nullptr;
 
   double coldCompile = 0, coldTranslate = 0;
   ID3DXBuffer* code[2] = {nullptr, nullptr};
@@ -210,8 +209,6 @@ int main(int argc, char** argv) {
   if (dev != nullptr) ok = OnDevice(dev, code[0], code[1], coldCompile);
   else std::printf("on the device: skipped (no display)\n");
   for (ID3DXBuffer* c : code) c->Release();
-  if (dev != nullptr) dev->Release();
-  if (d3d != nullptr) d3d->Release();
-  if (window != NULL) DestroyWindow(window);
+  gl.Close();
   return ok ? 0 : 1;
 }

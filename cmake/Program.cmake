@@ -1,33 +1,35 @@
-# The program's own code: one source for Windows and Linux.
-set(OSTREVIN_CORE_SOURCES
-  ${CMAKE_SOURCE_DIR}/app/GameApplication.cpp
-  ${CMAKE_SOURCE_DIR}/common/ReadWholeFile.cpp
-  ${CMAKE_SOURCE_DIR}/graphics/Renderer.cpp
-  ${CMAKE_SOURCE_DIR}/graphics/Shader.cpp
-  ${CMAKE_SOURCE_DIR}/graphics/Texture.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/Vertex.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/SubMesh.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/GameModel.cpp
-  ${CMAKE_SOURCE_DIR}/mesh/Mesh.cpp
-  ${CMAKE_SOURCE_DIR}/scene/Entity.cpp
-  ${CMAKE_SOURCE_DIR}/scene/EntityModel.cpp
-  ${CMAKE_SOURCE_DIR}/scene/Camera.cpp
-)
-# The shell and the scene object; tests compile the shell against a stand-in.
-set(OSTREVIN_SHELL_SOURCES ${CMAKE_SOURCE_DIR}/app/Shell.cpp)
-set(OSTREVIN_SCENE_SOURCES ${CMAKE_SOURCE_DIR}/scene/Ostrevin3D.cpp)
+# The program's own code, one library per folder: the same sources on
+# Windows against the real SDK and on Linux against our layer.
+add_library(ostrevin_sdk INTERFACE)
+if(WIN32)
+  target_link_libraries(ostrevin_sdk INTERFACE d3dx9 d3d9)
+  target_compile_definitions(ostrevin_sdk INTERFACE UNICODE _UNICODE)
+  target_compile_options(ostrevin_sdk INTERFACE -municode)
+else()
+  # Headers only: the program links the layer's libraries, the unit tests
+  # the recording fakes of d3d9 and USER32 in their place.
+  target_link_libraries(ostrevin_sdk INTERFACE ostrevin_platform_headers)
+endif()
 
-if(NOT WIN32)
-  # Everything but the shell and the scene: the unit tests link this against
-  # either the OpenGL device or the recording fake.
-  add_library(ostrevin_core STATIC ${OSTREVIN_CORE_SOURCES})
-  target_include_directories(ostrevin_core PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(ostrevin_core PUBLIC ostrevin_platform_headers)
-  ostrevin_warnings(ostrevin_core)
+add_subdirectory(common)
+add_subdirectory(mesh)
+add_subdirectory(graphics)
+add_subdirectory(scene)
+add_subdirectory(app)
+# The libraries under the shell and the scene object, in link order. A link
+# names them before the layer's libraries, which they call.
+set(OSTREVIN_PROGRAM_LIBRARIES ostrevin_scene ostrevin_graphics ostrevin_mesh ostrevin_common ostrevin_app)
 
-  add_executable(ostrevin ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES})
-  target_link_libraries(ostrevin PRIVATE ostrevin_core ostrevin_d3dx9 ostrevin_d3d9 ostrevin_win32 ostrevin_main)
-  ostrevin_warnings(ostrevin)
+if(WIN32)
+  add_executable(ostrevin WIN32 ${PROJECT_SOURCE_DIR}/app/Ostrevin.rc)
+  target_link_libraries(ostrevin PRIVATE ostrevin_shell ostrevin_demo_scene ${OSTREVIN_PROGRAM_LIBRARIES})
+  target_link_options(ostrevin PRIVATE -municode -static)
+else()
+  # The icons reach LoadIconW through the program's resource table, the
+  # counterpart of Ostrevin.rc.
+  add_executable(ostrevin)
+  target_link_libraries(ostrevin PRIVATE ostrevin_shell ostrevin_demo_scene ostrevin_resources
+    ${OSTREVIN_PROGRAM_LIBRARIES} ostrevin_d3dx9 ostrevin_d3d9 ostrevin_win32 ostrevin_main)
   set_target_properties(ostrevin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${OSTREVIN_DEMO_DIR})
 
   # Shaders next to the executable; the program reads them from its working directory.
@@ -40,27 +42,5 @@ if(NOT WIN32)
   add_custom_target(ostrevin_shaders ALL DEPENDS ${_shader_outputs})
   add_dependencies(ostrevin ostrevin_shaders ostrevin_data)
 endif()
+ostrevin_warnings(ostrevin)
 
-if(NOT WIN32)
-  # cmake --install: the program and its data in one folder (it reads its
-  # inputs relative to the working directory), and a launcher on the PATH
-  # that runs it from there.
-  include(GNUInstallDirs)
-  set(_appdir ${CMAKE_INSTALL_LIBDIR}/ostrevin)
-  install(TARGETS ostrevin RUNTIME DESTINATION ${_appdir})
-  install(FILES ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets/ps-phong.hlsl DESTINATION ${_appdir})
-  install(DIRECTORY ${OSTREVIN_DEMO_DIR}/Data DESTINATION ${_appdir})
-  configure_file(${CMAKE_SOURCE_DIR}/cmake/launcher.sh.in ${CMAKE_BINARY_DIR}/launcher/ostrevin @ONLY)
-  install(PROGRAMS ${CMAKE_BINARY_DIR}/launcher/ostrevin DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_PACKAGE_NAME ostrevin)
-  set(CPACK_PACKAGE_VENDOR "Ostrevin")
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Interactive 3D demo: a three-part articulated model, Direct3D 9 on OpenGL")
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ostrevin developers <dev@ostrevin.invalid>")
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-  include(CPack)
-endif()

@@ -7,6 +7,10 @@ if(NOT OSTREVIN_ASSETGEN)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/cmake/Program.cmake)
+# The SDK's own headers come with the compiler; the GAMEMODEL reading
+# library links this name on both systems.
+add_library(ostrevin_platform_headers INTERFACE)
+add_subdirectory(${CMAKE_SOURCE_DIR}/mesh ${CMAKE_BINARY_DIR}/mesh)
 set(_icons ${CMAKE_BINARY_DIR}/icons)
 add_custom_command(OUTPUT ${_icons}/ostrevin.ico
   COMMAND ${OSTREVIN_ASSETGEN} icons ${_icons}
@@ -14,13 +18,4 @@ add_custom_command(OUTPUT ${_icons}/ostrevin.ico
 set_source_files_properties(${CMAKE_SOURCE_DIR}/app/Ostrevin.rc PROPERTIES
   OBJECT_DEPENDS ${_icons}/ostrevin.ico)
 
-add_executable(ostrevin WIN32
-  ${OSTREVIN_CORE_SOURCES} ${OSTREVIN_SHELL_SOURCES} ${OSTREVIN_SCENE_SOURCES}
-  ${CMAKE_SOURCE_DIR}/app/Ostrevin.rc)
-target_include_directories(ostrevin PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_definitions(ostrevin PRIVATE UNICODE _UNICODE)
-target_compile_options(ostrevin PRIVATE -municode)
-target_link_options(ostrevin PRIVATE -municode -static)
-target_link_libraries(ostrevin PRIVATE d3dx9 d3d9)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${_icons}")
-ostrevin_warnings(ostrevin)

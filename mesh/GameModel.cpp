@@ -7,6 +7,8 @@
 #include <streambuf>
 #include <utility>
 
+#include "mesh/LittleEndian.h"
+
 namespace {
 
 // An input stream buffer over bytes held elsewhere: the sub-meshes read
@@ -18,26 +20,6 @@ class CByteStreamBuf : public std::streambuf {
     setg(first, first, first + size);
   }
 };
-
-uint32_t ReadU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadU16(const unsigned char* p) {
-  return static_cast<uint16_t>(static_cast<uint16_t>(p[0]) | (static_cast<uint16_t>(p[1]) << 8));
-}
-
-void AppendU32(std::string* out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out->push_back(static_cast<char>((value >> shift) & 0xFF));
-  }
-}
-
-void AppendU16(std::string* out, uint16_t value) {
-  out->push_back(static_cast<char>(value & 0xFF));
-  out->push_back(static_cast<char>(value >> 8));
-}
 
 bool Fail(std::string* error, const std::string& reason) {
   if (error != nullptr) {

@@ -11,6 +11,8 @@
 
 COstrevin3D myApp;
 
+CGameApplication& TheApplication() { return myApp; }
+
 namespace {
 
 const float kAnimationStep = 0.03f;
@@ -125,7 +127,15 @@ void COstrevin3D::Render() {
   if (SUCCEEDED(dev->BeginScene())) {
     dev->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
   }
+  DrawFrame(dev);
+  dev->EndScene();
+  if (FAILED(dev->Present(NULL, NULL, NULL, NULL))) {
+    renderer.Reset();
+  }
+}
 
+void COstrevin3D::DrawFrame(IDirect3DDevice9* dev) {
+  CRenderer& renderer = CRenderer::Instance();
   dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   dev->SetRenderState(D3DRS_LIGHTING, FALSE);
   dev->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
@@ -163,11 +173,6 @@ void COstrevin3D::Render() {
     dev->SetStreamSource(0, pModel->m_pMesh->m_pVertexBuffer, 0, kVertexStride);
     dev->SetIndices(pModel->m_pMesh->m_pIndexBuffer);
     pModel->m_pMesh->Draw(dev);
-  }
-
-  dev->EndScene();
-  if (FAILED(dev->Present(NULL, NULL, NULL, NULL))) {
-    renderer.Reset();
   }
 }
 

@@ -17,6 +17,9 @@ class COstrevin3D : public CGameApplication {
   void Render() override;
   void Update(float seconds) override;
   ~COstrevin3D() override;
+  // The frame's states, shaders, constants, texture and draws: what Render
+  // issues between Clear and EndScene.
+  void DrawFrame(IDirect3DDevice9* dev);
 
   CCamera m_camera;
   CShader* m_pPixelShader;

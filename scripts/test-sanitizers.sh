@@ -6,7 +6,8 @@
 #     150, 1050 and 1950 must be identical in both runs (the textures came
 #     back after every loss), both runs exit 0 with live_objects=0, no
 #     "still alive" and nothing from a sanitizer on standard error.
-# Needs DISPLAY. Run from anywhere; builds only unit_tests and ostrevin.
+# Needs DISPLAY. Run from anywhere; builds only the unit tests (unit_tests,
+# scene_allocation_tests) and ostrevin.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -19,10 +20,10 @@ trap 'rm -rf "${scratch}"' EXIT
 # the second takes them from the cache.
 export XDG_CACHE_HOME="${scratch}/cache"
 
-echo "test-sanitizers: building the asan preset (unit_tests, ostrevin)"
+echo "test-sanitizers: building the asan preset (unit tests, ostrevin)"
 start=$(date +%s)
 { cmake --preset asan > "${scratch}/configure.log" 2>&1 &&
-  cmake --build --preset asan --target unit_tests ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
+  cmake --build --preset asan --target unit_tests scene_allocation_tests ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
   tail -n 40 "${scratch}/configure.log" "${scratch}/build.log" 2>/dev/null
   echo "test-sanitizers: asan build failed" >&2
   exit 1

@@ -1,19 +1,21 @@
-// CPU cost of one frame's device calls of the demo's shape, through our
-// Direct3D 9 layer and as the same GL calls made directly, in the same
-// process and the same GL context (the device's):
-//   layer:  BeginScene, 8 SetRenderState, 2 SetXShader, SetMatrix x4 and
-//           SetVector x2 through the vertex shader's constant table (by name,
-//           as the program calls them), SetTexture, 3 SetSamplerState, and per
-//           model SetVertexDeclaration + SetStreamSource + SetIndices +
-//           DrawIndexedPrimitive of one triangle; EndScene.
+// CPU cost of one frame's device calls, through our Direct3D 9 layer and as
+// the same GL calls made directly, in the same process and the same GL
+// context (the device's):
+//   layer:  the demo scene's own frame, COstrevin3D::DrawFrame (8 render
+//           states, both shaders, the constants by name through the vertex
+//           shader's constant table, texture and samplers, per model the
+//           world matrix, declaration, buffers and one draw per sub-mesh)
+//           between BeginScene and EndScene, on the scene the program starts
+//           (its device, shaders and texture from the demo folder; one
+//           triangle in each model's place).
 //   direct: what a plain GL program issues for that frame every frame: the
 //           six state calls, glUseProgram, the uniforms, texture and sampler
 //           binding, per model the world matrix, glBindVertexArray and one
-//           glDrawElements.
-// Only the call issue is timed: Present is not called, and glFinish runs
-// every 32 frames outside the timed region. The world matrices change every
-// frame, as the demo's do. Blocks of both alternate; each figure is the
-// median over blocks.
+//           glDrawElements of the same triangles.
+// Only the call issue is timed: Present is not called, the scene's Update
+// runs before each frame outside the timed region (the world matrices change
+// every frame, as the demo's do), and glFinish runs every 32 frames, also
+// outside it. Blocks of both alternate; each figure is the median over blocks.
 //   bench_device_calls [frames per block, default 4000] [blocks, default 7]
 // Needs a display (scripts/bench.sh starts Xvfb). Under LD_PRELOAD of the
 // bench shim it also prints the heap allocations per frame of both loops.
@@ -21,27 +23,31 @@
 #include <GL/glcorearb.h>
 #include <d3dx9.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "bench/BenchDevice.h"
 #include "ShaderCode.h"
+#include "graphics/Renderer.h"
+#include "graphics/Shader.h"
+#include "mesh/GameModel.h"
+#include "mesh/Mesh.h"
 #include "mesh/Vertex.h"
+#include "scene/Ostrevin3D.h"
+#include "support/TestDevice.h"
 
 namespace {
 
-const UINT kWidth = 784, kHeight = 561;
+const UINT kWidth = kProgramClientWidth, kHeight = kProgramClientHeight;
 const int kModels = 3;
-const int kTable = 64;  // frames of precomputed matrices
 
 double NowUs() {
   timespec ts;
@@ -49,37 +55,11 @@ double NowUs() {
   return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
 }
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) p->Release();
-  p = nullptr;
-}
-
-ID3DXBuffer* CompileFile(const char* file, const char* entry, const char* profile, ID3DXConstantTable** table) {
-  const std::string text = Read(std::string(OSTREVIN_SOURCE_DIR) + "/assets/" + file);
-  ID3DXBuffer* code = nullptr;
-  ID3DXBuffer* errors = nullptr;
-  if (FAILED(D3DXCompileShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, entry, profile, 0, &code,
-                               &errors, table))) {
-    std::fprintf(stderr, "%s: %s\n", file, errors != nullptr ? static_cast<const char*>(errors->GetBufferPointer()) : "");
-    SafeRelease(errors);
-    return nullptr;
-  }
-  SafeRelease(errors);
-  return code;
-}
-
 bool ToGlsl(ID3DXBuffer* code, ostrevin::GlslShader* glsl) {
   ostrevin::ShaderCode decoded;
   std::string error;
-  return ostrevin::DecodeShaderCode(static_cast<const DWORD*>(code->GetBufferPointer()), code->GetBufferSize(),
+  return code != nullptr &&
+         ostrevin::DecodeShaderCode(static_cast<const DWORD*>(code->GetBufferPointer()), code->GetBufferSize(),
                                     &decoded) &&
          ostrevin::TranslateShaderToGlsl(decoded, ostrevin::GlslOptions(), glsl, &error);
 }
@@ -108,88 +88,56 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-struct Frame {
-  D3DXMATRIX viewProjection;
-  D3DXMATRIX world[kModels];
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int framesPerBlock = argc > 1 ? std::max(64, std::atoi(argv[1])) : 4000;
   const int blocks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
 
-  IDirect3D9* d3d = nullptr;
-  HWND window = NULL;
-  IDirect3DDevice9* dev = OpenBenchDevice(L"DeviceCallsBench", &d3d, &window);
-  if (dev == nullptr) {
-    std::fprintf(stderr, "bench_device_calls: no window or device (no display?)\n");
+  TestDevice gl;
+  if (const char* failed = gl.OpenWindow(L"DeviceCallsBench", kProgramWindowWidth, kProgramWindowHeight)) {
+    std::fprintf(stderr, "bench_device_calls: %s (no display?)\n", failed);
     return 1;
   }
-
-  // The shipped shaders, through the layer and as GLSL for the direct loop.
-  ID3DXConstantTable* constants = nullptr;
-  ID3DXConstantTable* psConstants = nullptr;
-  ID3DXBuffer* vsCode = CompileFile("vs-phong.hlsl", "main", "vs_2_0", &constants);
-  ID3DXBuffer* psCode = CompileFile("ps-phong.hlsl", "pixel_shader_main", "ps_2_0", &psConstants);
-  if (vsCode == nullptr || psCode == nullptr) return 1;
-  IDirect3DVertexShader9* vs = nullptr;
-  IDirect3DPixelShader9* ps = nullptr;
-  dev->CreateVertexShader(static_cast<const DWORD*>(vsCode->GetBufferPointer()), &vs);
-  dev->CreatePixelShader(static_cast<const DWORD*>(psCode->GetBufferPointer()), &ps);
-  IDirect3DVertexDeclaration9* decl = nullptr;
-  dev->CreateVertexDeclaration(g_vertexElements, &decl);
-  if (vs == nullptr || ps == nullptr || decl == nullptr) return 1;
-
-  // One triangle per model, in its own buffers as the demo's meshes are.
-  CVertex tri[3];
-  std::memset(tri, 0, sizeof(tri));
-  tri[0].m_position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
-  tri[1].m_position = D3DXVECTOR3(0.5f, 0.0f, 0.0f);
-  tri[2].m_position = D3DXVECTOR3(0.0f, 0.5f, 0.0f);
-  for (CVertex& v : tri) v.m_color = 0xFFFFFFFF, v.m_normal = D3DXVECTOR3(0, 0, -1);
-  const WORD triIndices[3] = {0, 1, 2};
-  IDirect3DVertexBuffer9* vbs[kModels] = {};
-  IDirect3DIndexBuffer9* ibs[kModels] = {};
-  for (int i = 0; i < kModels; ++i) {
-    void* p = nullptr;
-    dev->CreateVertexBuffer(sizeof(tri), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vbs[i], nullptr);
-    dev->CreateIndexBuffer(sizeof(triIndices), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ibs[i], nullptr);
-    if (vbs[i] == nullptr || ibs[i] == nullptr) return 1;
-    vbs[i]->Lock(0, 0, &p, 0);
-    std::memcpy(p, tri, sizeof(tri));
-    vbs[i]->Unlock();
-    ibs[i]->Lock(0, 0, &p, 0);
-    std::memcpy(p, triIndices, sizeof(triIndices));
-    ibs[i]->Unlock();
+  // The scene as the program starts it; it reads its inputs from the
+  // working directory.
+  std::filesystem::current_path(OSTREVIN_DEMO_DIR);
+  COstrevin3D scene;
+  scene.m_hWnd = gl.window;
+  if (!scene.Create()) {
+    std::fprintf(stderr, "bench_device_calls: the scene did not start in %s\n", OSTREVIN_DEMO_DIR);
+    return 1;
   }
-  IDirect3DTexture9* texture = nullptr;
-  dev->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
-  if (texture == nullptr) return 1;
+  IDirect3DDevice9* dev = CRenderer::Instance().m_pDevice;
+  CEntityModel* const models[kModels] = {&scene.m_top, &scene.m_middle, &scene.m_bottom};
+  // Each model shows one triangle in its own buffers instead of its
+  // thousands: drawing those on the software rasterizer would be what the
+  // blocks measure, not the issue of the calls.
+  const std::string triangleFile =
+      (std::filesystem::temp_directory_path() / ("bench-triangle-" + std::to_string(::getpid()) + ".GAMEMODEL"))
+          .string();
   {
-    D3DLOCKED_RECT rect;
-    texture->LockRect(0, &rect, nullptr, 0);
-    for (int y = 0; y < 4; ++y) std::memset(static_cast<char*>(rect.pBits) + y * rect.Pitch, 0x80, 16);
-    texture->UnlockRect(0);
+    CSubMesh triangle;
+    triangle.m_vertices.resize(3);
+    std::memset(triangle.m_vertices.data(), 0, 3 * sizeof(CVertex));
+    triangle.m_vertices[1].m_position = D3DXVECTOR3(0.5f, 0.0f, 0.0f);
+    triangle.m_vertices[2].m_position = D3DXVECTOR3(0.0f, 0.5f, 0.0f);
+    for (CVertex& v : triangle.m_vertices) v.m_color = 0xFFFFFFFF, v.m_normal = D3DXVECTOR3(0, 0, -1);
+    triangle.m_indices = {0, 1, 2};
+    std::string bytes, error;
+    if (!WriteGameModel({triangle}, std::string(), &bytes, &error)) return 1;
+    std::ofstream(triangleFile, std::ios::binary) << bytes;
   }
-
-  // Matrices of kTable frames: the demo's projection, swinging worlds.
-  std::vector<Frame> table(kTable);
-  {
-    D3DXMATRIX view, projection;
-    const D3DXVECTOR3 eye(25, 75, 75), at(0, 30, 0), up(0, 1, 0);
-    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    D3DXMatrixPerspectiveFovLH(&projection, static_cast<float>(D3DX_PI / 3.0), 4.0f / 3.0f, 1.0f, 200.0f);
-    for (int f = 0; f < kTable; ++f) {
-      D3DXMatrixMultiply(&table[f].viewProjection, &view, &projection);
-      for (int m = 0; m < kModels; ++m) D3DXMatrixRotationZ(&table[f].world[m], 0.03f * static_cast<float>(f + m));
-    }
+  for (CEntityModel* model : models) {
+    model->LoadMesh(triangleFile);
+    if (model->m_pMesh == NULL) return 1;
   }
-  const D3DXVECTOR4 light(250, 100, 100, 0), cam(25, 75, 75, 1);
+  std::filesystem::remove(triangleFile);
 
-  // The direct loop's objects, in the device's context.
+  // The direct loop's objects, in the device's context: the scene's shaders
+  // as GLSL, and its models' vertices and indices.
   ostrevin::GlslShader vsGlsl, psGlsl;
-  if (!ToGlsl(vsCode, &vsGlsl) || !ToGlsl(psCode, &psGlsl)) return 1;
+  if (!ToGlsl(scene.m_pVertexShader->m_pCode, &vsGlsl) || !ToGlsl(scene.m_pPixelShader->m_pCode, &psGlsl)) return 1;
   // The direct loop changes bindings the device caches: they are saved
   // before each direct block and put back after it.
   GLint savedProgram = 0, savedVao = 0, savedActive = 0, savedTexture = 0, savedSampler = 0;
@@ -221,11 +169,19 @@ int main(int argc, char** argv) {
   glGenVertexArrays(kModels, vaos);
   glGenBuffers(2 * kModels, buffers);
   for (int i = 0; i < kModels; ++i) {
+    std::vector<CVertex> vertices;
+    std::vector<WORD> indices;
+    for (const CSubMesh& sub : models[i]->m_pMesh->m_subMeshes) {
+      vertices.insert(vertices.end(), sub.m_vertices.begin(), sub.m_vertices.end());
+      indices.insert(indices.end(), sub.m_indices.begin(), sub.m_indices.end());
+    }
     glBindVertexArray(vaos[i]);
     glBindBuffer(GL_ARRAY_BUFFER, buffers[2 * i]);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(tri), tri, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(CVertex)), vertices.data(),
+                 GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[2 * i + 1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(triIndices), triIndices, GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(WORD)), indices.data(),
+                 GL_STATIC_DRAW);
     for (const D3DVERTEXELEMENT9& e : g_vertexElements) {
       if (e.Stream == 0xFF) break;
       const int location = ostrevin::VertexAttributeLocation(e.Usage, e.UsageIndex);
@@ -259,35 +215,13 @@ int main(int argc, char** argv) {
   };
   restoreDeviceBindings();
 
-  auto deviceFrame = [&](const Frame& f) {
+  auto deviceFrame = [&]() {
     dev->BeginScene();
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    dev->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
-    dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    dev->SetPixelShader(ps);
-    dev->SetVertexShader(vs);
-    constants->SetMatrix(dev, "mViewProjection", &f.viewProjection);
-    constants->SetVector(dev, "vLight", &light);
-    constants->SetVector(dev, "vCam", &cam);
-    dev->SetTexture(0, texture);
-    dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_ANISOTROPIC);
-    dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
-    dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    for (int m = 0; m < kModels; ++m) {
-      constants->SetMatrix(dev, "mWorld", &f.world[m]);
-      dev->SetVertexDeclaration(decl);
-      dev->SetStreamSource(0, vbs[m], 0, kVertexStride);
-      dev->SetIndices(ibs[m]);
-      dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1);
-    }
+    scene.DrawFrame(dev);
     dev->EndScene();
   };
-  auto directFrame = [&](const Frame& f) {
+  // The same matrices as the scene's frame, worked out as it does.
+  auto directFrame = [&]() {
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glEnable(GL_DEPTH_TEST);
@@ -295,29 +229,44 @@ int main(int argc, char** argv) {
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     glUseProgram(program);
-    glUniformMatrix4fv(vpLoc, 1, GL_FALSE, static_cast<const float*>(f.viewProjection));
+    const D3DXMATRIX view = scene.m_camera.GetViewMatrix();
+    D3DXMATRIX viewProjection;
+    D3DXMatrixMultiply(&viewProjection, &view, &scene.m_camera.m_projection);
+    glUniformMatrix4fv(vpLoc, 1, GL_FALSE, static_cast<const float*>(viewProjection));
+    const D3DXVECTOR4 light(250.0f, 100.0f, 100.0f, 0.0f);
     glUniform4fv(lightLoc, 1, static_cast<const float*>(light));
+    const D3DXMATRIX& eye = scene.m_camera.m_local;
+    const D3DXVECTOR4 cam(eye._41, eye._42, eye._43, 1.0f);
     glUniform4fv(camLoc, 1, static_cast<const float*>(cam));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, glTexture);
     glBindSampler(0, sampler);
     for (int m = 0; m < kModels; ++m) {
-      glUniformMatrix4fv(worldLoc, 1, GL_FALSE, static_cast<const float*>(f.world[m]));
+      const D3DXMATRIX world = models[m]->GetWorldMatrix();
+      glUniformMatrix4fv(worldLoc, 1, GL_FALSE, static_cast<const float*>(world));
       glBindVertexArray(vaos[m]);
-      glDrawElements(GL_TRIANGLES, 3, GL_UNSIGNED_SHORT, nullptr);
+      size_t start = 0;
+      for (const CSubMesh& sub : models[m]->m_pMesh->m_subMeshes) {
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(sub.m_indices.size()), GL_UNSIGNED_SHORT,
+                       reinterpret_cast<const void*>(start * sizeof(WORD)));
+        start += sub.m_indices.size();
+      }
     }
   };
 
-  // Timed blocks: frame issue only; glFinish every 32 frames untimed.
+  // Timed blocks: frame issue only; Update and glFinish every 32 frames untimed.
   auto runBlock = [&](bool layer) {
-    for (int i = 0; i < 64; ++i) layer ? deviceFrame(table[i % kTable]) : directFrame(table[i % kTable]);
+    for (int i = 0; i < 64; ++i) {
+      scene.Update(0.02f);
+      layer ? deviceFrame() : directFrame();
+    }
     glFinish();
     double us = 0.0;
     for (int i = 0; i < framesPerBlock; ++i) {
-      const Frame& f = table[i % kTable];
+      scene.Update(0.02f);
       const double t0 = NowUs();
-      if (layer) deviceFrame(f);
-      else directFrame(f);
+      if (layer) deviceFrame();
+      else directFrame();
       us += NowUs() - t0;
       if ((i & 31) == 31) glFinish();
     }
@@ -333,7 +282,7 @@ int main(int argc, char** argv) {
   directUs.reserve(blocks);
   // The layer's first frames make what it keeps (vertex arrays, the linked
   // program); they belong to start-up, not to the counted blocks.
-  for (int i = 0; i < 64; ++i) deviceFrame(table[i % kTable]);
+  for (int i = 0; i < 64; ++i) deviceFrame();
   glFinish();
   for (int b = 0; b < blocks; ++b) {
     unsigned long before = allocCount != nullptr ? allocCount() : 0;
@@ -368,17 +317,7 @@ int main(int argc, char** argv) {
   glDeleteProgram(program);
   glDeleteShader(glVs);
   glDeleteShader(glPs);
-  SafeRelease(texture);
-  for (int i = 0; i < kModels; ++i) SafeRelease(vbs[i]), SafeRelease(ibs[i]);
-  SafeRelease(decl);
-  SafeRelease(vs);
-  SafeRelease(ps);
-  SafeRelease(constants);
-  SafeRelease(psConstants);
-  SafeRelease(vsCode);
-  SafeRelease(psCode);
-  SafeRelease(dev);
-  SafeRelease(d3d);
-  DestroyWindow(window);
+  scene.Destroy();
+  gl.Close();
   return 0;
 }

@@ -30,6 +30,7 @@
 
 #include "common/ReadWholeFile.h"
 #include "mesh/GameModel.h"
+#include "support/ProgramWindow.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
 #define GL_COMPRESSED_RGBA_S3TC_DXT1_EXT 0x83F1
@@ -40,8 +41,8 @@
 
 namespace {
 
-const int kWidth = 784;
-const int kHeight = 561;
+const int kWidth = kProgramClientWidth;
+const int kHeight = kProgramClientHeight;
 
 uint64_t NowNs(clockid_t clock) {
   timespec ts;

@@ -1,12 +1,12 @@
-#include <cstdio>
+#include "Direct3D9.h"
+
+#include <SDL.h>
 
 #include "Device.h"
+#include "LiveObjects.h"
 #include "Win32Internal.h"
 
-namespace ostrevin {
-namespace d3d9 {
-
-bool Direct3D9::Implements(REFIID riid) const { return riid == IID_IDirect3D9; }
+namespace ostrevin::d3d9 {
 
 HRESULT Direct3D9::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* pMode) {
   if (adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
@@ -48,8 +48,7 @@ HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
   return D3D_OK;
 }
 
-}  // namespace d3d9
-}  // namespace ostrevin
+}  // namespace ostrevin::d3d9
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
   if (SDKVersion != D3D_SDK_VERSION) return nullptr;

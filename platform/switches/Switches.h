@@ -1,10 +1,13 @@
 // The layer's test and benchmark switches: every OSTREVIN_* environment
 // variable is read here, once, and nowhere else. The production paths reach
-// this room through one narrow hook each (Present, GetAsyncKeyState).
+// this room through one narrow hook each (Present, GetAsyncKeyState); the
+// capture, the statistics line and the frame counter live here too.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "Capture.h"
 
 namespace ostrevin::switches {
 
@@ -32,6 +35,21 @@ const Switches& Get();
 // The frame counter: frames presented so far, as Present last set it.
 void SetFramesPresented(unsigned count);
 unsigned FramesPresented();
+
+// What Present does with a frame beyond showing it.
+struct PresentVerdict {
+  bool failAsLost = false;  // OSTREVIN_PRESENT_FAIL: return D3DERR_DEVICELOST, lost until Reset
+  bool postClose = false;   // OSTREVIN_EXIT_AFTER: post WM_CLOSE to the device window
+};
+
+// Hook of Present, before the frame is shown: `frame` is the device's count
+// of presents, this one included. Decides a failure, captures the back buffer
+// of a frame that will be shown, records the statistics and sets the frame
+// counter.
+PresentVerdict OnPresent(unsigned frame, bool deviceLost, const BackBufferView& backBuffer);
+
+// The swap interval: OSTREVIN_VSYNC's when set, else `requested`.
+int SwapInterval(int requested);
 
 // Hook of GetAsyncKeyState: whether the key script holds vKey down in the
 // frame being prepared (FramesPresented() + 1).

@@ -10,9 +10,5 @@ namespace ostrevin::win32 {
 
 // The SDL window of a live HWND; null for anything else.
 SDL_Window* SdlWindow(HWND hWnd);
-// SDL_GL_GetDrawableSize of the window (0 x 0 when hWnd is not a live window).
-void DrawableSize(HWND hWnd, int* width, int* height);
-// Whether SDL's video subsystem works here (initialises it on first use).
-bool DisplayAvailable();
 
 }  // namespace ostrevin::win32

@@ -16,6 +16,7 @@
 #include <d3dx9.h>
 
 #include "support/PngImage.h"
+#include "support/TestDevice.h"
 #include "LiveObjects.h"
 #include "mesh/Vertex.h"
 #include "Win32Internal.h"
@@ -67,33 +68,10 @@ class GlDeviceTest : public ::testing::Test {
     setenv("OSTREVIN_CAPTURE_FRAMES", "1,2,3,4,5,6", 1);
     setenv("OSTREVIN_PRESENT_FAIL", "4", 1);
 
-    WNDCLASSEXW wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"GlDeviceTest";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    m_window = CreateWindowExW(0, L"GlDeviceTest", L"GL test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300,
-                               300, NULL, NULL, NULL, NULL);
-    ASSERT_NE(m_window, nullptr);
-    m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(m_d3d, nullptr);
-    std::memset(&m_params, 0, sizeof(m_params));
-    m_params.BackBufferWidth = kSize;
-    m_params.BackBufferHeight = kSize;
-    m_params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    m_params.BackBufferCount = 1;
-    m_params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    m_params.Windowed = TRUE;
-    m_params.EnableAutoDepthStencil = TRUE;
-    m_params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    m_params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                  &m_params, &m_device),
-              D3D_OK);
+    ASSERT_EQ(m_gl.Open(L"GlDeviceTest", 300, 300, kSize, kSize), nullptr);
     ASSERT_TRUE(Compile(kVertexShader, "vs_2_0", true));
     ASSERT_TRUE(Compile(kPixelShader, "ps_2_0", false));
-    ASSERT_EQ(m_device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
+    ASSERT_EQ(m_gl.device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
   }
 
   void TearDown() override {
@@ -104,10 +82,10 @@ class GlDeviceTest : public ::testing::Test {
     SafeRelease(m_vs);
     SafeRelease(m_ps);
     SafeRelease(m_psTable);
-    SafeRelease(m_device);
-    SafeRelease(m_d3d);
+    SafeRelease(m_gl.device);
+    SafeRelease(m_gl.d3d);
     EXPECT_EQ(ostrevin::LiveObjects(), 0);
-    if (m_window != nullptr) DestroyWindow(m_window);
+    m_gl.Close();
     fs::remove_all(m_dir);
   }
 
@@ -123,7 +101,7 @@ class GlDeviceTest : public ::testing::Test {
     }
     if (FAILED(hr)) return false;
     const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
-    hr = vertex ? m_device->CreateVertexShader(function, &m_vs) : m_device->CreatePixelShader(function, &m_ps);
+    hr = vertex ? m_gl.device->CreateVertexShader(function, &m_vs) : m_gl.device->CreatePixelShader(function, &m_ps);
     code->Release();
     if (vertex) {
       table->Release();
@@ -141,14 +119,14 @@ class GlDeviceTest : public ::testing::Test {
   void Upload(const std::vector<Vertex>& vertices, const std::vector<WORD>& indices) {
     SafeRelease(m_vb);
     SafeRelease(m_ib);
-    ASSERT_EQ(m_device->CreateVertexBuffer(static_cast<UINT>(vertices.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY,
+    ASSERT_EQ(m_gl.device->CreateVertexBuffer(static_cast<UINT>(vertices.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY,
                                            0, D3DPOOL_MANAGED, &m_vb, nullptr),
               D3D_OK);
     void* p = nullptr;
     ASSERT_EQ(m_vb->Lock(0, 0, &p, 0), D3D_OK);
     std::memcpy(p, vertices.data(), vertices.size() * sizeof(Vertex));
     m_vb->Unlock();
-    ASSERT_EQ(m_device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+    ASSERT_EQ(m_gl.device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
                                           D3DPOOL_MANAGED, &m_ib, nullptr),
               D3D_OK);
     ASSERT_EQ(m_ib->Lock(0, 0, &p, 0), D3D_OK);
@@ -157,23 +135,23 @@ class GlDeviceTest : public ::testing::Test {
   }
 
   void Bind(float tintR = 1, float tintG = 1, float tintB = 1) {
-    m_device->SetVertexShader(m_vs);
-    m_device->SetPixelShader(m_ps);
-    m_device->SetVertexDeclaration(m_decl);
-    m_device->SetStreamSource(0, m_vb, 0, sizeof(Vertex));
-    m_device->SetIndices(m_ib);
-    m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    m_gl.device->SetVertexShader(m_vs);
+    m_gl.device->SetPixelShader(m_ps);
+    m_gl.device->SetVertexDeclaration(m_decl);
+    m_gl.device->SetStreamSource(0, m_vb, 0, sizeof(Vertex));
+    m_gl.device->SetIndices(m_ib);
+    m_gl.device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const D3DXVECTOR4 tint(tintR, tintG, tintB, 1);
-    m_psTable->SetVector(m_device, "tint", &tint);
+    m_psTable->SetVector(m_gl.device, "tint", &tint);
   }
 
   void Draw(UINT start, UINT triangles, UINT vertices) {
-    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, start, triangles), D3D_OK);
+    EXPECT_EQ(m_gl.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, start, triangles), D3D_OK);
   }
 
   Image Present(unsigned frame) {
-    m_device->EndScene();
-    m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    m_gl.device->EndScene();
+    m_gl.device->Present(nullptr, nullptr, nullptr, nullptr);
     Image img;
     char name[32];
     std::snprintf(name, sizeof(name), "frame-%05u.png", frame);
@@ -182,10 +160,7 @@ class GlDeviceTest : public ::testing::Test {
   }
 
   fs::path m_dir;
-  HWND m_window = nullptr;
-  IDirect3D9* m_d3d = nullptr;
-  IDirect3DDevice9* m_device = nullptr;
-  D3DPRESENT_PARAMETERS m_params;
+  TestDevice m_gl;
   IDirect3DVertexShader9* m_vs = nullptr;
   IDirect3DPixelShader9* m_ps = nullptr;
   ID3DXConstantTable* m_psTable = nullptr;
@@ -196,9 +171,9 @@ class GlDeviceTest : public ::testing::Test {
 };
 
 TEST_F(GlDeviceTest, ClearFillsTheBackBufferWithTheColour) {
-  ASSERT_EQ(m_device->BeginScene(), D3D_OK);
-  EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);  // already in a scene
-  ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+  ASSERT_EQ(m_gl.device->BeginScene(), D3D_OK);
+  EXPECT_EQ(m_gl.device->BeginScene(), D3DERR_INVALIDCALL);  // already in a scene
+  ASSERT_EQ(m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
                             D3DCOLOR_XRGB(0x33, 0x66, 0x99), 1.0f, 0),
             D3D_OK);
   const Image img = Present(1);
@@ -218,8 +193,8 @@ TEST_F(GlDeviceTest, ClearFillsTheBackBufferWithTheColour) {
 TEST_F(GlDeviceTest, TriangleCoversTheDirect3DPixels) {
   const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0);
   Upload({At(8, 8, 0.5f, red), At(40, 8, 0.5f, red), At(8, 40, 0.5f, red)}, {0, 1, 2});
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   Bind();
   Draw(0, 1, 3);
   const Image img = Present(1);
@@ -248,12 +223,12 @@ TEST_F(GlDeviceTest, DepthTestLessEqualHidesWhatIsBehind) {
   quad(32, 0, 64, 32, 0.5f, blue);   // 12: equal depth: drawn under LESSEQUAL
   quad(32, 32, 64, 64, 0.25f, blue); // 18: in front
   Upload(v, idx);
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   Bind();
-  m_device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-  m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-  m_device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+  m_gl.device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  m_gl.device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  m_gl.device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
   for (UINT q = 0; q < 4; ++q) Draw(q * 6, 2, 16);
   const Image img = Present(1);
   EXPECT_GT(img.At(10, 30)[0], 200);  // red wall, green hidden behind it
@@ -265,8 +240,8 @@ TEST_F(GlDeviceTest, DepthTestLessEqualHidesWhatIsBehind) {
   idx.clear();
   quad(0, 0, 64, 64, 1.5f, green);
   Upload(v, idx);
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   Bind();
   Draw(0, 2, 4);
   const Image clipped = Present(2);
@@ -275,7 +250,7 @@ TEST_F(GlDeviceTest, DepthTestLessEqualHidesWhatIsBehind) {
 
 TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
   // 2x2 A8R8G8B8, top row first: red, green / blue, white.
-  ASSERT_EQ(m_device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+  ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
   D3DLOCKED_RECT rect;
   ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
   const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
@@ -291,12 +266,12 @@ TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
   Upload({At(0, 0, 0.5f, black, 0, 0), At(64, 0, 0.5f, black, 1, 0), At(64, 64, 0.5f, black, 1, 1),
           At(0, 64, 0.5f, black, 0, 1)},
          {0, 1, 2, 0, 2, 3});
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   Bind(0, 0, 0);
-  m_device->SetTexture(0, m_texture);
-  m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-  m_device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  m_gl.device->SetTexture(0, m_texture);
+  m_gl.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  m_gl.device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
   Draw(0, 2, 4);
   const Image img = Present(1);
   auto expect = [&](int x, int y, int r, int g, int b) {
@@ -315,21 +290,21 @@ TEST_F(GlDeviceTest, ManagedResourcesSurviveALostDeviceAndReset) {
   const D3DCOLOR c = D3DCOLOR_XRGB(10, 200, 30);
   Upload({At(4, 4, 0.5f, c), At(60, 4, 0.5f, c), At(60, 60, 0.5f, c), At(4, 60, 0.5f, c)}, {0, 1, 2, 0, 2, 3});
   auto frame = [&](unsigned) {
-    m_device->BeginScene();
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(5, 5, 5), 1.0f, 0);
+    m_gl.device->BeginScene();
+    m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(5, 5, 5), 1.0f, 0);
     Bind();
     Draw(0, 2, 4);
-    m_device->EndScene();
-    return m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    m_gl.device->EndScene();
+    return m_gl.device->Present(nullptr, nullptr, nullptr, nullptr);
   };
   ASSERT_EQ(frame(1), D3D_OK);
   ASSERT_EQ(frame(2), D3D_OK);
   ASSERT_EQ(frame(3), D3D_OK);
   EXPECT_EQ(frame(4), D3DERR_DEVICELOST);  // injected by OSTREVIN_PRESENT_FAIL=4
-  EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(m_gl.device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(frame(5), D3DERR_DEVICELOST);  // lost until Reset
-  ASSERT_EQ(m_device->Reset(&m_params), D3D_OK);
-  EXPECT_EQ(m_device->TestCooperativeLevel(), D3D_OK);
+  ASSERT_EQ(m_gl.device->Reset(&m_gl.params), D3D_OK);
+  EXPECT_EQ(m_gl.device->TestCooperativeLevel(), D3D_OK);
   ASSERT_EQ(frame(6), D3D_OK);  // same buffers, shaders and declaration
 
   Image before, after;
@@ -341,9 +316,9 @@ TEST_F(GlDeviceTest, ManagedResourcesSurviveALostDeviceAndReset) {
 }
 
 TEST_F(GlDeviceTest, AResizedWindowKeepsTheBackBufferSize) {
-  SDL_SetWindowSize(ostrevin::win32::SdlWindow(m_window), 500, 200);
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0);
+  SDL_SetWindowSize(ostrevin::win32::SdlWindow(m_gl.window), 500, 200);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0);
   const Image img = Present(1);
   EXPECT_EQ(img.width, kSize);
   EXPECT_EQ(img.height, kSize);
@@ -351,28 +326,28 @@ TEST_F(GlDeviceTest, AResizedWindowKeepsTheBackBufferSize) {
 
 TEST_F(GlDeviceTest, InvalidCallsAreRefused) {
   IDirect3DVertexBuffer9* vb = nullptr;
-  EXPECT_EQ(m_device->CreateVertexBuffer(0, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->CreateVertexBuffer(0, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(vb, nullptr);
-  EXPECT_EQ(m_device->CreateVertexBuffer(16, 0, 0, D3DPOOL_MANAGED, nullptr, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(0), 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(1000), 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->SetSamplerState(99, D3DSAMP_MINFILTER, 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->EndScene(), D3DERR_INVALIDCALL);  // no scene begun
+  EXPECT_EQ(m_gl.device->CreateVertexBuffer(16, 0, 0, D3DPOOL_MANAGED, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(0), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(1000), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->SetSamplerState(99, D3DSAMP_MINFILTER, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->EndScene(), D3DERR_INVALIDCALL);  // no scene begun
   // No declaration bound: the draw is refused.
-  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
   Upload({At(0, 0, 0, 0), At(1, 0, 0, 0), At(0, 1, 0, 0)}, {0, 1, 2});
   Bind();
   // Indices past the end of the index buffer.
-  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 2), D3DERR_INVALIDCALL);
   IDirect3DVertexShader9* vs = nullptr;
-  EXPECT_EQ(m_device->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
   const DWORD garbage[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   IDirect3DPixelShader9* ps = nullptr;
-  EXPECT_EQ(m_device->CreatePixelShader(garbage, &ps), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->CreatePixelShader(garbage, &ps), D3DERR_INVALIDCALL);
   EXPECT_EQ(ps, nullptr);
   IDirect3DTexture9* tex = nullptr;
-  EXPECT_EQ(m_device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->CreateTexture(4, 4, 9, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_gl.device->CreateTexture(4, 4, 9, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(Direct3DCreate9(31), nullptr);
 }
 
@@ -396,7 +371,7 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
     const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
     if (vertex) SafeRelease(m_vs);
     else SafeRelease(m_ps);
-    hr = vertex ? m_device->CreateVertexShader(function, &m_vs) : m_device->CreatePixelShader(function, &m_ps);
+    hr = vertex ? m_gl.device->CreateVertexShader(function, &m_vs) : m_gl.device->CreatePixelShader(function, &m_ps);
     code->Release();
     ASSERT_EQ(hr, D3D_OK) << file;
   };
@@ -406,7 +381,7 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
   compileFile("ps-phong.hlsl", "pixel_shader_main", "ps_2_0", &psTable, false);
   ASSERT_NE(vsTable, nullptr);
 
-  ASSERT_EQ(m_device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+  ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
   D3DLOCKED_RECT rect;
   ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
   const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
@@ -428,19 +403,19 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
   };
   const CVertex quad[4] = {corner(-1, 1, 0, 0), corner(1, 1, 1, 0), corner(1, -1, 1, 1), corner(-1, -1, 0, 1)};
   const WORD indices[6] = {0, 1, 2, 0, 2, 3};
-  ASSERT_EQ(m_device->CreateVertexBuffer(sizeof(quad), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &m_vb, nullptr), D3D_OK);
+  ASSERT_EQ(m_gl.device->CreateVertexBuffer(sizeof(quad), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &m_vb, nullptr), D3D_OK);
   void* p = nullptr;
   m_vb->Lock(0, 0, &p, 0);
   std::memcpy(p, quad, sizeof(quad));
   m_vb->Unlock();
-  ASSERT_EQ(m_device->CreateIndexBuffer(sizeof(indices), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_ib,
+  ASSERT_EQ(m_gl.device->CreateIndexBuffer(sizeof(indices), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_ib,
                                         nullptr),
             D3D_OK);
   m_ib->Lock(0, 0, &p, 0);
   std::memcpy(p, indices, sizeof(indices));
   m_ib->Unlock();
   IDirect3DVertexDeclaration9* decl = nullptr;
-  ASSERT_EQ(m_device->CreateVertexDeclaration(g_vertexElements, &decl), D3D_OK);
+  ASSERT_EQ(m_gl.device->CreateVertexDeclaration(g_vertexElements, &decl), D3D_OK);
 
   D3DXMATRIX world, viewProjection;
   D3DXMatrixIdentity(&world);
@@ -448,20 +423,20 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
   viewProjection._33 = 0.0f;  // every point at depth 0.5
   viewProjection._43 = 0.5f;
   const D3DXVECTOR4 light(100, 0, -100, 0), eye(0, 0, -100, 1);
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  m_device->SetVertexShader(m_vs);
-  m_device->SetPixelShader(m_ps);
-  vsTable->SetMatrix(m_device, "mViewProjection", &viewProjection);
-  vsTable->SetMatrix(m_device, "mWorld", &world);
-  vsTable->SetVector(m_device, "vLight", &light);
-  vsTable->SetVector(m_device, "vCam", &eye);
-  m_device->SetTexture(0, m_texture);
-  m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-  m_device->SetVertexDeclaration(decl);
-  m_device->SetStreamSource(0, m_vb, 0, sizeof(CVertex));
-  m_device->SetIndices(m_ib);
-  EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->SetVertexShader(m_vs);
+  m_gl.device->SetPixelShader(m_ps);
+  vsTable->SetMatrix(m_gl.device, "mViewProjection", &viewProjection);
+  vsTable->SetMatrix(m_gl.device, "mWorld", &world);
+  vsTable->SetVector(m_gl.device, "vLight", &light);
+  vsTable->SetVector(m_gl.device, "vCam", &eye);
+  m_gl.device->SetTexture(0, m_texture);
+  m_gl.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  m_gl.device->SetVertexDeclaration(decl);
+  m_gl.device->SetStreamSource(0, m_vb, 0, sizeof(CVertex));
+  m_gl.device->SetIndices(m_ib);
+  EXPECT_EQ(m_gl.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
   const Image img = Present(1);
   struct {
     int x, y;

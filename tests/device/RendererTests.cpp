@@ -6,25 +6,11 @@
 #include "graphics/Shader.h"
 #include "graphics/Texture.h"
 #include "mesh/Vertex.h"
+#include "support/RegistryTest.h"
 
 namespace {
 
-class RendererTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    CRenderer::Instance().ReleaseAll();
-    fake::Clear();
-    liveBefore = fake::LiveObjects();
-  }
-  void TearDown() override {
-    CRenderer::Instance().ReleaseAll();
-    EXPECT_EQ(fake::LiveObjects(), liveBefore) << "objects left alive";
-    fake::Clear();
-  }
-  CRenderer& R() { return CRenderer::Instance(); }
-  HWND Window() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
-  int liveBefore = 0;
-};
+using RendererTest = RegistryTest;
 
 IDirect3DVertexBuffer9* MakeVertexBuffer(IDirect3DDevice9* device) {
   IDirect3DVertexBuffer9* vb = nullptr;

@@ -1,10 +1,11 @@
 #include "fake/FakeUser32.h"
 
+#include "support/ProgramWindow.h"
 
 namespace fake {
 namespace {
-LONG g_width = 784;
-LONG g_height = 561;
+LONG g_width = kProgramClientWidth;
+LONG g_height = kProgramClientHeight;
 std::set<int> g_keys;
 std::string g_debug;
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3dx9/texture/Dds.h"
+#include "platform/formats/TextureLayout.h"
 #include "tests/texture/StubDevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (UINT i = 0; i < image.levelCount; ++i) {
       const d3dx::DdsLevel& level = image.levels[i];
       if (level.data < data || level.data + level.size > data + size ||
-          level.size != d3dx::LevelBytes(image.format, level.width, level.height)) {
+          level.size != ostrevin::formats::LevelBytes(image.format, level.width, level.height)) {
         std::abort();
       }
     }

@@ -11,21 +11,21 @@
 #include "fake/FakeDevice.h"
 #include "graphics/Renderer.h"
 #include "graphics/Shader.h"
+#include "support/RegistryTest.h"
 
 namespace {
 
-class ShaderRecords : public ::testing::Test {
+class ShaderRecords : public DeviceRegistryTest {
  protected:
   void SetUp() override {
-    CRenderer::Instance().ReleaseAll();
-    fake::Clear();
-    ASSERT_TRUE(CRenderer::Instance().Init(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), 800, 600));
+    DeviceRegistryTest::SetUp();
+    if (HasFatalFailure()) return;
     char pattern[] = "/tmp/ostrevin-shaders-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
   void TearDown() override {
-    CRenderer::Instance().ReleaseAll();
+    DeviceRegistryTest::TearDown();
     for (const std::string& f : files) std::remove(f.c_str());
     rmdir(dir.c_str());
   }
@@ -39,7 +39,6 @@ class ShaderRecords : public ::testing::Test {
     const char* root = std::getenv("OSTREVIN_SOURCE_DIR");
     return std::string(root != nullptr ? root : ".") + "/assets/" + name;
   }
-  CRenderer& R() { return CRenderer::Instance(); }
   std::string dir;
   std::vector<std::string> files;
 };

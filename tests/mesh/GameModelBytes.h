@@ -10,17 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "mesh/LittleEndian.h"
 #include "mesh/Vertex.h"
 
 namespace gm {
-
-inline void U16(std::string* out, uint16_t v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>(v >> 8));
-}
-inline void U32(std::string* out, uint32_t v) {
-  for (int s = 0; s < 32; s += 8) out->push_back(static_cast<char>((v >> s) & 0xFF));
-}
 
 // A vertex whose every field tells which vertex it is.
 inline CVertex MakeVertex(int n) {
@@ -54,11 +47,11 @@ inline std::string VertexBytes(int first, int count) {
 
 inline std::string RecordBytes(const Record& r) {
   std::string out;
-  U32(&out, r.fileWord);
-  U16(&out, r.vertexCount);
-  U32(&out, r.indexCount);
+  AppendU32(&out, r.fileWord);
+  AppendU16(&out, r.vertexCount);
+  AppendU32(&out, r.indexCount);
   out += VertexBytes(r.firstVertex, r.vertexCount);
-  for (uint16_t i : r.indices) U16(&out, i);
+  for (uint16_t i : r.indices) AppendU16(&out, i);
   return out;
 }
 
@@ -66,7 +59,7 @@ inline std::string RecordBytes(const Record& r) {
 inline std::string File(const std::vector<Record>& records, uint32_t count, char headerFill = '\0',
                         const std::string& trailer = "") {
   std::string out(64, headerFill);
-  U32(&out, count);
+  AppendU32(&out, count);
   for (const Record& r : records) out += RecordBytes(r);
   return out + trailer;
 }

@@ -1,7 +1,10 @@
 // The gamemodel tool and assetgen's models, run as the build made them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <deque>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -48,7 +51,7 @@ TEST(GameModelToolTest, InfoListsSubMeshesAndTotals) {
   EXPECT_EQ(json.out,
             "{\"subMeshes\":[{\"fileWord\":0,\"vertices\":3,\"indices\":3,\"baseVertex\":0,\"startIndex\":0},"
             "{\"fileWord\":171,\"vertices\":4,\"indices\":6,\"baseVertex\":3,\"startIndex\":3}],"
-            "\"vertexBytes\":476,\"indexBytes\":18}\n");
+            "\"vertexBytes\":476,\"indexBytes\":18,\"bounds\":{\"min\":[0,0.5,-6],\"max\":[6,6.5,-0]}}\n");
 
   const ToolRun indices = Tool(dir, "info --json --indices " + Quoted(path));
   EXPECT_EQ(indices.exitCode, 0) << indices.err;
@@ -61,6 +64,7 @@ TEST(GameModelToolTest, InfoListsSubMeshesAndTotals) {
   EXPECT_NE(text.out.find("0x000000ab"), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("total: 7 vertices (476 bytes), 9 indices (18 bytes), 3 triangles"), std::string::npos)
       << text.out;
+  EXPECT_NE(text.out.find("bounds: x 0 .. 6, y 0.5 .. 6.5, z -6 .. -0 (6 x 6 x 6)"), std::string::npos) << text.out;
 }
 
 TEST(GameModelToolTest, RejectedFilesExitOneWithTheLoadersReason) {
@@ -196,23 +200,147 @@ std::string ManyTriangles(const std::vector<int>& perObject) {
   return obj;
 }
 
-TEST(GameModelToolTest, ImportRefusesMoreVerticesThanOneBufferHolds) {
+// A connected grid of `side` x `side` vertices in the XZ plane, as an OBJ.
+std::string Grid(int side) {
+  std::string obj;
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) obj += "v " + std::to_string(x) + " 0 " + std::to_string(z) + "\n";
+  for (int z = 0; z + 1 < side; ++z) {
+    for (int x = 0; x + 1 < side; ++x) {
+      const int a = z * side + x + 1, b = a + 1, c = a + side, d = c + 1;
+      obj += "f " + std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(d) + " " + std::to_string(b) + "\n";
+    }
+  }
+  return obj;
+}
+
+TEST(GameModelToolTest, OverOneBufferRefusesOrSimplifiesToFit) {
   gm::TempDir dir;
+  const std::string out = dir.Path("big.GAMEMODEL");
   struct Case {
-    std::vector<int> perObject;
-    const char* reason;
-  } const cases[] = {
-      {{33000, 33000}, "66000 vertices in all"},
-      {{66000}, "at most 65,535"},
-  };
+    const char* name;
+    std::string obj;
+  } const cases[] = {{"two objects", ManyTriangles({33000, 33000})}, {"one object", ManyTriangles({66000})}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.reason);
-    const std::string in = dir.Write("big.obj", ManyTriangles(c.perObject)), out = dir.Path("big.GAMEMODEL");
+    SCOPED_TRACE(c.name);
+    const std::string in = dir.Write("big.obj", c.obj);
     const ToolRun run = Tool(dir, "import " + Quoted(in) + " " + Quoted(out));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("66000 vertices in all"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("add --simplify"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("nothing written"), std::string::npos) << run.err;
     EXPECT_FALSE(std::ifstream(out).good());
+  }
+
+  const std::string grid = dir.Write("grid.obj", Grid(260));  // 67,600 vertices
+  const ToolRun run = Tool(dir, "import --simplify " + Quoted(grid) + " " + Quoted(out));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("simplified from 67600 to"), std::string::npos) << run.err;
+  const std::vector<CSubMesh> subMeshes = ReadBack(out);
+  ASSERT_EQ(subMeshes.size(), 1u);
+  EXPECT_LE(subMeshes[0].m_vertices.size(), 65536u);
+  EXPECT_GE(subMeshes[0].m_vertices.size(), 30000u) << "reduced no further than needed";
+  // Still the whole grid: the simplifier keeps the borders.
+  float minX = 1e9f, maxX = -1e9f;
+  for (const CVertex& v : subMeshes[0].m_vertices) {
+    minX = std::min(minX, v.m_position.x);
+    maxX = std::max(maxX, v.m_position.x);
+  }
+  EXPECT_EQ(minX, 0.0f);
+  EXPECT_EQ(maxX, 259.0f);
+}
+
+TEST(GameModelToolTest, ImportOrdersTrianglesForTheCacheAndVerticesForFetching) {
+  gm::TempDir dir;
+  // A 40 x 40 grid whose quads come in a shuffled order.
+  const std::string grid = Grid(40);
+  std::vector<std::string> lines;
+  std::string vertices;
+  for (size_t at = 0, end; at < grid.size(); at = end + 1) {
+    end = grid.find('\n', at);
+    const std::string line = grid.substr(at, end - at + 1);
+    if (line[0] == 'f') {
+      lines.push_back(line);
+    } else {
+      vertices += line;
+    }
+  }
+  std::mt19937 random(7);
+  std::shuffle(lines.begin(), lines.end(), random);
+  std::string obj = vertices;
+  for (const std::string& line : lines) obj += line;
+  const std::string in = dir.Write("shuffled.obj", obj), out = dir.Path("shuffled.GAMEMODEL");
+  ASSERT_EQ(Tool(dir, "import " + Quoted(in) + " " + Quoted(out)).exitCode, 0);
+  const std::vector<CSubMesh> subMeshes = ReadBack(out);
+  ASSERT_EQ(subMeshes.size(), 1u);
+  const std::vector<WORD>& indices = subMeshes[0].m_indices;
+  ASSERT_EQ(indices.size(), 39u * 39u * 6u);
+  // Vertices in the order the triangles first use them.
+  WORD next = 0;
+  for (WORD index : indices) {
+    ASSERT_LE(index, next);
+    if (index == next) ++next;
+  }
+  EXPECT_EQ(next, 1600);
+  // Vertices fetched per triangle through a 16-entry FIFO cache: a shuffled
+  // grid needs about 2, an ordered one well under 1.
+  std::deque<WORD> cache;
+  size_t misses = 0;
+  for (WORD index : indices) {
+    if (std::find(cache.begin(), cache.end(), index) != cache.end()) continue;
+    ++misses;
+    cache.push_back(index);
+    if (cache.size() > 16) cache.pop_front();
+  }
+  EXPECT_LT(static_cast<double>(misses) / static_cast<double>(indices.size() / 3), 0.9);
+}
+
+TEST(GameModelToolTest, FitOriginAndUpPlaceTheBoundingBox) {
+  gm::TempDir dir;
+  // A box from (10, 20, 30) to (12, 28, 31): its largest extent is 8, along y.
+  const std::string obj =
+      "v 10 20 30\nv 12 20 30\nv 12 28 30\nv 10 28 30\nv 10 20 31\nv 12 20 31\nv 12 28 31\nv 10 28 31\n"
+      "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+  const std::string in = dir.Write("box.obj", obj), out = dir.Path("box.GAMEMODEL");
+  struct Case {
+    const char* options;
+    const char* bounds;
+  } const cases[] = {
+      {"", "\"bounds\":{\"min\":[10,20,30],\"max\":[12,28,31]}"},
+      {"--fit 4 --origin base", "\"bounds\":{\"min\":[-0.5,0,-0.25],\"max\":[0.5,4,0.25]}"},
+      {"--origin center", "\"bounds\":{\"min\":[-1,-4,-0.5],\"max\":[1,4,0.5]}"},
+      {"--fit 16", "\"bounds\":{\"min\":[20,40,60],\"max\":[24,56,62]}"},
+      // +Z up: (x, y, z) becomes (x, z, -y).
+      {"--up z --origin base", "\"bounds\":{\"min\":[-1,0,-4],\"max\":[1,1,4]}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    const ToolRun run = Tool(dir, std::string("import ") + c.options + " " + Quoted(in) + " " + Quoted(out));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("bounds x"), std::string::npos) << run.out;
+    const ToolRun info = Tool(dir, "info --json " + Quoted(out));
+    EXPECT_NE(info.out.find(c.bounds), std::string::npos) << info.out;
+  }
+  // Turning Z-up upright is a rotation, not a mirror image: every
+  // triangle keeps its winding relative to its normals.
+  for (const char* options : {"", "--up z"}) {
+    SCOPED_TRACE(options);
+    ASSERT_EQ(Tool(dir, std::string("import ") + options + " " + Quoted(in) + " " + Quoted(out)).exitCode, 0);
+    for (const CSubMesh& s : ReadBack(out)) {
+      for (size_t t = 0; t + 2 < s.m_indices.size(); t += 3) {
+        const CVertex& a = s.m_vertices[s.m_indices[t]];
+        const CVertex& b = s.m_vertices[s.m_indices[t + 1]];
+        const CVertex& c = s.m_vertices[s.m_indices[t + 2]];
+        const D3DXVECTOR3 e1 = b.m_position - a.m_position, e2 = c.m_position - a.m_position;
+        const D3DXVECTOR3 face(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x);
+        EXPECT_GT(face.x * a.m_normal.x + face.y * a.m_normal.y + face.z * a.m_normal.z, 0.0f) << "triangle " << t / 3;
+      }
+    }
+  }
+
+  for (const char* bad : {"--fit 0", "--fit -2", "--fit x", "--origin top", "--up x", "--fit"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(Tool(dir, std::string("import ") + bad + " " + Quoted(in) + " " + Quoted(out)).exitCode, 2);
   }
 }
 

@@ -9,27 +9,19 @@
 #include "mesh/GameModel.h"
 #include "mesh/Mesh.h"
 #include "mesh/GameModelBytes.h"
+#include "support/RegistryTest.h"
 
 namespace {
 
 using gm::File;
 using gm::Sub;
 
-class MeshTest : public ::testing::Test {
+class MeshTest : public DeviceRegistryTest {
  protected:
-  void SetUp() override {
-    CRenderer::Instance().ReleaseAll();
-    fake::Clear();
-    liveBefore = fake::LiveObjects();
-    ASSERT_TRUE(R().Init(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), 800, 600));
-  }
   void TearDown() override {
-    CRenderer::Instance().ReleaseAll();
     fake::AllowZeroLengthBuffers(true);
-    EXPECT_EQ(fake::LiveObjects(), liveBefore) << "objects left alive";
-    fake::Clear();
+    DeviceRegistryTest::TearDown();
   }
-  CRenderer& R() { return CRenderer::Instance(); }
 
   struct Registries {
     std::vector<IDirect3DVertexBuffer9*> vertexBuffers;

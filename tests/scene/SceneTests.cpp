@@ -4,12 +4,11 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <new>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,80 +20,9 @@
 #include "graphics/Texture.h"
 #include "mesh/Mesh.h"
 #include "scene/Ostrevin3D.h"
-
-// Allocation counter for the frame-work test: counts every operator new
-// while armed.
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-// The nothrow form too: the layer allocates with it, and a sanitizer runtime's
-// own nothrow form would pair with the free() below as a mismatch.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "scene/SceneTest.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-const char* const kInputs[] = {"vs-phong.hlsl", "ps-phong.hlsl", "Data/panel-01-diff.dds", "Data/top.GAMEMODEL",
-                               "Data/middle.GAMEMODEL", "Data/bottom.GAMEMODEL"};
-
-// Runs each test in a fresh copy of the demo folder (the program reads its
-// inputs relative to the working directory).
-class SceneTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* demo = std::getenv("OSTREVIN_DEMO_DIR");
-    ASSERT_NE(demo, nullptr) << "OSTREVIN_DEMO_DIR not set";
-    m_previous = fs::current_path();
-    m_dir = fs::temp_directory_path() / ("ostrevin-scene-" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir / "Data");
-    for (const char* input : kInputs) fs::copy_file(fs::path(demo) / input, m_dir / input);
-    fs::current_path(m_dir);
-    CRenderer::Instance().ReleaseAll();
-    fake::Clear();
-    fake::SetClientSize(784, 561);
-    fake::SetKeysDown({});
-    fake::TakeDebugOutput();
-    m_live = fake::LiveObjects();
-    m_app.m_hWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5150));
-  }
-  void TearDown() override {
-    m_app.Destroy();
-    EXPECT_EQ(fake::LiveObjects(), m_live) << "objects left alive after Destroy";
-    fake::Clear();
-    fs::current_path(m_previous);
-    fs::remove_all(m_dir);
-  }
-
-  // Register index of a vertex-shader constant, from the constant table.
-  UINT Register(const char* name) {
-    D3DXCONSTANT_DESC desc;
-    UINT count = 1;
-    ID3DXConstantTable* table = m_app.m_pVertexShader->m_pConstantTable;
-    EXPECT_EQ(table->GetConstantDesc(table->GetConstantByName(NULL, name), &desc, &count), D3D_OK) << name;
-    return desc.RegisterIndex;
-  }
-
-  COstrevin3D m_app;
-  fs::path m_previous, m_dir;
-  int m_live = 0;
-};
 
 uint64_t P(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
@@ -367,34 +295,22 @@ TEST_F(SceneTest, ArrowKeysSlideTheCamera) {
   fake::SetKeysDown({});
 }
 
-TEST_F(SceneTest, RenderAndUpdateAllocateNothing) {
-  ASSERT_TRUE(m_app.Create());
-  m_app.Update(0.02f);
-  m_app.Render();  // first frame: anything lazily made is made now
-  fake::SetRecording(false);
-  fake::SetKeysDown({VK_UP, VK_LEFT});
-  g_allocations = 0;
-  g_countAllocations = true;
-  for (int i = 0; i < 100; ++i) {
-    m_app.Update(0.02f);
-    m_app.Render();
-  }
-  g_countAllocations = false;
-  fake::SetKeysDown({});
-  fake::SetRecording(true);
-  EXPECT_EQ(g_allocations.load(), 0);
-}
-
-TEST_F(SceneTest, AMissingInputFailsCreateAndIsNamed) {
+TEST_F(SceneTest, AMissingOrEmptyInputFailsCreateAndIsNamed) {
   for (const char* input : {"vs-phong.hlsl", "ps-phong.hlsl", "Data/top.GAMEMODEL", "Data/middle.GAMEMODEL",
                             "Data/bottom.GAMEMODEL"}) {
-    fs::rename(input, std::string(input) + ".away");
-    COstrevin3D app;
-    app.m_hWnd = m_app.m_hWnd;
-    EXPECT_FALSE(app.Create()) << input;
-    EXPECT_NE(fake::TakeDebugOutput().find(input), std::string::npos) << input << " not named";
-    app.Destroy();
-    fs::rename(std::string(input) + ".away", input);
+    for (const bool empty : {false, true}) {
+      SCOPED_TRACE(std::string(input) + (empty ? " empty" : " missing"));
+      fs::rename(input, std::string(input) + ".away");
+      if (empty) std::ofstream(input).close();
+      COstrevin3D app;
+      app.m_hWnd = m_app.m_hWnd;
+      EXPECT_FALSE(app.Create());
+      // Shaders and models read alike.
+      EXPECT_NE(fake::TakeDebugOutput().find(std::string(input) + ": missing or empty file"), std::string::npos);
+      app.Destroy();
+      fs::remove(input);
+      fs::rename(std::string(input) + ".away", input);
+    }
   }
 }
 

@@ -1,4 +1,5 @@
-// ostrevin.ico as tools/assetgen writes it for the Windows resources.
+// ostrevin.ico as tools/assetgen writes it for the Windows resources, and
+// the program's icon table for Linux.
 #include <gtest/gtest.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -8,6 +9,8 @@
 #include <iterator>
 #include <vector>
 
+#include "ProgramResources.h"
+#include "app/resource.h"
 #include "assetgen/Generators.h"
 #include "assetgen/IconArt.h"
 
@@ -77,6 +80,20 @@ TEST(Icons, IcoHoldsEightClassicImages) {
   EXPECT_EQ(rgba[3], 0) << "transparent corner";
   EXPECT_EQ(rgba[(24 * 48 + 24) * 4 + 3], 255) << "opaque centre";
   std::filesystem::remove_all(dir);
+}
+
+// Both icon ids carry the artwork at 48x48, as the .ico's groups do.
+TEST(Icons, ProgramTableCarriesTheArtwork) {
+  std::vector<uint8_t> rgba(48 * 48 * 4);
+  DrawOstrevinIcon(48, rgba.data());
+  const ostrevin::win32::IconResource* table = ostrevin::win32::kProgramIcons;
+  const int ids[] = {IDI_OSTREVIN, IDI_SMALL};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(table[i].id, ids[i]);
+    ASSERT_EQ(table[i].size, 48);
+    EXPECT_EQ(std::vector<uint8_t>(table[i].rgba, table[i].rgba + rgba.size()), rgba);
+  }
+  EXPECT_EQ(table[2].id, 0);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The shell on the real USER32 layer, with the recording stand-in scene.
+// The shell on the real USER32 layer, with the recording stand-in application.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,35 +9,20 @@
 #include <fstream>
 
 #include "Child.h"
+#include "StandInApplication.h"
 #include "Win32Internal.h"
 #include "app/Shell.h"
-#include "scene/Ostrevin3D.h"
-
-COstrevin3D myApp;
-
-bool COstrevin3D::Create() {
-  log += 'C';
-  return !failCreate;
-}
-
-void COstrevin3D::Destroy() { log += 'D'; }
-
-void COstrevin3D::Update(float seconds) {
-  log += 'U';
-  lastStep = seconds;
-  if (GetWindowLongPtrW(m_hWnd, GWLP_USERDATA) != reinterpret_cast<LONG_PTR>(this)) userDataSetDuringUpdate = false;
-}
-
-void COstrevin3D::Render() {
-  log += 'R';
-  ++renders;
-  if (renders == 1) {
-    for (int i = 0; i < strayMessagesOnRender; ++i) PostMessageW(m_hWnd, WM_USER + i, 0, 0);
-  }
-  if (closeAfterRenders != 0 && renders == closeAfterRenders) PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-}
 
 namespace {
+
+// The drawable size of the window's OpenGL surface (0 x 0 for no window).
+void DrawableSize(HWND hWnd, int* width, int* height) {
+  *width = *height = 0;
+  if (SDL_Window* window = ostrevin::win32::SdlWindow(hWnd)) SDL_GL_GetDrawableSize(window, width, height);
+}
+
+// Whether the layer got SDL's video subsystem going.
+bool DisplayAvailable() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
 std::string Repeat(const char* s, int n) {
   std::string out;
@@ -74,7 +59,7 @@ TEST(Shell, CreatesTheWindowWithoutTouchingTheApplication) {
     EXPECT_EQ(rc.right, 784);
     EXPECT_EQ(rc.bottom, 561);
     int w = 0, h = 0;
-    ostrevin::win32::DrawableSize(hWnd, &w, &h);
+    DrawableSize(hWnd, &w, &h);
     EXPECT_EQ(w, 784);
     EXPECT_EQ(h, 561);
 
@@ -155,7 +140,7 @@ TEST(Shell, NoDisplayRegistersTheClassButCreatesNoWindow) {
     EXPECT_NE(RegisterWindowClass(), 0);
     EXPECT_FALSE(CreateAppWindow());
     EXPECT_EQ(myApp.m_hWnd, nullptr);
-    EXPECT_FALSE(ostrevin::win32::DisplayAvailable());
+    EXPECT_FALSE(DisplayAvailable());
     return 0;
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;

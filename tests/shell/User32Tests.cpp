@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Child.h"
+#include "NonClientMetrics.h"
 #include "Switches.h"
 #include "Win32Internal.h"
 
@@ -254,6 +255,41 @@ TEST(User32, WindowSystemEventsBecomePostedMessages) {
       EXPECT_NE(posted[3].lParam & (LPARAM(1) << 31), 0) << "key-up transition bit";
     }
     EXPECT_FALSE(IsWindow(hWnd));
+    return 0;
+  });
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// The client size the layer reports to others is the one its windows get.
+TEST(User32, ClientSizeIsTheOuterSizeLessTheFrame) {
+  struct Case {
+    DWORD style;
+    int width, height;
+    int clientWidth, clientHeight;
+  };
+  const Case cases[] = {
+      {WS_OVERLAPPEDWINDOW, 800, 600, 784, 561},
+      {WS_CAPTION, 320, 240, 304, 201},
+      {WS_POPUP, 320, 240, 320, 240},
+      {WS_OVERLAPPEDWINDOW, 10, 20, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const ostrevin::win32::ClientSize size = ostrevin::win32::ClientSizeFor(c.style, c.width, c.height);
+    EXPECT_EQ(size.width, c.clientWidth) << c.style;
+    EXPECT_EQ(size.height, c.clientHeight) << c.style;
+  }
+  const ChildResult r = RunInChild([&] {
+    WNDCLASSEXW wc = ClassNamed(L"Sized");
+    RegisterClassExW(&wc);
+    for (const Case& c : cases) {
+      if (c.clientWidth == 0) continue;  // below the smallest tracking size
+      const HWND hWnd = CreateWindowExW(0, L"Sized", L"", c.style, 0, 0, c.width, c.height, NULL, NULL, NULL, NULL);
+      RECT rc = {};
+      EXPECT_TRUE(GetClientRect(hWnd, &rc));
+      EXPECT_EQ(rc.right, c.clientWidth) << c.style;
+      EXPECT_EQ(rc.bottom, c.clientHeight) << c.style;
+      DestroyWindow(hWnd);
+    }
     return 0;
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;

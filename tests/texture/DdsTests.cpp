@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/d3dx9/texture/Dds.h"
+#include "platform/formats/TextureLayout.h"
 #include "texture/DdsWriter.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST(DdsParser, MipCountZeroIsOneAndTooManyIsClampedToTheFullChain) {
   const std::vector<uint8_t> many = WriteDds(A8R8G8B8(4, 2, 9), Pattern(32 + 8 + 4 + 100));
   ASSERT_EQ(d3dx::ParseDds(many.data(), many.size(), &image), d3dx::DdsError::None);
   EXPECT_EQ(image.levelCount, 3u);
-  EXPECT_EQ(d3dx::FullChainLength(16384, 1), 15u);
+  EXPECT_EQ(ostrevin::formats::FullChainLength(16384, 1), 15u);
 }
 
 TEST(DdsParser, BadFilesAreRefused) {

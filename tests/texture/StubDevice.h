@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/d3dx9/texture/Dds.h"
+#include "platform/formats/TextureLayout.h"
 
 namespace texture_test {
 
@@ -23,8 +24,8 @@ class StubTexture : public IDirect3DTexture9 {
       Level level;
       level.width = width;
       level.height = height;
-      level.pitch = static_cast<UINT>(d3dx::RowBytes(format, width)) + 4;  // padded rows
-      level.bytes.assign(static_cast<size_t>(level.pitch) * d3dx::RowCount(format, height), kFill);
+      level.pitch = static_cast<UINT>(ostrevin::formats::RowBytes(format, width)) + 4;  // padded rows
+      level.bytes.assign(static_cast<size_t>(level.pitch) * ostrevin::formats::RowCount(format, height), kFill);
       m_levels.push_back(std::move(level));
       width = width > 1 ? width / 2 : 1;
       height = height > 1 ? height / 2 : 1;
@@ -37,7 +38,7 @@ class StubTexture : public IDirect3DTexture9 {
   // the level's row size (the padding) are as CreateTexture left them.
   bool PaddingIntact() const {
     for (const Level& level : m_levels) {
-      const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(m_format, level.width));
+      const size_t rowBytes = static_cast<size_t>(ostrevin::formats::RowBytes(m_format, level.width));
       if (level.locked) return false;
       for (size_t at = 0; at < level.bytes.size(); at += level.pitch) {
         for (size_t i = rowBytes; i < level.pitch; ++i) {
@@ -113,9 +114,9 @@ class StubDevice : public IDirect3DDevice9 {
   HRESULT STDMETHODCALLTYPE Present(const RECT*, const RECT*, HWND, const RGNDATA*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                           D3DPOOL pool, IDirect3DTexture9** pp, HANDLE* shared) override {
-    if (pp == nullptr || width == 0 || height == 0 || width > d3dx::kMaxTextureSize ||
-        height > d3dx::kMaxTextureSize || levels == 0 || levels > d3dx::FullChainLength(width, height) ||
-        usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || d3dx::RowBytes(format, 1) == 0) {
+    if (pp == nullptr || width == 0 || height == 0 || width > ostrevin::formats::kMaxTextureSize ||
+        height > ostrevin::formats::kMaxTextureSize || levels == 0 || levels > ostrevin::formats::FullChainLength(width, height) ||
+        usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || ostrevin::formats::RowBytes(format, 1) == 0) {
       std::abort();  // the loader asked for something it never should
     }
     *pp = new StubTexture(width, height, levels, format);

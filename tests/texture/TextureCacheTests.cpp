@@ -5,27 +5,19 @@
 #include "fake/FakeDevice.h"
 #include "graphics/Renderer.h"
 #include "graphics/Texture.h"
+#include "support/RegistryTest.h"
 #include "texture/DdsWriter.h"
 
 namespace {
 
 using namespace texture_test;
 
-class TextureCacheTest : public ::testing::Test {
+class TextureCacheTest : public DeviceRegistryTest {
  protected:
   void SetUp() override {
-    CRenderer::Instance().ReleaseAll();
-    fake::Clear();
-    liveBefore = fake::LiveObjects();
     createdBefore = fake::TexturesCreated();
-    ASSERT_TRUE(R().Init(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), 800, 600));
+    DeviceRegistryTest::SetUp();
   }
-  void TearDown() override {
-    R().ReleaseAll();
-    EXPECT_EQ(fake::LiveObjects(), liveBefore) << "objects left alive";
-    fake::Clear();
-  }
-  CRenderer& R() { return CRenderer::Instance(); }
   static std::vector<uint8_t> Dds(UINT size) {
     return WriteDds(A8R8G8B8(size, size), Pattern(static_cast<size_t>(size) * size * 4));
   }
@@ -36,7 +28,6 @@ class TextureCacheTest : public ::testing::Test {
   }
   // Textures created since SetUp (the fake's count runs over the whole process).
   int Created() const { return fake::TexturesCreated() - createdBefore; }
-  int liveBefore = 0;
   int createdBefore = 0;
   TempDir dir{"cache"};
 };

@@ -10,6 +10,7 @@
 
 #include "fake/FakeDevice.h"
 #include "platform/d3dx9/texture/Dds.h"
+#include "platform/formats/TextureLayout.h"
 #include "platform/d3dx9/texture/Pixels.h"
 #include "texture/DdsWriter.h"
 #include "texture/StubDevice.h"
@@ -57,8 +58,8 @@ class TextureLoaderTest : public ::testing::Test {
     EXPECT_EQ(tex->GetLevelDesc(level, &desc), D3D_OK);
     D3DLOCKED_RECT locked;
     EXPECT_EQ(tex->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-    const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(desc.Format, desc.Width));
-    const UINT rows = d3dx::RowCount(desc.Format, desc.Height);
+    const size_t rowBytes = static_cast<size_t>(ostrevin::formats::RowBytes(desc.Format, desc.Width));
+    const UINT rows = ostrevin::formats::RowCount(desc.Format, desc.Height);
     std::vector<uint8_t> bytes;
     for (UINT r = 0; r < rows; ++r) {
       const uint8_t* row = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(r) * locked.Pitch;
@@ -114,7 +115,7 @@ TEST_F(TextureLoaderTest, DdsWithItsOwnChainIsCopiedLevelByLevel) {
     std::vector<std::vector<uint8_t>> levels;
     UINT w = c.layout.width, h = c.layout.height;
     for (UINT i = 0; i < c.layout.mipCount; ++i) {
-      levels.push_back(Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), static_cast<uint8_t>(i + 1)));
+      levels.push_back(Pattern(static_cast<size_t>(ostrevin::formats::LevelBytes(c.format, w, h)), static_cast<uint8_t>(i + 1)));
       data.insert(data.end(), levels.back().begin(), levels.back().end());
       w = std::max(1u, w / 2);
       h = std::max(1u, h / 2);
@@ -368,7 +369,7 @@ TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
     std::vector<uint8_t> data;
     UINT w = c.layout.width, h = c.layout.height;
     for (UINT i = 0; i < c.layout.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
-      const std::vector<uint8_t> level = Pattern(static_cast<size_t>(d3dx::LevelBytes(c.format, w, h)), 7);
+      const std::vector<uint8_t> level = Pattern(static_cast<size_t>(ostrevin::formats::LevelBytes(c.format, w, h)), 7);
       data.insert(data.end(), level.begin(), level.end());
     }
     const std::vector<uint8_t> file = WriteDds(c.layout, data);
@@ -382,8 +383,8 @@ TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
     w = c.layout.width;
     h = c.layout.height;
     for (UINT i = 0; i < c.layout.mipCount; ++i, w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
-      const size_t rowBytes = static_cast<size_t>(d3dx::RowBytes(c.format, w));
-      for (UINT row = 0; row < d3dx::RowCount(c.format, h); ++row, offset += rowBytes) {
+      const size_t rowBytes = static_cast<size_t>(ostrevin::formats::RowBytes(c.format, w));
+      for (UINT row = 0; row < ostrevin::formats::RowCount(c.format, h); ++row, offset += rowBytes) {
         const uint8_t* stored = stub->Bytes(i).data() + static_cast<size_t>(row) * stub->Pitch(i);
         EXPECT_EQ(std::vector<uint8_t>(stored, stored + rowBytes),
                   std::vector<uint8_t>(data.begin() + static_cast<long>(offset),

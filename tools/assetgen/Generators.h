@@ -4,6 +4,8 @@
 
 #include <string>
 
-int GenerateIcons(const std::string& dir);    // ostrevin.ico (+ raw 48x48 RGBA for the Linux window icon)
+int GenerateIcons(const std::string& dir);    // ostrevin.ico (+ the 48x48 RGBA image, raw and as C source)
 int GenerateTexture(const std::string& dir);  // panel-01-diff.dds
 int GenerateModels(const std::string& dir);   // top/middle/bottom.GAMEMODEL
+// <size>x<size>/apps/<name>.png for the hicolor icon theme
+int GenerateHicolorIcons(const std::string& dir, const std::string& name);

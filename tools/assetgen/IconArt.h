@@ -1,7 +1,7 @@
 // The program's icon artwork: an orange three-part articulated arm on a dark
-// rounded square. One procedural drawing shared by the Windows icon resource
-// (tools/assetgen writes ostrevin.ico from it) and the Linux window icon
-// (platform/win32 draws it at run time), so both systems show the same image.
+// rounded square. One procedural drawing for the Windows icon resource
+// (ostrevin.ico) and the image the program's Linux resource table carries,
+// so both systems show the same icon.
 #pragma once
 
 #include <stdint.h>

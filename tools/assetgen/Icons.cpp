@@ -1,6 +1,8 @@
 // ostrevin.ico for the Windows resource script: eight classic BMP-in-ICO
 // images (4, 8 and 32 bits per pixel, each with its AND mask) drawn by the
-// shared artwork, plus ostrevin-48.rgba, the raw 48x48 image.
+// shared artwork, plus ostrevin-48.rgba, the raw 48x48 image, and
+// ostrevin-48.inc, the same bytes as a C initialiser list for the program's
+// Linux resource table.
 #include <stdint.h>
 
 #include <cstdio>
@@ -143,6 +145,16 @@ std::vector<uint8_t> EncodeImage(int size, int bits) {
   return out;
 }
 
+// Decimal bytes, comma-separated, 16 to a line.
+std::vector<uint8_t> InitialiserList(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    text += std::to_string(bytes[i]);
+    text += (i + 1) % 16 == 0 || i + 1 == bytes.size() ? ",\n" : ", ";
+  }
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
 bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(path.string().c_str(), "wb");
   if (f == nullptr) {
@@ -190,7 +202,8 @@ int GenerateIcons(const std::string& dir) {
   DrawOstrevinIcon(48, rgba.data());
 
   const std::filesystem::path base(dir);
-  if (!WriteFile(base / "ostrevin.ico", ico) || !WriteFile(base / "ostrevin-48.rgba", rgba)) {
+  if (!WriteFile(base / "ostrevin.ico", ico) || !WriteFile(base / "ostrevin-48.rgba", rgba) ||
+      !WriteFile(base / "ostrevin-48.inc", InitialiserList(rgba))) {
     return 1;
   }
   return 0;

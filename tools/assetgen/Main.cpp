@@ -1,4 +1,5 @@
-// assetgen: writes the demo's generated data. Usage: assetgen icons|texture|models DIR
+// assetgen: writes the demo's generated data.
+// Usage: assetgen icons|texture|models DIR, or assetgen hicolor DIR NAME
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -6,8 +7,9 @@
 #include "assetgen/Generators.h"
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "hicolor") == 0) return GenerateHicolorIcons(argv[2], argv[3]);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: assetgen icons|texture|models DIR\n");
+    std::fprintf(stderr, "usage: assetgen icons|texture|models DIR, or assetgen hicolor DIR NAME\n");
     return 2;
   }
   const std::string what = argv[1];

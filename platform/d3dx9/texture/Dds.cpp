@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "TextureLayout.h"
+
 namespace d3dx {
+
+namespace formats = ostrevin::formats;
+
 namespace {
 
 // Header flags, pixel-format flags and caps used by the parser.
@@ -38,89 +43,35 @@ uint32_t Read32(const uint8_t* p) {
 }
 
 D3DFORMAT FormatOf(const uint8_t* file) {
+  using formats::DdsNaming;
   const uint32_t flags = Read32(file + kOffPfFlags);
-  const uint32_t fourCC = Read32(file + kOffFourCC);
   if (flags & DDPF_FOURCC) {
-    switch (fourCC) {
-      case D3DFMT_DXT1:
-      case D3DFMT_DXT2:
-      case D3DFMT_DXT3:
-      case D3DFMT_DXT4:
-      case D3DFMT_DXT5:
-        return static_cast<D3DFORMAT>(fourCC);
-      // Writers may store a D3DFORMAT number in the FourCC field.
-      case D3DFMT_A8R8G8B8:
-      case D3DFMT_X8R8G8B8:
-      case D3DFMT_R5G6B5:
-      case D3DFMT_A8:
-        return static_cast<D3DFORMAT>(fourCC);
-      default:
-        return D3DFMT_UNKNOWN;  // DX10 is refused before this
-    }
+    // DXT FourCCs, or a D3DFORMAT number as some writers store it.
+    const formats::FormatInfo* info = formats::FindFormat(static_cast<D3DFORMAT>(Read32(file + kOffFourCC)));
+    return info != nullptr && info->dds != DdsNaming::None ? info->format : D3DFMT_UNKNOWN;  // DX10 is refused before this
   }
   const uint32_t bits = Read32(file + kOffBitCount);
   const uint32_t r = Read32(file + kOffRMask);
   const uint32_t g = Read32(file + kOffGMask);
   const uint32_t b = Read32(file + kOffBMask);
   const uint32_t a = Read32(file + kOffAMask);
-  if (flags & DDPF_RGB) {
-    if (bits == 32 && r == 0x00ff0000 && g == 0x0000ff00 && b == 0x000000ff) {
-      if ((flags & DDPF_ALPHAPIXELS) && a == 0xff000000) return D3DFMT_A8R8G8B8;
-      if (!(flags & DDPF_ALPHAPIXELS) || a == 0) return D3DFMT_X8R8G8B8;
-      return D3DFMT_UNKNOWN;
+  const bool alphaPixels = (flags & DDPF_ALPHAPIXELS) != 0;
+  for (const formats::FormatInfo& info : formats::kFormats) {
+    const formats::DdsMasks& m = info.ddsMasks;
+    if (flags & DDPF_RGB) {
+      // A format with an alpha mask needs DDPF_ALPHAPIXELS and that mask; one
+      // without takes an absent or zero alpha mask.
+      if (info.dds == DdsNaming::RgbMasks && bits == m.bitCount && r == m.r && g == m.g && b == m.b &&
+          (m.a != 0 ? alphaPixels && a == m.a : !alphaPixels || a == 0))
+        return info.format;
+    } else if ((flags & DDPF_ALPHA) && info.dds == DdsNaming::AlphaMask && bits == m.bitCount && a == m.a) {
+      return info.format;
     }
-    if (bits == 16 && r == 0xf800 && g == 0x07e0 && b == 0x001f && (a == 0 || !(flags & DDPF_ALPHAPIXELS))) {
-      return D3DFMT_R5G6B5;
-    }
-    return D3DFMT_UNKNOWN;
   }
-  if ((flags & DDPF_ALPHA) && bits == 8 && a == 0xff) return D3DFMT_A8;
   return D3DFMT_UNKNOWN;
 }
 
 }  // namespace
-
-bool IsCompressed(D3DFORMAT format) {
-  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
-         format == D3DFMT_DXT5;
-}
-
-UINT BitsPerPixel(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-      return 32;
-    case D3DFMT_R5G6B5:
-      return 16;
-    case D3DFMT_A8:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
-uint64_t RowBytes(D3DFORMAT format, UINT width) {
-  if (IsCompressed(format)) {
-    const uint64_t blocks = std::max<uint64_t>(1, (static_cast<uint64_t>(width) + 3) / 4);
-    return blocks * (format == D3DFMT_DXT1 ? 8 : 16);
-  }
-  return (static_cast<uint64_t>(width) * BitsPerPixel(format) + 7) / 8;
-}
-
-UINT RowCount(D3DFORMAT format, UINT height) {
-  if (IsCompressed(format)) return std::max<UINT>(1, static_cast<UINT>((static_cast<uint64_t>(height) + 3) / 4));
-  return height;
-}
-
-uint64_t LevelBytes(D3DFORMAT format, UINT width, UINT height) {
-  return RowBytes(format, width) * RowCount(format, height);
-}
-
-UINT FullChainLength(UINT width, UINT height) {
-  UINT levels = 1;
-  for (UINT m = std::max(width, height); m > 1; m >>= 1) ++levels;
-  return levels;
-}
 
 bool IsDds(const void* data, size_t size) {
   return data != nullptr && size >= 4 && Read32(static_cast<const uint8_t*>(data)) == kDdsMagic;
@@ -134,7 +85,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
 
   const UINT width = Read32(file + kOffWidth);
   const UINT height = Read32(file + kOffHeight);
-  if (width == 0 || height == 0 || width > kMaxTextureSize || height > kMaxTextureSize) {
+  if (width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) {
     return DdsError::BadDimensions;
   }
   const uint32_t caps2 = Read32(file + kOffCaps2);
@@ -149,7 +100,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
   if (format == D3DFMT_UNKNOWN) return DdsError::UnsupportedFormat;
 
   UINT levels = Read32(file + kOffMipCount);
-  levels = std::min(std::max<UINT>(levels, 1), FullChainLength(width, height));
+  levels = std::min(std::max<UINT>(levels, 1), formats::FullChainLength(width, height));
 
   DdsImage image;
   std::memset(&image, 0, sizeof(image));
@@ -160,7 +111,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
   uint64_t offset = kDdsDataOffset;
   UINT w = width, h = height;
   for (UINT i = 0; i < levels; ++i) {
-    const uint64_t bytes = LevelBytes(format, w, h);
+    const uint64_t bytes = formats::LevelBytes(format, w, h);
     if (bytes > static_cast<uint64_t>(size) - offset) return DdsError::Truncated;
     image.levels[i] = DdsLevel{file + offset, static_cast<size_t>(bytes), w, h};
     offset += bytes;

@@ -1,6 +1,7 @@
 // DDS files: a pure parser over the file's bytes (no device). It accepts 2D
-// textures in DXT1..DXT5, A8R8G8B8, X8R8G8B8, R5G6B5 and A8, and hands back
-// the format, the size and a pointer into the input for every stored level.
+// textures in the formats the format table says a DDS header names (DXT1..
+// DXT5, A8R8G8B8, X8R8G8B8, R5G6B5 and A8), and hands back the format, the
+// size and a pointer into the input for every stored level.
 // Every size is checked against the input's length before it is used.
 #pragma once
 
@@ -11,8 +12,7 @@
 
 namespace d3dx {
 
-// Largest width or height accepted, and the longest mip chain it allows.
-constexpr UINT kMaxTextureSize = 16384;
+// The longest mip chain of the largest texture (formats::kMaxTextureSize).
 constexpr UINT kMaxLevels = 15;
 
 constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
@@ -39,7 +39,7 @@ enum class DdsError {
   TooShort,            // shorter than the magic and the header
   BadMagic,
   BadHeaderSize,       // header or pixel-format size field wrong
-  BadDimensions,       // width or height 0 or above kMaxTextureSize
+  BadDimensions,       // width or height 0 or above formats::kMaxTextureSize
   NotTexture2D,        // cube map, volume or DX10 extended header
   UnsupportedFormat,   // a pixel format the loader does not know
   Truncated,           // the levels need more bytes than the file has
@@ -55,17 +55,5 @@ bool IsDds(const void* data, size_t size);
 DdsError ParseDds(const void* data, size_t size, DdsImage* out);
 
 const char* DdsErrorText(DdsError error);
-
-// Layout helpers shared by the loader and the tests.
-bool IsCompressed(D3DFORMAT format);
-// Bits per pixel of an uncompressed format (0 when unknown).
-UINT BitsPerPixel(D3DFORMAT format);
-// Bytes of one row (of 4x4 blocks for DXT formats), rows in a level, and the
-// level's whole size; 0 for an unknown format.
-uint64_t RowBytes(D3DFORMAT format, UINT width);
-UINT RowCount(D3DFORMAT format, UINT height);
-uint64_t LevelBytes(D3DFORMAT format, UINT width, UINT height);
-// Levels of the full chain of a width x height top level (down to 1x1).
-UINT FullChainLength(UINT width, UINT height);
 
 }  // namespace d3dx

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Dds.h"
+#include "TextureLayout.h"
 
 #define STB_DXT_STATIC
 #define STB_DXT_IMPLEMENTATION
 #include <stb_dxt.h>
 
 namespace d3dx {
+
+namespace formats = ostrevin::formats;
+
 namespace {
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -110,7 +113,7 @@ uint8_t To6(uint8_t v) { return static_cast<uint8_t>((v * 63u + 127) / 255); }
 }  // namespace
 
 bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, RgbaImage* out) {
-  const uint64_t need = LevelBytes(format, width, height);
+  const uint64_t need = formats::LevelBytes(format, width, height);
   if (need == 0 || need > size || width == 0 || height == 0) return false;
   RgbaImage image;
   image.width = width;
@@ -119,8 +122,8 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
   uint8_t* dst = image.pixels.data();
   const size_t pixelCount = static_cast<size_t>(width) * height;
 
-  if (IsCompressed(format)) {
-    const size_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  if (formats::IsCompressed(format)) {
+    const size_t blockBytes = formats::FindFormat(format)->blockBytes;
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
     uint8_t pixels[16][4];
     for (UINT by = 0; by < blocksHigh; ++by) {
@@ -165,10 +168,10 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
   const UINT width = image.width, height = image.height;
-  std::vector<uint8_t> bytes(static_cast<size_t>(LevelBytes(format, width, height)));
+  std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, width, height)));
   const uint8_t* src = image.pixels.data();
-  if (IsCompressed(format)) {
-    const size_t blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+  if (formats::IsCompressed(format)) {
+    const size_t blockBytes = formats::FindFormat(format)->blockBytes;
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
     uint8_t pixels[16][4];
     for (UINT by = 0; by < blocksHigh; ++by) {

@@ -22,6 +22,8 @@
 
 #include "Dds.h"
 #include "Pixels.h"
+#include "TextureLayout.h"
+#include "Utf.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -117,7 +119,7 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
     level.size = dds.levels[i].size;
     chain->levels.push_back(std::move(level));
   }
-  if (dds.levelCount < d3dx::FullChainLength(dds.width, dds.height)) {
+  if (dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height)) {
     const d3dx::DdsLevel& last = dds.levels[dds.levelCount - 1];
     RgbaImage image;
     if (!d3dx::DecodeLevel(dds.format, last.data, last.size, last.width, last.height, &image)) {
@@ -159,8 +161,8 @@ HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9**
   if (texture == nullptr) return D3DERR_INVALIDCALL;
   for (UINT i = 0; i < chain.levels.size(); ++i) {
     const Level& level = chain.levels[i];
-    const uint64_t rowBytes = d3dx::RowBytes(chain.format, level.width);
-    const UINT rows = d3dx::RowCount(chain.format, level.height);
+    const uint64_t rowBytes = ostrevin::formats::RowBytes(chain.format, level.width);
+    const UINT rows = ostrevin::formats::RowCount(chain.format, level.height);
     D3DLOCKED_RECT locked;
     hr = texture->LockRect(i, &locked, nullptr, 0);
     if (SUCCEEDED(hr) && (locked.pBits == nullptr || locked.Pitch < 0 || static_cast<uint64_t>(locked.Pitch) < rowBytes)) {
@@ -191,27 +193,14 @@ HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9**
 bool FileNameToUtf8(const wchar_t* name, std::string* out) {
   std::string utf8;
   for (const wchar_t* p = name; *p != L'\0'; ++p) {
-    const uint32_t c = static_cast<uint32_t>(*p);
-    if (c == '\\') {
+    if (*p == L'\\') {
       utf8 += '/';
-    } else if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) return false;
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c <= 0x10FFFF) {
-      utf8 += static_cast<char>(0xF0 | (c >> 18));
-      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      return false;
+      continue;
     }
+    char bytes[4];
+    const size_t n = ostrevin::utf::EncodeUtf8(static_cast<uint32_t>(*p), bytes);
+    if (n == 0) return false;
+    utf8.append(bytes, n);
   }
   *out = std::move(utf8);
   return true;

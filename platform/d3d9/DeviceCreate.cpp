@@ -1,0 +1,103 @@
+// The device's Create* calls: arguments checked, then the object made.
+#include <cstdio>
+#include <string>
+
+#include "Buffer.h"
+#include "Device.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "TextureLayout.h"
+#include "VertexDeclaration.h"
+
+namespace ostrevin::d3d9 {
+
+HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DTexture9** ppTexture, HANDLE* pShared) {
+  if (ppTexture == nullptr) return D3DERR_INVALIDCALL;
+  *ppTexture = nullptr;
+  if (pShared != nullptr || width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) return D3DERR_INVALIDCALL;
+  if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_NOTAVAILABLE;
+  const UINT full = formats::FullChainLength(width, height);
+  if (levels == 0) levels = full;
+  if (levels > full) return D3DERR_INVALIDCALL;
+  const formats::FormatInfo* info = formats::FindFormat(format);
+  if (info == nullptr) return D3DERR_INVALIDCALL;
+  if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
+  m_gl.MakeCurrent();
+  *ppTexture = new Texture(this, width, height, levels, usage, *info, pool);
+  return D3D_OK;
+}
+
+HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                   IDirect3DVertexBuffer9** ppBuffer, HANDLE* pShared) {
+  if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
+  *ppBuffer = nullptr;
+  // A zero-length buffer is refused, as wined3d does.
+  if (pShared != nullptr || length == 0) return D3DERR_INVALIDCALL;
+  m_gl.MakeCurrent();
+  *ppBuffer = new VertexBuffer(this, length, usage, fvf, pool);
+  return D3D_OK;
+}
+
+HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  IDirect3DIndexBuffer9** ppBuffer, HANDLE* pShared) {
+  if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
+  *ppBuffer = nullptr;
+  if (pShared != nullptr || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
+    return D3DERR_INVALIDCALL;
+  m_gl.MakeCurrent();
+  *ppBuffer = new IndexBuffer(this, length, usage, format, pool);
+  return D3D_OK;
+}
+
+HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pElements, IDirect3DVertexDeclaration9** ppDecl) {
+  if (ppDecl == nullptr) return D3DERR_INVALIDCALL;
+  *ppDecl = nullptr;
+  if (pElements == nullptr) return D3DERR_INVALIDCALL;
+  UINT count = 0;
+  while (pElements[count].Stream != 0xFF) {
+    if (count >= MAXD3DDECLLENGTH || pElements[count].Type > D3DDECLTYPE_FLOAT16_4) return D3DERR_INVALIDCALL;
+    ++count;
+  }
+  *ppDecl = new VertexDeclaration(this, pElements, count);
+  return D3D_OK;
+}
+
+namespace {
+template <typename ShaderClass, typename Interface>
+HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, const DWORD* pFunction,
+                           Interface** ppShader) {
+  if (ppShader == nullptr) return D3DERR_INVALIDCALL;
+  *ppShader = nullptr;
+  ShaderCode code;
+  if (pFunction == nullptr || !DecodeShaderCode(pFunction, 0, &code) || code.stage != stage)
+    return D3DERR_INVALIDCALL;
+  GlslOptions options;
+  options.remapDepth = !gl.Caps().clipControl;
+  GlslShader glsl;
+  std::string error;
+  if (!TranslateShaderToGlsl(code, options, &glsl, &error)) {
+    std::fprintf(stderr, "ostrevin: shader translation failed: %s\n", error.c_str());
+    return D3DERR_INVALIDCALL;
+  }
+  gl.MakeCurrent();
+  ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl));
+  if (shader->GlShader() == 0) {
+    std::fprintf(stderr, "ostrevin: translated shader does not compile: %s\n", shader->CompileLog().c_str());
+    shader->Release();
+    return D3DERR_INVALIDCALL;
+  }
+  *ppShader = shader;
+  return D3D_OK;
+}
+}  // namespace
+
+HRESULT Device::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
+  return CreateShaderObject<VertexShader>(this, m_gl, ShaderStage::Vertex, pFunction, ppShader);
+}
+
+HRESULT Device::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
+  return CreateShaderObject<PixelShader>(this, m_gl, ShaderStage::Pixel, pFunction, ppShader);
+}
+
+}  // namespace ostrevin::d3d9

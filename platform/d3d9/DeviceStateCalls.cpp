@@ -1,0 +1,163 @@
+// The device's Set* and Get* calls: each checks its arguments, records the
+// value in the DeviceState and, when it changed, has the GL side apply it
+// (render, sampler and viewport state at once; bindings at the next draw).
+#include <cstring>
+
+#include "Buffer.h"
+#include "Device.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "VertexDeclaration.h"
+
+namespace ostrevin::d3d9 {
+
+HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  const UINT s = static_cast<UINT>(state);
+  if (!IsRenderState(s)) return D3DERR_INVALIDCALL;
+  if (m_state.renderStates[s] == value) return D3D_OK;
+  m_state.renderStates[s] = value;
+  if (m_gl.Alive()) m_gl.ApplyRenderState(m_state, state);
+  return D3D_OK;
+}
+
+HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
+  const UINT s = static_cast<UINT>(state);
+  if (pValue == nullptr || !IsRenderState(s)) return D3DERR_INVALIDCALL;
+  *pValue = m_state.renderStates[s];
+  return D3D_OK;
+}
+
+HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+  const UINT t = static_cast<UINT>(type);
+  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t)) return D3DERR_INVALIDCALL;
+  if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
+  m_state.samplerStates[sampler][t] = value;
+  if (m_gl.Alive()) m_gl.ApplySamplerState(m_state, sampler, type);
+  return D3D_OK;
+}
+
+HRESULT Device::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* pValue) {
+  const UINT t = static_cast<UINT>(type);
+  if (pValue == nullptr || sampler >= DeviceState::kSamplers || !IsSamplerState(t)) return D3DERR_INVALIDCALL;
+  *pValue = m_state.samplerStates[sampler][t];
+  return D3D_OK;
+}
+
+HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport) {
+  const GlBackBuffer& bb = m_gl.BackBuffer();
+  if (pViewport == nullptr || pViewport->Width == 0 || pViewport->Height == 0 ||
+      pViewport->X + pViewport->Width > bb.width || pViewport->Y + pViewport->Height > bb.height)
+    return D3DERR_INVALIDCALL;
+  if (std::memcmp(&m_state.viewport, pViewport, sizeof(m_state.viewport)) == 0) return D3D_OK;
+  m_state.viewport = *pViewport;
+  ++m_state.viewportVersion;
+  if (m_gl.Alive()) m_gl.ApplyViewport(m_state);
+  return D3D_OK;
+}
+
+HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport) {
+  if (pViewport == nullptr) return D3DERR_INVALIDCALL;
+  *pViewport = m_state.viewport;
+  return D3D_OK;
+}
+
+HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* pTexture) {
+  if (stage >= DeviceState::kSamplers) return D3DERR_INVALIDCALL;
+  if (pTexture != nullptr && dynamic_cast<Texture*>(pTexture) == nullptr) return D3DERR_INVALIDCALL;
+  m_state.textures[stage] = pTexture;  // bound at the next draw
+  return D3D_OK;
+}
+
+HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** ppTexture) {
+  if (ppTexture == nullptr || stage >= DeviceState::kSamplers) return D3DERR_INVALIDCALL;
+  *ppTexture = m_state.textures[stage];
+  if (*ppTexture != nullptr) (*ppTexture)->AddRef();
+  return D3D_OK;
+}
+
+HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
+  VertexDeclaration* decl = static_cast<VertexDeclaration*>(pDecl);
+  if (decl != m_state.decl) {
+    m_state.decl = decl;
+    m_gl.VertexInputChanged();
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* pBuffer, UINT offset, UINT stride) {
+  if (stream != 0) return stream < 16 ? D3D_OK : D3DERR_INVALIDCALL;  // only stream 0 is drawn
+  VertexBuffer* vb = static_cast<VertexBuffer*>(pBuffer);
+  if (vb != m_state.stream || offset != m_state.streamOffset || stride != m_state.streamStride) {
+    m_state.stream = vb;
+    m_state.streamOffset = offset;
+    m_state.streamStride = stride;
+    m_gl.VertexInputChanged();
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
+  IndexBuffer* ib = static_cast<IndexBuffer*>(pIndexData);
+  if (ib != m_state.indices) {
+    m_state.indices = ib;
+    m_gl.VertexInputChanged();
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader) {
+  VertexShader* vs = static_cast<VertexShader*>(pShader);
+  if (vs != m_state.vs) {
+    m_state.vs = vs;
+    m_gl.ShadersChanged();
+  }
+  return D3D_OK;
+}
+
+HRESULT Device::SetPixelShader(IDirect3DPixelShader9* pShader) {
+  PixelShader* ps = static_cast<PixelShader*>(pShader);
+  if (ps != m_state.ps) {
+    m_state.ps = ps;
+    m_gl.ShadersChanged();
+  }
+  return D3D_OK;
+}
+
+namespace {
+// Shared by both stages: a range of float4 registers in a file of `size`.
+template <UINT kSize>
+HRESULT SetConstants(float (&file)[kSize][4], uint64_t* version, UINT start, const float* pData, UINT count) {
+  if (pData == nullptr || start > kSize || count > kSize - start) return D3DERR_INVALIDCALL;
+  const size_t bytes = sizeof(float) * 4 * count;
+  if (std::memcmp(file[start], pData, bytes) != 0) {
+    std::memcpy(file[start], pData, bytes);
+    ++*version;
+  }
+  return D3D_OK;
+}
+
+template <UINT kSize>
+HRESULT GetConstants(const float (&file)[kSize][4], UINT start, float* pData, UINT count) {
+  if (pData == nullptr || start > kSize || count > kSize - start) return D3DERR_INVALIDCALL;
+  std::memcpy(pData, file[start], sizeof(float) * 4 * count);
+  return D3D_OK;
+}
+}  // namespace
+
+HRESULT Device::SetVertexShaderConstantF(UINT start, const float* pData, UINT count) {
+  return SetConstants(m_state.vsConstants, &m_state.vsVersion, start, pData, count);
+}
+
+HRESULT Device::GetVertexShaderConstantF(UINT start, float* pData, UINT count) {
+  return GetConstants(m_state.vsConstants, start, pData, count);
+}
+
+HRESULT Device::SetPixelShaderConstantF(UINT start, const float* pData, UINT count) {
+  return SetConstants(m_state.psConstants, &m_state.psVersion, start, pData, count);
+}
+
+HRESULT Device::GetPixelShaderConstantF(UINT start, float* pData, UINT count) {
+  return GetConstants(m_state.psConstants, start, pData, count);
+}
+
+}  // namespace ostrevin::d3d9

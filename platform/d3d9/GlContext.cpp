@@ -1,0 +1,91 @@
+// The GL context of a device: creation with robustness when offered, the
+// entry points, the capabilities the device uses, and its destruction.
+#include <cstdio>
+#include <cstring>
+
+#include "GlDevice.h"
+
+namespace ostrevin::d3d9 {
+
+HRESULT GlDevice::CreateContext(int swapInterval) {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
+  m_context = SDL_GL_CreateContext(m_window);
+  m_caps = GlCaps();
+  bool robust = m_context != nullptr;
+  if (m_context == nullptr) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+    m_context = SDL_GL_CreateContext(m_window);
+  }
+  if (m_context == nullptr) {
+    std::fprintf(stderr, "ostrevin: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+    return D3DERR_NOTAVAILABLE;
+  }
+  SDL_GL_MakeCurrent(m_window, m_context);
+  const char* missing = nullptr;
+  if (!gl::Load(&missing)) {
+    std::fprintf(stderr, "ostrevin: OpenGL entry point %s missing\n", missing);
+    SDL_GL_DeleteContext(m_context);
+    m_context = nullptr;
+    return D3DERR_NOTAVAILABLE;
+  }
+  GLint major = 0, minor = 0;
+  gl::GetIntegerv(GL_MAJOR_VERSION, &major);
+  gl::GetIntegerv(GL_MINOR_VERSION, &minor);
+  if (major * 10 + minor < 33) {
+    std::fprintf(stderr, "ostrevin: OpenGL %d.%d is older than 3.3\n", major, minor);
+    SDL_GL_DeleteContext(m_context);
+    m_context = nullptr;
+    return D3DERR_NOTAVAILABLE;
+  }
+  const int version = major * 10 + minor;
+  m_caps.clipControl = gl::ClipControl != nullptr && (version >= 45 || gl::HasExtension("GL_ARB_clip_control"));
+  m_caps.s3tc = gl::HasExtension("GL_EXT_texture_compression_s3tc");
+  if (version >= 46 || gl::HasExtension("GL_EXT_texture_filter_anisotropic") ||
+      gl::HasExtension("GL_ARB_texture_filter_anisotropic")) {
+    gl::GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &m_caps.maxAnisotropy);
+  }
+  m_caps.robust = robust && gl::GetGraphicsResetStatus != nullptr &&
+                  (version >= 45 || gl::HasExtension("GL_KHR_robustness") || gl::HasExtension("GL_ARB_robustness"));
+  m_cache.Invalidate();
+  gl::GenSamplers(DeviceState::kSamplers, m_samplers);
+  SetSwapInterval(swapInterval);
+  return D3D_OK;
+}
+
+void GlDevice::DestroyContext() {
+  if (m_context == nullptr) return;
+  MakeCurrent();
+  m_programs.DestroyAll();
+  m_vertexArrays.DestroyAll();
+  DestroyBackBuffer();
+  gl::DeleteSamplers(DeviceState::kSamplers, m_samplers);
+  std::memset(m_samplers, 0, sizeof(m_samplers));
+  SDL_GL_MakeCurrent(m_window, nullptr);
+  SDL_GL_DeleteContext(m_context);
+  m_context = nullptr;
+  m_cache.Invalidate();
+}
+
+void GlDevice::MakeCurrent() {
+  if (m_context != nullptr && SDL_GL_GetCurrentContext() != m_context) SDL_GL_MakeCurrent(m_window, m_context);
+}
+
+bool GlDevice::ContextWasReset() const {
+  return m_caps.robust && gl::GetGraphicsResetStatus() != GL_NO_ERROR;
+}
+
+void GlDevice::SetSwapInterval(int interval) {
+  SDL_GL_SetSwapInterval(interval);  // unsupported under some servers: swaps then never block
+}
+
+void GlDevice::ForgetResource(const Resource* resource) {
+  m_vertexArrays.Forget(resource, Alive(), m_cache);
+  m_programs.Forget(resource, Alive(), m_cache);
+}
+
+}  // namespace ostrevin::d3d9

@@ -1,0 +1,94 @@
+// The OpenGL 3.3 core side of a device: the context and what it can do, the
+// back buffer, the binding cache, the program and vertex-array caches, and
+// the calls that realise the recorded Direct3D state. It validates nothing:
+// the Device has done so before it calls here.
+//
+// Where GL differs from Direct3D 9 this side hides it: depth runs 0..1
+// (glClipControl, or a rewrite in the vertex shader), pixel centres sit on
+// integer coordinates (the translated vertex shader moves positions by half a
+// pixel), the front face is clockwise, D3DCOLOR attributes are read as BGRA,
+// and the back buffer's rows are top first for Direct3D (GL's y is flipped
+// at the viewport, scissor and blit).
+#pragma once
+
+#include <d3d9.h>
+
+#include <SDL.h>
+
+#include "DeviceState.h"
+#include "GlProgram.h"
+#include "GlStateCache.h"
+#include "GlVertexInput.h"
+
+namespace ostrevin::d3d9 {
+
+class Resource;
+
+struct GlCaps {
+  bool clipControl = false;     // depth 0..1 without rewriting shaders
+  bool s3tc = false;            // DXT textures
+  bool robust = false;          // a reset context is reported
+  float maxAnisotropy = 0.0f;   // 0: anisotropic filtering not offered
+};
+
+// The offscreen framebuffer Direct3D draws into, with a D24S8 depth-stencil.
+struct GlBackBuffer {
+  GLuint framebuffer = 0, color = 0, depthStencil = 0;
+  UINT width = 0, height = 0;
+};
+
+class GlDevice {
+ public:
+  explicit GlDevice(SDL_Window* window) : m_window(window) {}
+  GlDevice(const GlDevice&) = delete;
+  GlDevice& operator=(const GlDevice&) = delete;
+
+  // Context (GlContext.cpp).
+  HRESULT CreateContext(int swapInterval);
+  void DestroyContext();
+  bool Alive() const { return m_context != nullptr; }
+  void MakeCurrent();
+  bool ContextWasReset() const;  // the driver lost the context
+  void SetSwapInterval(int interval);
+  const GlCaps& Caps() const { return m_caps; }
+  GlStateCache& Cache() { return m_cache; }
+
+  // Back buffer and presentation (GlPresent.cpp).
+  HRESULT CreateBackBuffer(UINT width, UINT height);
+  void DestroyBackBuffer();
+  const GlBackBuffer& BackBuffer() const { return m_backBuffer; }
+  // Scales the source rectangle of the back buffer (all of it when null) to
+  // the destination rectangle of the window's drawable, and swaps.
+  void Present(const RECT* sourceRect, const RECT* destRect);
+
+  // Render, sampler and viewport state (GlRenderStates.cpp).
+  void ApplyAll(const DeviceState& state);  // the whole state, and the fixed GL set-up
+  void ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which);
+  void ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which);
+  void ApplyViewport(const DeviceState& state);
+  void ShadersChanged() { m_programs.ShadersChanged(); }
+  void VertexInputChanged() { m_vertexArrays.InputChanged(); }
+
+  // Clears and draws (GlDraw.cpp).
+  void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+             DWORD stencil);
+  HRESULT DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
+                      INT baseVertex);
+
+  // Drops programs and vertex arrays made with a resource being released.
+  void ForgetResource(const Resource* resource);
+
+ private:
+  void BindTextures(const DeviceState& state, const GlProgram& program);
+
+  SDL_Window* m_window;
+  SDL_GLContext m_context = nullptr;
+  GlCaps m_caps;
+  GlStateCache m_cache;
+  GlBackBuffer m_backBuffer;
+  GLuint m_samplers[DeviceState::kSamplers] = {};
+  GlProgramCache m_programs;
+  GlVertexArrayCache m_vertexArrays;
+};
+
+}  // namespace ostrevin::d3d9

@@ -1,0 +1,109 @@
+#include "GlEnums.h"
+
+namespace ostrevin::d3d9 {
+
+GLenum GlCompareFunc(DWORD f) {
+  switch (f) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+  }
+}
+
+GLenum GlBlendFactor(DWORD b) {
+  switch (b) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    default: return GL_ONE;
+  }
+}
+
+GLenum GlBlendOp(DWORD op) {
+  switch (op) {
+    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN: return GL_MIN;
+    case D3DBLENDOP_MAX: return GL_MAX;
+    default: return GL_FUNC_ADD;
+  }
+}
+
+GLint GlAddressMode(DWORD a) {
+  switch (a) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
+    default: return GL_REPEAT;
+  }
+}
+
+GLint GlMinFilter(DWORD minFilter, DWORD mipFilter) {
+  const bool linear = minFilter == D3DTEXF_LINEAR || minFilter == D3DTEXF_ANISOTROPIC;
+  if (mipFilter == D3DTEXF_NONE) return linear ? GL_LINEAR : GL_NEAREST;
+  if (mipFilter == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+}
+
+GLint GlMagFilter(DWORD magFilter) {
+  return magFilter == D3DTEXF_POINT || magFilter == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR;
+}
+
+GLenum GlFillMode(DWORD fill) {
+  return fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+}
+
+bool GlPrimitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, UINT* indices) {
+  switch (type) {
+    case D3DPT_POINTLIST: *mode = GL_POINTS; *indices = primitives; return true;
+    case D3DPT_LINELIST: *mode = GL_LINES; *indices = primitives * 2; return true;
+    case D3DPT_LINESTRIP: *mode = GL_LINE_STRIP; *indices = primitives + 1; return true;
+    case D3DPT_TRIANGLELIST: *mode = GL_TRIANGLES; *indices = primitives * 3; return true;
+    case D3DPT_TRIANGLESTRIP: *mode = GL_TRIANGLE_STRIP; *indices = primitives + 2; return true;
+    case D3DPT_TRIANGLEFAN: *mode = GL_TRIANGLE_FAN; *indices = primitives + 2; return true;
+    default: return false;
+  }
+}
+
+bool GlVertexFormat(BYTE declType, GlAttribFormat* out) {
+  switch (declType) {
+    case D3DDECLTYPE_FLOAT1: *out = {1, GL_FLOAT, GL_FALSE}; return true;
+    case D3DDECLTYPE_FLOAT2: *out = {2, GL_FLOAT, GL_FALSE}; return true;
+    case D3DDECLTYPE_FLOAT3: *out = {3, GL_FLOAT, GL_FALSE}; return true;
+    case D3DDECLTYPE_FLOAT4: *out = {4, GL_FLOAT, GL_FALSE}; return true;
+    case D3DDECLTYPE_D3DCOLOR: *out = {GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE}; return true;
+    case D3DDECLTYPE_UBYTE4: *out = {4, GL_UNSIGNED_BYTE, GL_FALSE}; return true;
+    case D3DDECLTYPE_UBYTE4N: *out = {4, GL_UNSIGNED_BYTE, GL_TRUE}; return true;
+    case D3DDECLTYPE_SHORT2: *out = {2, GL_SHORT, GL_FALSE}; return true;
+    case D3DDECLTYPE_SHORT4: *out = {4, GL_SHORT, GL_FALSE}; return true;
+    case D3DDECLTYPE_SHORT2N: *out = {2, GL_SHORT, GL_TRUE}; return true;
+    case D3DDECLTYPE_SHORT4N: *out = {4, GL_SHORT, GL_TRUE}; return true;
+    case D3DDECLTYPE_USHORT2N: *out = {2, GL_UNSIGNED_SHORT, GL_TRUE}; return true;
+    case D3DDECLTYPE_USHORT4N: *out = {4, GL_UNSIGNED_SHORT, GL_TRUE}; return true;
+    case D3DDECLTYPE_FLOAT16_2: *out = {2, GL_HALF_FLOAT, GL_FALSE}; return true;
+    case D3DDECLTYPE_FLOAT16_4: *out = {4, GL_HALF_FLOAT, GL_FALSE}; return true;
+    default: return false;
+  }
+}
+
+void ColorToFloats(D3DCOLOR c, float out[4]) {
+  out[0] = static_cast<float>((c >> 16) & 0xff) / 255.0f;
+  out[1] = static_cast<float>((c >> 8) & 0xff) / 255.0f;
+  out[2] = static_cast<float>(c & 0xff) / 255.0f;
+  out[3] = static_cast<float>((c >> 24) & 0xff) / 255.0f;
+}
+
+}  // namespace ostrevin::d3d9

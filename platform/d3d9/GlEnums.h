@@ -1,0 +1,34 @@
+// Direct3D 9 enumerations in GL terms: comparisons, blending, addressing,
+// filtering, primitives, vertex element types and colours.
+#pragma once
+
+#include <d3d9.h>
+
+#include "GlFunctions.h"
+
+namespace ostrevin::d3d9 {
+
+GLenum GlCompareFunc(DWORD d3dcmp);
+GLenum GlBlendFactor(DWORD d3dblend);
+GLenum GlBlendOp(DWORD d3dblendop);
+GLint GlAddressMode(DWORD d3dtaddress);
+GLint GlMinFilter(DWORD minFilter, DWORD mipFilter);
+GLint GlMagFilter(DWORD magFilter);
+GLenum GlFillMode(DWORD d3dfill);
+
+// The GL mode and the index count of `primitives` primitives; false for an
+// unknown primitive type.
+bool GlPrimitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, UINT* indices);
+
+struct GlAttribFormat {
+  GLint size;
+  GLenum type;
+  GLboolean normalized;
+};
+// False for a D3DDECLTYPE the device does not feed (D3DDECLTYPE_UNUSED and others).
+bool GlVertexFormat(BYTE d3ddecltype, GlAttribFormat* out);
+
+// A D3DCOLOR as red, green, blue, alpha in 0..1.
+void ColorToFloats(D3DCOLOR color, float out[4]);
+
+}  // namespace ostrevin::d3d9

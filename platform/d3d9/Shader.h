@@ -1,0 +1,61 @@
+// IDirect3DVertexShader9 and IDirect3DPixelShader9: the shader code as given
+// and its GLSL translation compiled to a GL shader object.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ComObject.h"
+#include "GlFunctions.h"
+#include "Resource.h"
+#include "ShaderCode.h"
+
+namespace ostrevin::d3d9 {
+
+class ShaderStageObject : public Resource {
+ public:
+  ShaderStageObject(Device* device, const DWORD* code, size_t codeBytes, GlslShader glsl);
+  ~ShaderStageObject() override;
+  void DestroyGl() override;
+  void RecreateGl() override;
+  GLuint GlShader() const { return m_shader; }
+  const GlslShader& Glsl() const { return m_glsl; }
+  const std::string& CompileLog() const { return m_log; }
+
+ protected:
+  HRESULT GetFunctionBytes(void* pData, UINT* pSizeOfData) const;
+
+ private:
+  std::vector<uint8_t> m_code;
+  GlslShader m_glsl;
+  GLuint m_shader = 0;
+  std::string m_log;
+};
+
+template <typename Interface, const IID& kIid>
+class ShaderObject : public ComObject<Interface>, public ShaderStageObject {
+ public:
+  using ShaderStageObject::ShaderStageObject;
+  HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetOwnerDevice(ppDevice); }
+  HRESULT STDMETHODCALLTYPE GetFunction(void* pData, UINT* pSizeOfData) override {
+    return GetFunctionBytes(pData, pSizeOfData);
+  }
+
+ protected:
+  bool Implements(REFIID riid) const override { return riid == kIid; }
+};
+
+class VertexShader final : public ShaderObject<IDirect3DVertexShader9, IID_IDirect3DVertexShader9> {
+ public:
+  using ShaderObject::ShaderObject;
+};
+
+class PixelShader final : public ShaderObject<IDirect3DPixelShader9, IID_IDirect3DPixelShader9> {
+ public:
+  using ShaderObject::ShaderObject;
+};
+
+}  // namespace ostrevin::d3d9
