@@ -6,6 +6,8 @@
 // the first draw with them (the program linked, and llvmpipe's own compile)
 // up to glFinish, and the demo's texture through D3DXCreateTextureFromFileW.
 //   bench_shader [--dump]   --dump also prints the GLSL and uniform tables.
+// It times the compiler, so the cache of compiled shaders is off unless
+// OSTREVIN_SHADER_CACHE is set.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <d3dx9.h>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
@@ -151,6 +154,7 @@ bool OnDevice(IDirect3DDevice9* dev, ID3DXBuffer* vsCode, ID3DXBuffer* psCode, d
 }  // namespace
 
 int main(int argc, char** argv) {
+  setenv("OSTREVIN_SHADER_CACHE", "0", 0);
   const bool dump = argc > 1 && std::strcmp(argv[1], "--dump") == 0;
   const std::string dir = std::string(OSTREVIN_SOURCE_DIR) + "/assets/";
   std::vector<Source> sources = {{"vs-phong.hlsl", "main", "vs_2_0", {}},

@@ -19,6 +19,8 @@ command -v valgrind > /dev/null || { echo "test-memcheck: valgrind not installed
 
 scratch="$(mktemp -d /tmp/ostrevin-memcheck.XXXXXX)"
 trap 'rm -rf "${scratch}"' EXIT
+# An empty shader cache: the one run compiles its shaders and stores them.
+export XDG_CACHE_HOME="${scratch}/cache"
 cp -r "${demo}/." "${scratch}/run"
 
 echo "test-memcheck: valgrind memcheck, ${frames} frames"

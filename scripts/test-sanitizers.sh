@@ -16,6 +16,9 @@ frames="${OSTREVIN_SANITIZER_FRAMES:-2000}"
 
 scratch="$(mktemp -d /tmp/ostrevin-sanitizers.XXXXXX)"
 trap 'rm -rf "${scratch}"' EXIT
+# An empty shader cache: the first run compiles its shaders and stores them,
+# the second takes them from the cache.
+export XDG_CACHE_HOME="${scratch}/cache"
 
 echo "test-sanitizers: building the asan preset (unit tests, ostrevin)"
 start=$(date +%s)

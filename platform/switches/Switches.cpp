@@ -108,6 +108,7 @@ Switches ReadSwitches() {
   if (const char* v = std::getenv("OSTREVIN_STATS")) sw.stats = std::strcmp(v, "0") != 0 && *v != '\0';
   sw.keys = ParseKeyScript(std::getenv("OSTREVIN_KEYS"));
   if (const char* v = std::getenv("OSTREVIN_MESSAGEBOX")) sw.nativeMessageBox = std::strcmp(v, "0") != 0;
+  if (const char* v = std::getenv("OSTREVIN_SHADER_CACHE")) sw.shaderCache = std::strcmp(v, "0") != 0;
   return sw;
 }
 

@@ -26,6 +26,7 @@ struct Switches {
   bool stats = false;                    // OSTREVIN_STATS
   std::vector<ScriptedKey> keys;         // OSTREVIN_KEYS
   bool nativeMessageBox = true;          // OSTREVIN_MESSAGEBOX=0 turns the native box off
+  bool shaderCache = true;               // OSTREVIN_SHADER_CACHE=0 turns the compiled-shader cache off
 };
 
 // Parsed on first use; a malformed entry is reported on standard error and skipped.
