@@ -21,7 +21,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (levels == 0) levels = full;
   if (levels > full) return D3DERR_INVALIDCALL;
   const formats::FormatInfo* info = formats::FindFormat(format);
-  if (info == nullptr) return D3DERR_INVALIDCALL;
+  if (info == nullptr || !formats::OnDevice(*info)) return D3DERR_INVALIDCALL;
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
   m_gl.MakeCurrent();
   *ppTexture = new Texture(this, width, height, levels, usage, *info, pool);

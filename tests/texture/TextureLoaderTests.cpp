@@ -159,7 +159,7 @@ TEST_F(TextureLoaderTest, DxtChainsAreDecodedFilteredAndEncodedAgain) {
     SCOPED_TRACE(format);
     d3dx::RgbaImage flat;
     flat.width = flat.height = 8;
-    for (int i = 0; i < 64; ++i) flat.pixels.insert(flat.pixels.end(), {200, 96, 40, 255});
+    for (int i = 0; i < 64; ++i) flat.pixels.insert(flat.pixels.end(), {200 / 255.0f, 96 / 255.0f, 40 / 255.0f, 1.0f});
     std::vector<uint8_t> data = d3dx::EncodeLevel(format, flat);
     const size_t top = data.size();
     flat.width = flat.height = 4;
@@ -175,10 +175,10 @@ TEST_F(TextureLoaderTest, DxtChainsAreDecodedFilteredAndEncodedAgain) {
     for (UINT level = 2; level < 4; ++level) {
       const d3dx::RgbaImage image = Decoded(tex, level);
       for (size_t p = 0; p < image.pixels.size(); p += 4) {
-        EXPECT_NEAR(image.pixels[p + 0], 200, 4);
-        EXPECT_NEAR(image.pixels[p + 1], 96, 4);
-        EXPECT_NEAR(image.pixels[p + 2], 40, 4);
-        EXPECT_EQ(image.pixels[p + 3], 255);
+        EXPECT_NEAR(image.pixels[p + 0] * 255, 200, 4);
+        EXPECT_NEAR(image.pixels[p + 1] * 255, 96, 4);
+        EXPECT_NEAR(image.pixels[p + 2] * 255, 40, 4);
+        EXPECT_EQ(image.pixels[p + 3], 1.0f);
       }
     }
     tex->Release();
@@ -251,7 +251,7 @@ TEST_F(TextureLoaderTest, ImageFilesLoadAsBgraTopRowFirst) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(Load(EncodeImage("png", 3, 5, 3, small), &tex), D3D_OK);
   EXPECT_EQ(CreateArgs(), Args(4, 8, 4, D3DFMT_X8R8G8B8));
-  EXPECT_EQ(Decoded(tex, 0).pixels[0], 10);
+  EXPECT_FLOAT_EQ(Decoded(tex, 0).pixels[0], 10 / 255.0f);
   tex->Release();
 }
 
@@ -285,8 +285,8 @@ TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
       {"data shorter than the levels", std::vector<uint8_t>(good.begin(), good.end() - 8)},
       {"zero width", WriteDds(FourCC(D3DFMT_DXT1, 0, 4), Pattern(8))},
       {"huge dimensions", WriteDds(A8R8G8B8(20000, 20000), Pattern(64))},
-      {"unknown FourCC", WriteDds(FourCC(MAKEFOURCC('B', 'C', '7', 'U'), 4, 4), Pattern(16))},
-      {"cube map", WriteDds(cube, Pattern(48))},
+      {"unknown FourCC", WriteDds(FourCC(MAKEFOURCC('A', 'B', 'C', 'D'), 4, 4), Pattern(16))},
+      {"cube map missing a face", WriteDds(cube, Pattern(40))},
       {"random bytes", random},
       {"one byte", {0x42}},
       {"BMP header larger than its file", bigBmp},

@@ -88,44 +88,60 @@ void AddGeneratedLevels(Chain* chain, RgbaImage image) {
 }
 
 // A chain from RGBA: resampled to powers of two, then the full mip chain.
-void ChainFromRgba(Chain* chain, RgbaImage image) {
+// DXT1 loses cut-out alpha in the opaque encoder: such an image is made
+// A8R8G8B8 instead.
+bool ChainFromRgba(Chain* chain, RgbaImage image) {
   const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
+  if (static_cast<uint64_t>(w) * h > d3dx::kMaxDecodedPixels) return false;
   if (w != image.width || h != image.height) image = d3dx::Resample(image, w, h);
+  if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(image)) chain->format = D3DFMT_A8R8G8B8;
   AddOwned(chain, d3dx::EncodeLevel(chain->format, image), w, h);
   AddGeneratedLevels(chain, std::move(image));
+  return true;
 }
 
+bool Decode(D3DFORMAT format, const d3dx::DdsLevel& level, RgbaImage* image) {
+  return d3dx::DecodeLevel(format, level.data, level.size, level.width, level.height, image);
+}
+
+// The texture of a DDS file in the format the device takes (the file's, or
+// the one D3DX converts it to), each level converted or encoded at most once.
 HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
   d3dx::DdsImage dds;
   if (d3dx::ParseDds(data, size, &dds) != d3dx::DdsError::None) return D3DXERR_INVALIDDATA;
-  chain->format = dds.format;
+  const ostrevin::formats::FormatInfo& info = *ostrevin::formats::FindFormat(dds.format);
+  chain->format = ostrevin::formats::OnDevice(info) ? dds.format : info.loadAs;
   const bool powerOfTwo = d3dx::NextPowerOfTwo(dds.width) == dds.width && d3dx::NextPowerOfTwo(dds.height) == dds.height;
   if (!powerOfTwo) {
     // The stored levels do not fit the rounded-up size: resample the top
     // level and build the chain again.
     RgbaImage top;
-    if (!d3dx::DecodeLevel(dds.format, dds.levels[0].data, dds.levels[0].size, dds.width, dds.height, &top)) {
-      return D3DXERR_INVALIDDATA;
-    }
-    ChainFromRgba(chain, std::move(top));
+    if (!Decode(dds.format, dds.levels[0], &top) || !ChainFromRgba(chain, std::move(top))) return D3DXERR_INVALIDDATA;
     return D3D_OK;
   }
+  // Levels the file lacks are made from its last one.
+  const bool generate = dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height);
+  RgbaImage last;
+  if (generate) {
+    if (!Decode(dds.format, dds.levels[dds.levelCount - 1], &last)) return D3DXERR_INVALIDDATA;
+    if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(last)) chain->format = D3DFMT_A8R8G8B8;
+  }
   for (UINT i = 0; i < dds.levelCount; ++i) {
-    Level level;
-    level.width = dds.levels[i].width;
-    level.height = dds.levels[i].height;
-    level.data = dds.levels[i].data;
-    level.size = dds.levels[i].size;
-    chain->levels.push_back(std::move(level));
-  }
-  if (dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height)) {
-    const d3dx::DdsLevel& last = dds.levels[dds.levelCount - 1];
-    RgbaImage image;
-    if (!d3dx::DecodeLevel(dds.format, last.data, last.size, last.width, last.height, &image)) {
-      return D3DXERR_INVALIDDATA;
+    const d3dx::DdsLevel& stored = dds.levels[i];
+    if (chain->format == dds.format) {
+      Level level;
+      level.width = stored.width;
+      level.height = stored.height;
+      level.data = stored.data;
+      level.size = stored.size;
+      chain->levels.push_back(std::move(level));
+    } else {
+      RgbaImage image;
+      if (!Decode(dds.format, stored, &image)) return D3DXERR_INVALIDDATA;
+      AddOwned(chain, d3dx::EncodeLevel(chain->format, image), stored.width, stored.height);
     }
-    AddGeneratedLevels(chain, std::move(image));
   }
+  if (generate) AddGeneratedLevels(chain, std::move(last));
   return D3D_OK;
 }
 
@@ -144,11 +160,11 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   RgbaImage image;
   image.width = static_cast<UINT>(w);
   image.height = static_cast<UINT>(h);
-  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
+  image.pixels.resize(static_cast<size_t>(w) * h * 4);
+  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
   decoded.reset();
   chain->format = (channels == 2 || channels == 4) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-  ChainFromRgba(chain, std::move(image));
-  return D3D_OK;
+  return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
 }
 
 HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {
