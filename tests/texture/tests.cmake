@@ -3,4 +3,5 @@ target_sources(unit_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DdsTests.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FormatTableTests.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextureLoaderTests.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TextureCacheTests.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/TextureCacheTests.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextureFailureTests.cpp)
