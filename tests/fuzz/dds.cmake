@@ -4,6 +4,7 @@ ostrevin_fuzzer(fuzz_dds
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/DdsFuzzer.cpp
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/Dds.cpp
+    ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/Pfm.cpp
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/Pixels.cpp
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/TextureLoader.cpp
   LIBS ostrevin_platform_headers)

@@ -1,13 +1,18 @@
 // D3DXCreateTextureFromFileW and D3DXCreateTextureFromFileInMemory with the
 // SDK's default options: the size from the file rounded up to powers of two
 // (bilinear resample), the full mip chain (levels the file lacks are made
-// with a box filter), the file's format (image files: A8R8G8B8, or X8R8G8B8
-// when the image has no alpha), usage 0, D3DPOOL_MANAGED.
+// with a box filter), the file's format (a DDS format the device lacks is
+// converted to the one D3DX picks; image files: L8, A8L8, X8R8G8B8 or
+// A8R8G8B8 by their channels; Radiance HDR and colour PFM A32B32G32R32F,
+// grey PFM R32F), usage 0, D3DPOOL_MANAGED. Files: DDS, PNG, JPEG, BMP (and
+// DIB), TGA, binary PGM and PPM, HDR, PFM.
 //
 // A DDS whose size is not a power of two is resampled from its top level and
-// its stored levels are dropped. Generated DXT1 levels are opaque (stb_dxt
-// writes no one-bit alpha). Not done: checks against the device's caps
-// (largest size, supported formats) and the dither of D3DX's default filter.
+// its stored levels are dropped; every level is encoded once. DXT1 that must
+// be encoded again and has cut-out alpha is made A8R8G8B8 (stb_dxt writes no
+// one-bit alpha). BC7 is never decoded: one that needs resizing or levels is
+// refused. Not done: checks against the device's caps (largest size,
+// supported formats) and the dither of D3DX's default filter.
 // An unreadable or missing file gives D3DXERR_INVALIDDATA.
 #include <d3dx9.h>
 
@@ -21,6 +26,7 @@
 #include <sys/stat.h>
 
 #include "Dds.h"
+#include "Pfm.h"
 #include "Pixels.h"
 #include "TextureLayout.h"
 
@@ -31,6 +37,8 @@
 #define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
+#define STBI_ONLY_PNM
+#define STBI_ONLY_HDR
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>
 
@@ -52,6 +60,8 @@ uint64_t MaxPixelsPerByte(const uint8_t* data, size_t size) {
   if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return 8300;
   if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return 1024;
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return 16;
+  if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6')) return 1;  // PGM, PPM: a byte a pixel at least
+  if (size >= 2 && data[0] == '#' && data[1] == '?') return 64;  // Radiance HDR: runs of 127 per channel
   return 128;  // TGA: stb's last guess, no magic
 }
 
@@ -146,6 +156,13 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
 }
 
 HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
+  if (d3dx::IsPfm(data, size)) {
+    RgbaImage image;
+    bool grey = false;
+    if (!d3dx::ParsePfm(data, size, &image, &grey)) return D3DXERR_INVALIDDATA;
+    chain->format = grey ? D3DFMT_R32F : D3DFMT_A32B32G32R32F;
+    return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
+  }
   if (size > static_cast<size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
   const int length = static_cast<int>(size);
   int w = 0, h = 0, channels = 0;
@@ -154,16 +171,28 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   if (w <= 0 || h <= 0 || pixels > kMaxImagePixels || pixels > MaxPixelsPerByte(data, size) * size) {
     return D3DXERR_INVALIDDATA;
   }
-  std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
-                                                    stbi_image_free);
-  if (!decoded) return D3DXERR_INVALIDDATA;
   RgbaImage image;
   image.width = static_cast<UINT>(w);
   image.height = static_cast<UINT>(h);
   image.pixels.resize(static_cast<size_t>(w) * h * 4);
-  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
-  decoded.reset();
-  chain->format = (channels == 2 || channels == 4) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+  if (stbi_is_hdr_from_memory(data, length)) {
+    std::unique_ptr<float, void (*)(void*)> decoded(stbi_loadf_from_memory(data, length, &w, &h, &channels, 4),
+                                                    stbi_image_free);
+    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
+      return D3DXERR_INVALIDDATA;
+    }
+    std::memcpy(image.pixels.data(), decoded.get(), image.pixels.size() * sizeof(float));
+    chain->format = D3DFMT_A32B32G32R32F;
+  } else {
+    std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
+                                                      stbi_image_free);
+    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
+      return D3DXERR_INVALIDDATA;
+    }
+    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
+    static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
+    chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
+  }
   return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
 }
 
