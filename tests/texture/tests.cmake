@@ -16,3 +16,8 @@ find_program(OSTREVIN_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH
 add_test(NAME TextureDecodeCompare
   COMMAND ${OSTREVIN_SYSTEM_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/decode_compare.py $<TARGET_FILE:texture_dump>)
 set_tests_properties(TextureDecodeCompare PROPERTIES SKIP_RETURN_CODE 77)
+
+# Loaded textures sampled through the OpenGL device under Xvfb.
+ostrevin_gtest(gl_texture_tests DISPLAY
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/GlTextureTests.cpp
+  LIBS ostrevin_core ostrevin_d3dx9 ostrevin_d3d9 ostrevin_win32 SDL2::SDL2 PNG::PNG)
