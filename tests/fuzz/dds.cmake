@@ -7,5 +7,5 @@ ostrevin_fuzzer(fuzz_dds
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/Pfm.cpp
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/Pixels.cpp
     ${CMAKE_SOURCE_DIR}/platform/d3dx9/texture/TextureLoader.cpp
-  LIBS ostrevin_platform_headers)
+  LIBS ostrevin_platform_headers ostrevin_formats)
 target_include_directories(fuzz_dds SYSTEM PRIVATE ${OSTREVIN_STB_INCLUDE_DIR})
