@@ -16,6 +16,7 @@
 // An unreadable or missing file gives D3DXERR_INVALIDDATA.
 #include <d3dx9.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +64,28 @@ uint64_t MaxPixelsPerByte(const uint8_t* data, size_t size) {
   if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6')) return 1;  // PGM, PPM: a byte a pixel at least
   if (size >= 2 && data[0] == '#' && data[1] == '?') return 64;  // Radiance HDR: runs of 127 per channel
   return 128;  // TGA: stb's last guess, no magic
+}
+
+// A binary PGM or PPM that stb can read safely: 8-bit samples (its 16-bit
+// path reads past a short raster) and the whole raster present.
+bool PnmFits(const uint8_t* data, size_t size) {
+  size_t pos = 2;
+  uint64_t fields[3] = {0, 0, 0};
+  for (uint64_t& field : fields) {
+    while (pos < size && (std::isspace(data[pos]) || data[pos] == '#')) {
+      if (data[pos] == '#') {
+        while (pos < size && data[pos] != '\n') ++pos;
+      } else {
+        ++pos;
+      }
+    }
+    if (pos >= size || !std::isdigit(data[pos])) return false;
+    while (pos < size && std::isdigit(data[pos]) && field < (1u << 20)) field = field * 10 + (data[pos++] - '0');
+  }
+  if (fields[2] == 0 || fields[2] > 255) return false;
+  ++pos;  // the one whitespace byte before the raster
+  const uint64_t channels = data[1] == '6' ? 3 : 1;
+  return pos <= size && fields[0] * fields[1] * channels <= size - pos;
 }
 
 // One level to upload: either bytes inside the caller's file or our own.
@@ -164,6 +187,9 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
     return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
   }
   if (size > static_cast<size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
+  if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6') && !PnmFits(data, size)) {
+    return D3DXERR_INVALIDDATA;
+  }
   const int length = static_cast<int>(size);
   int w = 0, h = 0, channels = 0;
   if (!stbi_info_from_memory(data, length, &w, &h, &channels)) return D3DXERR_INVALIDDATA;
