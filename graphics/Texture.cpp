@@ -76,7 +76,8 @@ uint32_t DxgiBytes(uint32_t dxgi, bool* block) {
   switch (dxgi) {
     case 2: return 16;
     case 10: case 11: case 16: return 8;
-    case 24: case 28: case 29: case 31: case 34: case 35: case 37: case 41: case 87: case 88: case 91: case 93: return 4;
+    case 24: case 28: case 29: case 31: case 34: case 35: case 37: case 41:
+    case 87: case 88: case 91: case 93: return 4;
     case 49: case 51: case 54: case 85: case 86: case 115: return 2;
     case 65: return 1;
   }
