@@ -209,7 +209,9 @@ CTexture* CRenderer::LoadTexture(const std::wstring& fileName) {
     }
   }
   IDirect3DTexture9* pD3DTexture = NULL;
-  if (FAILED(D3DXCreateTextureFromFileW(m_pDevice, fileName.c_str(), &pD3DTexture))) {
+  const HRESULT hr = D3DXCreateTextureFromFileW(m_pDevice, fileName.c_str(), &pD3DTexture);
+  if (FAILED(hr)) {
+    m_lastError = std::string(fileName.begin(), fileName.end()) + ": " + DescribeTextureFailure(fileName, hr);
     return NULL;
   }
   CTexture* pTexture = TextureRecords().Make();

@@ -36,7 +36,8 @@ class CRenderer {
   std::vector<IDirect3DVertexBuffer9*> m_vertexBuffers;
   std::vector<CMesh*> m_meshes;
   IDirect3DVertexDeclaration9* m_pVertexDecl;
-  // Why the last LoadShader or CreateMesh failed, for the start-up report.
+  // Why the last LoadShader, LoadTexture or CreateMesh failed, for the
+  // start-up report.
   std::string m_lastError;
 
  private:

@@ -68,7 +68,7 @@ bool COstrevin3D::Create() {
   }
   m_pTexture = CRenderer::Instance().LoadTexture(L"Data/panel-01-diff.dds");
   if (m_pTexture == NULL) {
-    Report("Data/panel-01-diff.dds: not loaded; drawing untextured");
+    Report(CRenderer::Instance().m_lastError + "; drawing untextured");
   }
 
   struct {

@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libgl-dev libpng-dev libstb-dev
   glslang-dev glslang-tools spirv-cross libspirv-cross-c-shared-dev
   libassimp-dev libmeshoptimizer-dev
-  googletest libgtest-dev assimp-testmodels
+  googletest libgtest-dev assimp-testmodels python3-pil
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool libgl1-mesa-dri

@@ -31,7 +31,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if ((usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP)) != 0 || !IsPool(pool)) return D3DERR_INVALIDCALL;
   if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   const formats::FormatInfo* info = formats::FindFormat(format);
-  if (info == nullptr) return D3DERR_INVALIDCALL;
+  if (info == nullptr || !formats::OnDevice(*info)) return D3DERR_INVALIDCALL;
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
   const UINT full = formats::FullChainLength(width, height);
   if (usage & D3DUSAGE_AUTOGENMIPMAP) {

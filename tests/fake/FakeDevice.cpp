@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 
+#include "TextureLayout.h"
+
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 namespace fake {
@@ -160,28 +162,13 @@ class Texture : public Object<IDirect3DTexture9> {
       h = std::max(1u, h / 2);
     }
   }
-  static bool Compressed(D3DFORMAT f) {
-    return f == D3DFMT_DXT1 || f == D3DFMT_DXT2 || f == D3DFMT_DXT3 || f == D3DFMT_DXT4 || f == D3DFMT_DXT5;
-  }
+  // Tight rows as the format table lays them out; 4 bytes a pixel for a
+  // format it does not know.
   static UINT Pitch(D3DFORMAT f, UINT w) {
-    if (Compressed(f)) return std::max(1u, (w + 3) / 4) * (f == D3DFMT_DXT1 ? 8 : 16);
-    switch (f) {
-      case D3DFMT_A8:
-      case D3DFMT_L8:
-        return w;
-      case D3DFMT_R5G6B5:
-      case D3DFMT_X1R5G5B5:
-      case D3DFMT_A1R5G5B5:
-      case D3DFMT_A4R4G4B4:
-      case D3DFMT_A8L8:
-        return w * 2;
-      case D3DFMT_R8G8B8:
-        return w * 3;
-      default:
-        return w * 4;
-    }
+    const uint64_t bytes = ostrevin::formats::RowBytes(f, w);
+    return bytes != 0 ? static_cast<UINT>(bytes) : w * 4;
   }
-  static UINT Rows(D3DFORMAT f, UINT h) { return Compressed(f) ? std::max(1u, (h + 3) / 4) : h; }
+  static UINT Rows(D3DFORMAT f, UINT h) { return ostrevin::formats::RowCount(f, h); }
 
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** pp) override;
   DWORD STDMETHODCALLTYPE SetPriority(DWORD) override { return 0; }

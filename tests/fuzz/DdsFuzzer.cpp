@@ -1,6 +1,7 @@
 // libFuzzer target: the DDS parser, then the whole texture loader
-// (D3DXCreateTextureFromFileInMemory: DDS, PNG, JPEG, BMP, TGA) on the stub
-// device of the texture tests, whose levels AddressSanitizer guards.
+// (D3DXCreateTextureFromFileInMemory: DDS with legacy and DX10 headers, cube
+// maps and volumes, PNG, JPEG, BMP, TGA, PGM/PPM, Radiance HDR, PFM) on the
+// stub device of the texture tests, whose levels AddressSanitizer guards.
 #include <d3dx9.h>
 
 #include <cstdint>

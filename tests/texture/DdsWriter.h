@@ -29,6 +29,11 @@ struct DdsLayout {
   uint32_t caps1 = 0x1000;
   uint32_t caps2 = 0;
   uint32_t magic = 0x20534444;
+  // The DX10 header, written when fourCC is 'DX10'.
+  uint32_t dxgiFormat = 0;
+  uint32_t dimension = 3;  // TEXTURE2D
+  uint32_t miscFlag = 0;
+  uint32_t arraySize = 1;
 };
 
 inline DdsLayout FourCC(uint32_t fourCC, uint32_t w, uint32_t h, uint32_t mips = 1) {
@@ -56,6 +61,17 @@ inline DdsLayout Rgb(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t
   return s;
 }
 
+inline DdsLayout Dx10(uint32_t dxgiFormat, uint32_t w, uint32_t h, uint32_t mips = 1) {
+  DdsLayout s = FourCC(MAKEFOURCC('D', 'X', '1', '0'), w, h, mips);
+  s.dxgiFormat = dxgiFormat;
+  return s;
+}
+
+// Masks under a pixel-format flag other than DDPF_RGB (DDPF_ALPHAPIXELS is
+// added when there is an alpha mask).
+inline DdsLayout Masks(uint32_t pfFlags, uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t w,
+                       uint32_t h, uint32_t mips = 1);
+
 inline DdsLayout A8R8G8B8(uint32_t w, uint32_t h, uint32_t mips = 1) {
   return Rgb(32, 0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000, w, h, mips);
 }
@@ -66,6 +82,13 @@ inline DdsLayout R5G6B5(uint32_t w, uint32_t h, uint32_t mips = 1) { return Rgb(
 inline DdsLayout A8(uint32_t w, uint32_t h, uint32_t mips = 1) {
   DdsLayout s = Rgb(8, 0, 0, 0, 0xff, w, h, mips);
   s.pfFlags = 0x2;
+  return s;
+}
+
+inline DdsLayout Masks(uint32_t pfFlags, uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t w,
+                       uint32_t h, uint32_t mips) {
+  DdsLayout s = Rgb(bits, r, g, b, a, w, h, mips);
+  s.pfFlags = pfFlags | (a != 0 ? 0x1 : 0);
   return s;
 }
 
@@ -92,6 +115,13 @@ inline std::vector<uint8_t> WriteDds(const DdsLayout& s, const std::vector<uint8
   Put32(&f, s.caps1);
   Put32(&f, s.caps2);
   for (int i = 0; i < 3; ++i) Put32(&f, 0);
+  if (s.fourCC == MAKEFOURCC('D', 'X', '1', '0') && (s.pfFlags & 0x4)) {
+    Put32(&f, s.dxgiFormat);
+    Put32(&f, s.dimension);
+    Put32(&f, s.miscFlag);
+    Put32(&f, s.arraySize);
+    Put32(&f, 0);
+  }
   f.insert(f.end(), data.begin(), data.end());
   return f;
 }

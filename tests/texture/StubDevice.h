@@ -116,7 +116,8 @@ class StubDevice : public IDirect3DDevice9 {
                                           D3DPOOL pool, IDirect3DTexture9** pp, HANDLE* shared) override {
     if (pp == nullptr || width == 0 || height == 0 || width > ostrevin::formats::kMaxTextureSize ||
         height > ostrevin::formats::kMaxTextureSize || levels == 0 || levels > ostrevin::formats::FullChainLength(width, height) ||
-        usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || ostrevin::formats::RowBytes(format, 1) == 0) {
+        usage != 0 || pool != D3DPOOL_MANAGED || shared != nullptr || ostrevin::formats::RowBytes(format, 1) == 0 ||
+        !ostrevin::formats::OnDevice(*ostrevin::formats::FindFormat(format))) {
       std::abort();  // the loader asked for something it never should
     }
     *pp = new StubTexture(width, height, levels, format);

@@ -159,7 +159,7 @@ TEST_F(TextureLoaderTest, DxtChainsAreDecodedFilteredAndEncodedAgain) {
     SCOPED_TRACE(format);
     d3dx::RgbaImage flat;
     flat.width = flat.height = 8;
-    for (int i = 0; i < 64; ++i) flat.pixels.insert(flat.pixels.end(), {200, 96, 40, 255});
+    for (int i = 0; i < 64; ++i) flat.pixels.insert(flat.pixels.end(), {200 / 255.0f, 96 / 255.0f, 40 / 255.0f, 1.0f});
     std::vector<uint8_t> data = d3dx::EncodeLevel(format, flat);
     const size_t top = data.size();
     flat.width = flat.height = 4;
@@ -175,10 +175,10 @@ TEST_F(TextureLoaderTest, DxtChainsAreDecodedFilteredAndEncodedAgain) {
     for (UINT level = 2; level < 4; ++level) {
       const d3dx::RgbaImage image = Decoded(tex, level);
       for (size_t p = 0; p < image.pixels.size(); p += 4) {
-        EXPECT_NEAR(image.pixels[p + 0], 200, 4);
-        EXPECT_NEAR(image.pixels[p + 1], 96, 4);
-        EXPECT_NEAR(image.pixels[p + 2], 40, 4);
-        EXPECT_EQ(image.pixels[p + 3], 255);
+        EXPECT_NEAR(image.pixels[p + 0] * 255, 200, 4);
+        EXPECT_NEAR(image.pixels[p + 1] * 255, 96, 4);
+        EXPECT_NEAR(image.pixels[p + 2] * 255, 40, 4);
+        EXPECT_EQ(image.pixels[p + 3], 1.0f);
       }
     }
     tex->Release();
@@ -251,7 +251,7 @@ TEST_F(TextureLoaderTest, ImageFilesLoadAsBgraTopRowFirst) {
   IDirect3DTexture9* tex = nullptr;
   ASSERT_EQ(Load(EncodeImage("png", 3, 5, 3, small), &tex), D3D_OK);
   EXPECT_EQ(CreateArgs(), Args(4, 8, 4, D3DFMT_X8R8G8B8));
-  EXPECT_EQ(Decoded(tex, 0).pixels[0], 10);
+  EXPECT_FLOAT_EQ(Decoded(tex, 0).pixels[0], 10 / 255.0f);
   tex->Release();
 }
 
@@ -285,8 +285,8 @@ TEST_F(TextureLoaderTest, BadFilesFailAndLeaveNothingBehind) {
       {"data shorter than the levels", std::vector<uint8_t>(good.begin(), good.end() - 8)},
       {"zero width", WriteDds(FourCC(D3DFMT_DXT1, 0, 4), Pattern(8))},
       {"huge dimensions", WriteDds(A8R8G8B8(20000, 20000), Pattern(64))},
-      {"unknown FourCC", WriteDds(FourCC(MAKEFOURCC('B', 'C', '7', 'U'), 4, 4), Pattern(16))},
-      {"cube map", WriteDds(cube, Pattern(48))},
+      {"unknown FourCC", WriteDds(FourCC(MAKEFOURCC('A', 'B', 'C', 'D'), 4, 4), Pattern(16))},
+      {"cube map missing a face", WriteDds(cube, Pattern(40))},
       {"random bytes", random},
       {"one byte", {0x42}},
       {"BMP header larger than its file", bigBmp},
@@ -394,6 +394,147 @@ TEST(TextureLoaderPitch, RowsGoToTheLockedPitchAndPaddingIsLeftAlone) {
     }
     EXPECT_EQ(tex->Release(), 0u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// One 1x1 level (the whole chain), so nothing but the conversion happens.
+TEST_F(TextureLoaderTest, FormatsTheDeviceLacksAreConvertedAsD3dxPicks) {
+  struct Case {
+    const char* name;
+    DdsLayout layout;
+    std::vector<uint8_t> texel;
+    D3DFORMAT format;
+    std::vector<uint8_t> expected;
+  };
+  const Case cases[] = {
+      {"R8G8B8", Rgb(24, 0xff0000, 0xff00, 0xff, 0, 1, 1), {0x30, 0x20, 0x10}, D3DFMT_X8R8G8B8, {0x30, 0x20, 0x10, 0xff}},
+      {"R3G3B2", Rgb(8, 0xe0, 0x1c, 0x3, 0, 1, 1), {0x1c}, D3DFMT_X8R8G8B8, {0, 255, 0, 255}},
+      {"A8R3G3B2", Rgb(16, 0xe0, 0x1c, 0x3, 0xff00, 1, 1), {0xe0, 0x80}, D3DFMT_A8R8G8B8, {0, 0, 255, 128}},
+      {"A4L4", Masks(0x20000, 8, 0xf, 0, 0, 0xf0, 1, 1), {0x5f}, D3DFMT_A8L8, {255, 85}},
+      {"L8 stays", Masks(0x20000, 8, 0xff, 0, 0, 0, 1, 1), {77}, D3DFMT_L8, {77}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(WriteDds(c.layout, c.texel), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs(), Args(1, 1, 1, c.format));
+    EXPECT_EQ(LevelBytes(tex, 0), c.expected);
+    tex->Release();
+  }
+}
+
+// D3DX loads the first face of a cube map and the first slice of each
+// level of a volume as a 2D texture.
+TEST_F(TextureLoaderTest, CubeMapsAndVolumesLoadTheirFirstImage) {
+  DdsLayout cube = A8(2, 2, 2);
+  cube.caps2 = 0x200 | 0xfc00;
+  std::vector<uint8_t> faces;
+  for (uint8_t face = 0; face < 6; ++face) faces.insert(faces.end(), {face, face, face, face, static_cast<uint8_t>(face + 10)});
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(Load(WriteDds(cube, faces), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs(), Args(2, 2, 2, D3DFMT_A8));
+  EXPECT_EQ(LevelBytes(tex, 0), std::vector<uint8_t>(4, 0));
+  EXPECT_EQ(LevelBytes(tex, 1), std::vector<uint8_t>{10});
+  tex->Release();
+
+  DdsLayout volume = A8(2, 2, 2);
+  volume.caps2 = 0x200000;
+  volume.depth = 2;
+  ASSERT_EQ(Load(WriteDds(volume, {1, 1, 1, 1, 2, 2, 2, 2, 3}), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs(), Args(2, 2, 2, D3DFMT_A8));
+  EXPECT_EQ(LevelBytes(tex, 0), std::vector<uint8_t>(4, 1));
+  EXPECT_EQ(LevelBytes(tex, 1), std::vector<uint8_t>{3});
+  tex->Release();
+}
+
+// A DXT1 block in three-colour mode with every texel transparent black.
+std::vector<uint8_t> TransparentDxt1Block() { return {0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}; }
+
+TEST_F(TextureLoaderTest, Dxt1CutOutAlphaSurvivesResizingAndGeneratedLevels) {
+  struct Case {
+    const char* name;
+    DdsLayout layout;
+    size_t blocks;
+  };
+  // 6x4 must be resized to 8x4; 8x8 with one level needs three more.
+  for (const Case& c : {Case{"resized", FourCC(D3DFMT_DXT1, 6, 4), 2}, Case{"levels made", FourCC(D3DFMT_DXT1, 8, 8), 4}}) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> data;
+    for (size_t i = 0; i < c.blocks; ++i) {
+      const std::vector<uint8_t> block = TransparentDxt1Block();
+      data.insert(data.end(), block.begin(), block.end());
+    }
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(WriteDds(c.layout, data), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs()[4], static_cast<uint64_t>(D3DFMT_A8R8G8B8));
+    const d3dx::RgbaImage top = Decoded(tex, 0), last = Decoded(tex, tex->GetLevelCount() - 1);
+    EXPECT_EQ(top.pixels[3], 0.0f);
+    EXPECT_EQ(last.pixels[3], 0.0f);
+    tex->Release();
+  }
+  // Opaque DXT1 stays DXT1.
+  IDirect3DTexture9* tex = nullptr;
+  const std::vector<uint8_t> opaque = {0xff, 0xff, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 0, 0, 0x55, 0x55, 0x55, 0x55};
+  ASSERT_EQ(Load(WriteDds(FourCC(D3DFMT_DXT1, 6, 4), opaque), &tex), D3D_OK);
+  EXPECT_EQ(CreateArgs()[4], static_cast<uint64_t>(D3DFMT_DXT1));
+  tex->Release();
+}
+
+std::vector<uint8_t> Text(const std::string& header, const std::vector<uint8_t>& raster) {
+  std::vector<uint8_t> out(header.begin(), header.end());
+  out.insert(out.end(), raster.begin(), raster.end());
+  return out;
+}
+
+std::vector<uint8_t> FloatBytes(std::initializer_list<float> values) {
+  std::vector<uint8_t> out(values.size() * 4);
+  std::memcpy(out.data(), values.begin(), out.size());
+  return out;
+}
+
+TEST_F(TextureLoaderTest, GreyHdrAndFloatImagesKeepTheirChannels) {
+  std::vector<uint8_t> hdr;
+  const float hdrPixel[3] = {2.5f, 0.5f, 8.0f};
+  stbi_write_hdr_to_func(
+      [](void* ctx, void* data, int size) {
+        auto* v = static_cast<std::vector<uint8_t>*>(ctx);
+        v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+      },
+      &hdr, 1, 1, 3, hdrPixel);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    D3DFORMAT format;
+    std::vector<float> topLeft;  // decoded R, G, B, A
+  };
+  const Case cases[] = {
+      {"PGM", Text("P5\n2 1\n255\n", {51, 102}), D3DFMT_L8, {0.2f, 0.2f, 0.2f, 1}},
+      {"PPM", Text("P6 1 1 255\n", {255, 0, 51}), D3DFMT_X8R8G8B8, {1, 0, 0.2f, 1}},
+      {"grey and alpha PNG", EncodeImage("png", 1, 1, 2, {51, 102}), D3DFMT_A8L8, {0.2f, 0.2f, 0.2f, 0.4f}},
+      {"Radiance HDR", hdr, D3DFMT_A32B32G32R32F, {2.5f, 0.5f, 8.0f, 1}},
+      // Rows bottom first: the top row is the second float.
+      {"grey PFM", Text("Pf\n1 2\n-1.0\n", FloatBytes({-3.0f, 7.5f})), D3DFMT_R32F, {7.5f, 0, 0, 1}},
+      {"colour PFM", Text("PF\n1 1\n-1.0\n", FloatBytes({1.5f, -2.0f, 100.0f})), D3DFMT_A32B32G32R32F,
+       {1.5f, -2.0f, 100.0f, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(c.file, &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs()[4], static_cast<uint64_t>(c.format));
+    const d3dx::RgbaImage image = Decoded(tex, 0);
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(image.pixels[k], c.topLeft[k], 1e-6) << "channel " << k;
+    tex->Release();
+  }
+  // A PFM whose raster is one byte short, and one with a lying size.
+  IDirect3DTexture9* tex = nullptr;
+  const int created = Created();
+  EXPECT_EQ(Load(Text("PF\n1 1\n-1.0\n", Pattern(11)), &tex), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(Load(Text("PF\n16384 16384\n-1.0\n", Pattern(12)), &tex), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(Created(), created);
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "Pixels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 #include "TextureLayout.h"
 
@@ -80,10 +83,26 @@ void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint8_t out[16][4]) {
       DecodeColorBlock(block + 8, false, out);
       DecodeExplicitAlpha(block, out);
       break;
-    default:  // DXT4, DXT5
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5:
       DecodeColorBlock(block + 8, false, out);
       DecodeInterpolatedAlpha(block, out);
       break;
+    default: {  // ATI1, BC4: one channel; ATI2, BC5: two, red first
+      const bool two = format == formats::kFormatAti2 || format == formats::kFormatBc5;
+      uint8_t channel[16][4];
+      DecodeInterpolatedAlpha(block, channel);
+      for (int i = 0; i < 16; ++i) {
+        out[i][0] = channel[i][3];
+        out[i][1] = out[i][2] = 0;
+        out[i][3] = 255;
+      }
+      if (two) {
+        DecodeInterpolatedAlpha(block + 8, channel);
+        for (int i = 0; i < 16; ++i) out[i][1] = channel[i][3];
+      }
+      break;
+    }
   }
 }
 
@@ -101,66 +120,207 @@ void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block) {
       }
       stb_compress_dxt_block(block + 8, src, 0, STB_DXT_HIGHQUAL);
       break;
-    default:  // DXT4, DXT5
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5:
       stb_compress_dxt_block(block, src, 1, STB_DXT_HIGHQUAL);
+      break;
+    default: {  // ATI1, BC4, ATI2, BC5
+      unsigned char channels[16][2];
+      for (int i = 0; i < 16; ++i) {
+        channels[i][0] = in[i][0];
+        channels[i][1] = in[i][1];
+      }
+      if (format == formats::kFormatAti2 || format == formats::kFormatBc5) {
+        stb_compress_bc5_block(block, &channels[0][0]);
+      } else {
+        unsigned char red[16];
+        for (int i = 0; i < 16; ++i) red[i] = in[i][0];
+        stb_compress_bc4_block(block, red);
+      }
+      break;
+    }
+  }
+}
+
+uint8_t ToByte(float v) { return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, v * 255.0f + 0.5f))); }
+
+uint32_t ReadLe(const uint8_t* p, UINT bytes) {
+  uint32_t v = 0;
+  for (UINT i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
+  return v;
+}
+
+void WriteLe(uint8_t* p, UINT bytes, uint32_t v) {
+  for (UINT i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+float HalfToFloat(uint16_t h) {
+  const uint32_t sign = static_cast<uint32_t>(h & 0x8000) << 16;
+  const uint32_t exponent = (h >> 10) & 31, mantissa = h & 1023;
+  float magnitude;
+  if (exponent == 0) {
+    magnitude = std::ldexp(static_cast<float>(mantissa), -24);
+  } else if (exponent == 31) {
+    magnitude = mantissa != 0 ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+  } else {
+    magnitude = std::ldexp(static_cast<float>(mantissa | 1024), static_cast<int>(exponent) - 25);
+  }
+  return sign != 0 ? -magnitude : magnitude;
+}
+
+uint16_t FloatToHalf(float f) {
+  const uint16_t sign = std::signbit(f) ? 0x8000 : 0;
+  f = std::fabs(f);
+  if (std::isnan(f)) return static_cast<uint16_t>(sign | 0x7e00);
+  if (f >= 65520.0f) return static_cast<uint16_t>(sign | 0x7c00);
+  if (f < std::ldexp(1.0f, -14)) return static_cast<uint16_t>(sign | static_cast<uint16_t>(std::nearbyint(f * std::ldexp(1.0f, 24))));
+  int exponent;
+  const float m = std::frexp(f, &exponent);  // f = m * 2^exponent, m in [0.5, 1)
+  uint32_t mantissa = static_cast<uint32_t>(std::nearbyint(m * 2048.0f));  // 11 bits with the leading one
+  if (mantissa == 2048) {
+    mantissa = 1024;
+    ++exponent;
+  }
+  return static_cast<uint16_t>(sign | static_cast<uint32_t>(exponent + 14) << 10 | (mantissa & 1023));
+}
+
+// The storage masks of a packed or signed format: those a DDS header names
+// it by, except that the 10:10:10:2 formats keep their true layout.
+formats::DdsMasks StorageMasks(const formats::FormatInfo& info) {
+  formats::DdsMasks m = info.ddsMasks;
+  if (info.format == D3DFMT_A2B10G10R10 || info.format == D3DFMT_A2R10G10B10) std::swap(m.r, m.b);
+  return m;
+}
+
+struct Field {
+  UINT shift = 0;
+  uint32_t max = 0;  // 0: absent
+};
+
+Field FieldOf(uint32_t mask) {
+  Field f;
+  if (mask == 0) return f;
+  f.shift = static_cast<UINT>(__builtin_ctz(mask));
+  f.max = mask >> f.shift;
+  return f;
+}
+
+void DecodePixel(const formats::FormatInfo& info, const uint8_t* src, float* p) {
+  using formats::Layout;
+  switch (info.layout) {
+    case Layout::Packed:
+    case Layout::Signed: {
+      const formats::DdsMasks m = StorageMasks(info);
+      const uint32_t v = ReadLe(src, info.blockBytes);
+      const uint32_t masks[4] = {m.r, m.g, m.b, m.a};
+      for (int c = 0; c < 4; ++c) {
+        const Field f = FieldOf(masks[c]);
+        if (f.max == 0) {
+          p[c] = c == 3 ? 1.0f : 0.0f;
+        } else if (info.layout == Layout::Packed) {
+          p[c] = static_cast<float>((v >> f.shift) & f.max) / static_cast<float>(f.max);
+        } else {
+          const uint32_t raw = (v >> f.shift) & f.max, half = (f.max >> 1) + 1;
+          const float value = static_cast<float>(static_cast<int64_t>(raw) - (raw >= half ? 2 * static_cast<int64_t>(half) : 0));
+          p[c] = std::max(-1.0f, value / static_cast<float>(half - 1));
+        }
+      }
+      if (info.dds == formats::DdsNaming::Luminance) p[1] = p[2] = p[0];
+      break;
+    }
+    default: {  // Unorm16, Half, Float: channels in R, G, B, A order
+      for (UINT c = 0; c < 4; ++c) {
+        if (c >= info.channels) {
+          p[c] = c == 3 ? 1.0f : 0.0f;
+        } else if (info.layout == Layout::Unorm16) {
+          p[c] = static_cast<float>(ReadLe(src + 2 * c, 2)) / 65535.0f;
+        } else if (info.layout == Layout::Half) {
+          p[c] = HalfToFloat(static_cast<uint16_t>(ReadLe(src + 2 * c, 2)));
+        } else {
+          std::memcpy(&p[c], src + 4 * c, 4);
+        }
+      }
+      break;
+    }
+  }
+}
+
+void EncodePixel(const formats::FormatInfo& info, const float* p, uint8_t* dst) {
+  using formats::Layout;
+  switch (info.layout) {
+    case Layout::Packed:
+    case Layout::Signed: {
+      const formats::DdsMasks m = StorageMasks(info);
+      const uint32_t masks[4] = {m.r, m.g, m.b, m.a};
+      uint32_t v = 0;
+      for (int c = 0; c < 4; ++c) {
+        const Field f = FieldOf(masks[c]);
+        if (f.max == 0) continue;
+        uint32_t raw;
+        if (info.layout == Layout::Packed) {
+          raw = static_cast<uint32_t>(std::min(1.0f, std::max(0.0f, p[c])) * static_cast<float>(f.max) + 0.5f);
+        } else {
+          const float scale = static_cast<float>(f.max >> 1);
+          raw = static_cast<uint32_t>(static_cast<int32_t>(std::nearbyint(std::min(1.0f, std::max(-1.0f, p[c])) * scale))) & f.max;
+        }
+        v |= raw << f.shift;
+      }
+      // Bits no channel uses (the X of X8R8G8B8) are written as ones.
+      if (info.layout == Layout::Packed) {
+        const uint32_t all = info.blockBytes >= 4 ? 0xffffffffu : (1u << (8 * info.blockBytes)) - 1;
+        v |= all & ~(m.r | m.g | m.b | m.a);
+      }
+      WriteLe(dst, info.blockBytes, v);
+      break;
+    }
+    default:
+      for (UINT c = 0; c < info.channels; ++c) {
+        if (info.layout == Layout::Unorm16) {
+          WriteLe(dst + 2 * c, 2, static_cast<uint32_t>(std::min(1.0f, std::max(0.0f, p[c])) * 65535.0f + 0.5f));
+        } else if (info.layout == Layout::Half) {
+          WriteLe(dst + 2 * c, 2, FloatToHalf(p[c]));
+        } else {
+          std::memcpy(dst + 4 * c, &p[c], 4);
+        }
+      }
       break;
   }
 }
 
-uint8_t To5(uint8_t v) { return static_cast<uint8_t>((v * 31u + 127) / 255); }
-uint8_t To6(uint8_t v) { return static_cast<uint8_t>((v * 63u + 127) / 255); }
-
 }  // namespace
+
+bool CanConvert(D3DFORMAT format) { return formats::FindFormat(format) != nullptr && format != formats::kFormatBc7; }
 
 bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, RgbaImage* out) {
   const uint64_t need = formats::LevelBytes(format, width, height);
-  if (need == 0 || need > size || width == 0 || height == 0) return false;
+  if (!CanConvert(format) || need == 0 || need > size || width == 0 || height == 0 ||
+      static_cast<uint64_t>(width) * height > kMaxDecodedPixels) {
+    return false;
+  }
+  const formats::FormatInfo& info = *formats::FindFormat(format);
   RgbaImage image;
   image.width = width;
   image.height = height;
   image.pixels.resize(static_cast<size_t>(width) * height * 4);
-  uint8_t* dst = image.pixels.data();
-  const size_t pixelCount = static_cast<size_t>(width) * height;
+  float* dst = image.pixels.data();
 
-  if (formats::IsCompressed(format)) {
-    const size_t blockBytes = formats::FindFormat(format)->blockBytes;
+  if (info.compressed) {
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
     uint8_t pixels[16][4];
     for (UINT by = 0; by < blocksHigh; ++by) {
       for (UINT bx = 0; bx < blocksWide; ++bx) {
-        DecodeBlock(format, data + (static_cast<size_t>(by) * blocksWide + bx) * blockBytes, pixels);
+        DecodeBlock(format, data + (static_cast<size_t>(by) * blocksWide + bx) * info.blockBytes, pixels);
         for (UINT y = 0; y < 4 && by * 4 + y < height; ++y) {
           for (UINT x = 0; x < 4 && bx * 4 + x < width; ++x) {
-            std::memcpy(dst + ((static_cast<size_t>(by) * 4 + y) * width + bx * 4 + x) * 4, pixels[y * 4 + x], 4);
+            float* p = dst + ((static_cast<size_t>(by) * 4 + y) * width + bx * 4 + x) * 4;
+            for (int c = 0; c < 4; ++c) p[c] = static_cast<float>(pixels[y * 4 + x][c]) / 255.0f;
           }
         }
       }
     }
   } else {
-    for (size_t i = 0; i < pixelCount; ++i) {
-      uint8_t* p = dst + i * 4;
-      switch (format) {
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_X8R8G8B8: {
-          const uint8_t* s = data + i * 4;  // B, G, R, A in memory
-          p[0] = s[2];
-          p[1] = s[1];
-          p[2] = s[0];
-          p[3] = format == D3DFMT_A8R8G8B8 ? s[3] : 255;
-          break;
-        }
-        case D3DFMT_R5G6B5:
-          Expand565(Read16(data + i * 2), p);
-          p[3] = 255;
-          break;
-        case D3DFMT_A8:
-          p[0] = p[1] = p[2] = 0;
-          p[3] = data[i];
-          break;
-        default:
-          return false;
-      }
-    }
+    const size_t pixelCount = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < pixelCount; ++i) DecodePixel(info, data + i * info.blockBytes, dst + i * 4);
   }
   *out = std::move(image);
   return true;
@@ -168,10 +328,11 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
   const UINT width = image.width, height = image.height;
+  if (!CanConvert(format)) return {};
+  const formats::FormatInfo& info = *formats::FindFormat(format);
   std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, width, height)));
-  const uint8_t* src = image.pixels.data();
-  if (formats::IsCompressed(format)) {
-    const size_t blockBytes = formats::FindFormat(format)->blockBytes;
+  const float* src = image.pixels.data();
+  if (info.compressed) {
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
     uint8_t pixels[16][4];
     for (UINT by = 0; by < blocksHigh; ++by) {
@@ -179,41 +340,23 @@ std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
         for (UINT y = 0; y < 4; ++y) {
           for (UINT x = 0; x < 4; ++x) {
             const size_t sx = std::min(bx * 4 + x, width - 1), sy = std::min(by * 4 + y, height - 1);
-            std::memcpy(pixels[y * 4 + x], src + (sy * width + sx) * 4, 4);
+            for (int c = 0; c < 4; ++c) pixels[y * 4 + x][c] = ToByte(src[(sy * width + sx) * 4 + c]);
           }
         }
-        EncodeBlock(format, pixels, bytes.data() + (static_cast<size_t>(by) * blocksWide + bx) * blockBytes);
+        EncodeBlock(format, pixels, bytes.data() + (static_cast<size_t>(by) * blocksWide + bx) * info.blockBytes);
       }
     }
     return bytes;
   }
   const size_t pixelCount = static_cast<size_t>(width) * height;
-  for (size_t i = 0; i < pixelCount; ++i) {
-    const uint8_t* p = src + i * 4;
-    switch (format) {
-      case D3DFMT_A8R8G8B8:
-      case D3DFMT_X8R8G8B8: {
-        uint8_t* d = bytes.data() + i * 4;
-        d[0] = p[2];
-        d[1] = p[1];
-        d[2] = p[0];
-        d[3] = format == D3DFMT_A8R8G8B8 ? p[3] : 255;
-        break;
-      }
-      case D3DFMT_R5G6B5: {
-        const unsigned c = static_cast<unsigned>(To5(p[0])) << 11 | static_cast<unsigned>(To6(p[1])) << 5 | To5(p[2]);
-        bytes[i * 2] = static_cast<uint8_t>(c);
-        bytes[i * 2 + 1] = static_cast<uint8_t>(c >> 8);
-        break;
-      }
-      case D3DFMT_A8:
-        bytes[i] = p[3];
-        break;
-      default:
-        break;
-    }
-  }
+  for (size_t i = 0; i < pixelCount; ++i) EncodePixel(info, src + i * 4, bytes.data() + i * info.blockBytes);
   return bytes;
+}
+
+bool HasCutOutAlpha(const RgbaImage& image) {
+  for (size_t i = 3; i < image.pixels.size(); i += 4)
+    if (image.pixels[i] < 0.5f) return true;
+  return false;
 }
 
 RgbaImage BoxDownsample(const RgbaImage& image) {
@@ -226,13 +369,13 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   for (UINT y = 0; y < next.height; ++y) {
     for (UINT x = 0; x < next.width; ++x) {
       for (int c = 0; c < 4; ++c) {
-        unsigned sum = 0;
+        float sum = 0.0f;
         for (UINT dy = 0; dy < sy; ++dy) {
           for (UINT dx = 0; dx < sx; ++dx) {
             sum += image.pixels[((static_cast<size_t>(y) * sy + dy) * image.width + x * sx + dx) * 4 + c];
           }
         }
-        next.pixels[(static_cast<size_t>(y) * next.width + x) * 4 + c] = static_cast<uint8_t>((sum + count / 2) / count);
+        next.pixels[(static_cast<size_t>(y) * next.width + x) * 4 + c] = sum / static_cast<float>(count);
       }
     }
   }
@@ -261,7 +404,7 @@ RgbaImage Resample(const RgbaImage& image, UINT width, UINT height) {
     return result;
   };
   const std::vector<Tap> cols = taps(image.width, width), rows = taps(image.height, height);
-  const uint8_t* src = image.pixels.data();
+  const float* src = image.pixels.data();
   for (UINT y = 0; y < height; ++y) {
     const Tap& r = rows[y];
     for (UINT x = 0; x < width; ++x) {
@@ -273,7 +416,7 @@ RgbaImage Resample(const RgbaImage& image, UINT width, UINT height) {
         const float p11 = src[(static_cast<size_t>(r.i1) * image.width + c.i1) * 4 + k];
         const float top = p00 + (p01 - p00) * c.t, bottom = p10 + (p11 - p10) * c.t;
         const float v = top + (bottom - top) * r.t;
-        out.pixels[(static_cast<size_t>(y) * width + x) * 4 + k] = static_cast<uint8_t>(std::min(255.0f, v + 0.5f));
+        out.pixels[(static_cast<size_t>(y) * width + x) * 4 + k] = v;
       }
     }
   }

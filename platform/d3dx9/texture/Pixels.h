@@ -1,7 +1,12 @@
-// Pixel conversion for the texture loader: every format it loads to and from
-// 8-bit RGBA (R, G, B, A bytes, rows top first, no padding), the DXT block
-// codecs, the box filter of the mip chain and the resampler that brings a
-// size up to a power of two.
+// Pixel conversion for the texture loader: every format of the format table
+// to and from float RGBA (rows top first, no padding), the block codecs
+// (DXT1-5, ATI1/ATI2/BC4/BC5; BC7 is uploaded as stored and never decoded),
+// the box filter of the mip chain and the resampler that brings a size up to
+// a power of two.
+//
+// Channels are those of the storage: unsigned normalised values in 0..1,
+// signed ones in -1..1, floats as stored; luminance decodes into R, G and B
+// and encodes from R; a channel the format lacks decodes as 1 (alpha) or 0.
 #pragma once
 
 #include <d3d9.h>
@@ -15,16 +20,28 @@ namespace d3dx {
 struct RgbaImage {
   UINT width = 0;
   UINT height = 0;
-  std::vector<uint8_t> pixels;  // width * height * 4
+  std::vector<float> pixels;  // width * height * 4
 };
+
+// Decoding and resampling hold images of at most this many pixels (16 bytes
+// each); a DDS whose top level needs more is refused where it would be
+// decoded.
+constexpr uint64_t kMaxDecodedPixels = 8192ull * 8192ull;
+
+// True when the converters read and write `format` (all but BC7).
+bool CanConvert(D3DFORMAT format);
 
 // Decodes one level of `format` (the DDS layout: rows of pixels, or rows of
 // 4x4 blocks) into RGBA. `size` must be at least LevelBytes(format, w, h).
 bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, RgbaImage* out);
 
-// Encodes RGBA into `format`, LevelBytes(format, w, h) bytes. DXT blocks at
-// the right and bottom edges repeat the edge pixels.
+// Encodes RGBA into `format`, LevelBytes(format, w, h) bytes. Blocks at the
+// right and bottom edges repeat the edge pixels. DXT1 blocks are opaque.
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image);
+
+// True when some pixel's alpha is below one half: DXT1's one-bit alpha
+// would keep it, the opaque encoder would not.
+bool HasCutOutAlpha(const RgbaImage& image);
 
 // The next mip level: each dimension halved (clamped to 1), each pixel the
 // average of the 2x2 (or 2x1) pixels it covers.
