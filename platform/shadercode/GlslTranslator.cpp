@@ -1,11 +1,17 @@
 // SPIR-V (glslang's HLSL front end) -> GLSL 3.30 core with SPIRV-Cross.
 //
 // What the rewrite does before SPIRV-Cross emits text:
-//  - vertex inputs: named "in_<SEMANTIC>" and placed at VertexAttributeLocation;
-//  - vertex outputs and pixel inputs: named "v_<SEMANTIC>" with no Location,
-//    so that GLSL 3.30 pairs them by name, i.e. by semantic;
+//  - vertex inputs: named "in_<SEMANTIC>" and placed at VertexAttributeLocation,
+//    or at the lowest location no other input of the shader takes;
+//  - vertex outputs and pixel inputs: "v_<SEMANTIC>", always vec4 and without
+//    a Location, so that GLSL 3.30 pairs them by name, i.e. by semantic,
+//    whatever size each stage gives them (Direct3D 9 lets a float4 written
+//    meet a float2 read). A smaller variable of the body is relayed: copied
+//    from the vec4 at the start of main, or into it at the end;
 //  - the POSITION output becomes gl_Position, DEPTH gl_FragDepth, PSIZE
-//    gl_PointSize; pixel COLORn outputs go to location n;
+//    gl_PointSize; pixel COLORn outputs go to location n; the pixel VPOS is
+//    relayed from gl_FragCoord declared with Direct3D's convention (origin
+//    at the top left, pixel centres on integers), VFACE from gl_FrontFacing;
 //  - the global constant block becomes a plain uniform struct, "vs_c" or
 //    "ps_c", whose members are the HLSL names; samplers are "vs_"/"ps_" + name;
 //  - matrix layout decorations are dropped (meaningless for plain uniforms)
@@ -16,8 +22,10 @@
 
 #include <spirv_cross/spirv_glsl.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
+#include <set>
 
 namespace ostrevin {
 namespace {
@@ -73,6 +81,72 @@ const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& na
   return nullptr;
 }
 
+// Generic attribute locations every OpenGL 3.3 implementation has.
+constexpr uint32_t kVertexAttributes = 16;
+
+// A non-array float or int scalar or vector: what can pass through a vec4.
+bool IsRelayable(const spirv_cross::SPIRType& type) {
+  return type.array.empty() && type.columns == 1 && type.vecsize <= 4 &&
+         (type.basetype == spirv_cross::SPIRType::Float || type.basetype == spirv_cross::SPIRType::Int ||
+          type.basetype == spirv_cross::SPIRType::UInt);
+}
+
+std::string GlslType(const spirv_cross::SPIRType& type) {
+  const bool isFloat = type.basetype == spirv_cross::SPIRType::Float;
+  const bool isInt = type.basetype == spirv_cross::SPIRType::Int;
+  if (type.vecsize == 1) return isFloat ? "float" : isInt ? "int" : "uint";
+  return std::string(isFloat ? "vec" : isInt ? "ivec" : "uvec") + std::to_string(type.vecsize);
+}
+
+std::string Swizzle(uint32_t components) {
+  return components >= 4 ? "" : "." + std::string("xyzw").substr(0, components);
+}
+
+// An interface variable whose body-side copy differs from what the other
+// stage or the device sees.
+struct Relay {
+  std::string local;        // the body's variable, made a plain global
+  std::string declaration;  // the interface variable ("" for a GL built-in)
+  std::string copy;         // statement at the start (inputs) or end (outputs) of main
+  bool atStart;
+};
+
+// "[qualifiers] in|out <type> <local>;" -> "<type> <local>;" and the
+// interface declaration.
+bool ApplyRelay(std::string* source, const Relay& r, std::string* error) {
+  const std::string suffix = " " + r.local + ";\n";
+  size_t end = source->find(suffix);
+  while (end != std::string::npos) {
+    const size_t begin = source->rfind('\n', end) + 1;
+    const std::string line = source->substr(begin, end - begin);
+    const size_t in = line.rfind("in ", line.rfind(' '));
+    const size_t out = line.rfind("out ", line.rfind(' '));
+    const size_t at = in != std::string::npos ? in : out;
+    if (at != std::string::npos && (at == 0 || line[at - 1] == ' ')) {
+      const size_t typeStart = line.find(' ', at) + 1;
+      std::string replacement = line.substr(typeStart) + suffix.substr(0, suffix.size() - 1) + "\n";
+      if (!r.declaration.empty()) replacement += r.declaration + "\n";
+      source->replace(begin, end + suffix.size() - begin, replacement);
+      return true;
+    }
+    end = source->find(suffix, end + 1);
+  }
+  *error = "translated shader does not declare '" + r.local + "'";
+  return false;
+}
+
+// Inserts `lines` at the start of `void main()`.
+bool PrependToMain(std::string* source, const std::string& lines, std::string* error) {
+  const std::string head = "\nvoid main()\n{\n";
+  const size_t at = source->find(head);
+  if (at == std::string::npos) {
+    *error = "translated shader has no main function";
+    return false;
+  }
+  source->insert(at + head.size(), lines);
+  return true;
+}
+
 // Inserts `lines` just before the closing brace of `void main()`.
 bool AppendToMain(std::string* source, const std::string& lines, std::string* error) {
   const size_t head = source->find("\nvoid main()\n{\n");
@@ -88,7 +162,7 @@ bool AppendToMain(std::string* source, const std::string& lines, std::string* er
     } else if ((*source)[i] == '}' && --depth == 0) {
       const std::string body = source->substr(open, i - open);
       if (body.find("return") != std::string::npos) {
-        *error = "translated main returns early; the position fix-up cannot be appended";
+        *error = "translated main returns early; its outputs cannot be completed at the end";
         return false;
       }
       source->insert(i, lines);
@@ -122,6 +196,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
 
   GlslShader result;
   result.stage = code.stage;
+  bool readsFragCoord = false;
 
   auto semanticOf = [&](const spirv_cross::Resource& r, Semantic* s) {
     const std::string text = glsl.get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE);
@@ -132,48 +207,128 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     return true;
   };
 
-  for (const spirv_cross::Resource& r : res.stage_inputs) {
-    if (glsl.has_decoration(r.id, spv::DecorationBuiltIn)) continue;
-    Semantic s;
-    if (!semanticOf(r, &s)) return false;
-    if (vertex) {
-      const int usage = UsageOf(s.name);
-      const int location = (usage < 0 || s.index > 255)
-                               ? -1
-                               : VertexAttributeLocation(static_cast<BYTE>(usage), static_cast<BYTE>(s.index));
-      if (location < 0) {
-        *error = "vertex input semantic " + s.Text() + " has no attribute location";
+  std::vector<Relay> relays;
+  // The body keeps `local` of its own type; the interface sees `iface`.
+  auto relay = [&](const spirv_cross::Resource& r, const std::string& local, const std::string& declaration,
+                   const std::string& copy, bool atStart) {
+    glsl.set_name(r.id, local);
+    glsl.unset_decoration(r.id, spv::DecorationLocation);
+    for (spv::Decoration d : {spv::DecorationFlat, spv::DecorationNoPerspective, spv::DecorationCentroid,
+                              spv::DecorationSample}) {
+      glsl.unset_decoration(r.id, d);
+    }
+    relays.push_back({local, declaration, copy, atStart});
+  };
+
+  if (vertex) {
+    // Inputs with a fixed location first, then the rest at free ones.
+    struct Input {
+      const spirv_cross::Resource* r;
+      Semantic s;
+      int usage;
+      uint32_t slots;
+      int location;
+    };
+    std::vector<Input> inputs;
+    std::set<uint32_t> taken;
+    for (const spirv_cross::Resource& r : res.stage_inputs) {
+      Input in{&r, {}, -1, 1, -1};
+      if (!semanticOf(r, &in.s)) return false;
+      in.usage = UsageOf(in.s.name);
+      if (in.usage < 0 || in.s.index > 15) {
+        *error = "vertex input semantic " + in.s.Text() + " is not a Direct3D 9 vertex input";
         return false;
       }
-      glsl.set_name(r.id, "in_" + s.Text());
-      glsl.set_decoration(r.id, spv::DecorationLocation, static_cast<uint32_t>(location));
-    } else {
-      if (s.name == "VPOS" || s.name == "POSITION") {
-        glsl.unset_decoration(r.id, spv::DecorationLocation);
-        glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInFragCoord);
+      const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
+      in.slots = type.columns;
+      for (uint32_t dim : type.array) in.slots *= std::max(dim, 1u);
+      if (in.slots == 1) {
+        in.location = VertexAttributeLocation(static_cast<BYTE>(in.usage), static_cast<BYTE>(in.s.index));
+        if (in.location >= 0) taken.insert(static_cast<uint32_t>(in.location));
+      }
+      inputs.push_back(in);
+    }
+    for (Input& in : inputs) {
+      if (in.location >= 0) continue;
+      for (uint32_t first = 0; first + in.slots <= kVertexAttributes && in.location < 0; ++first) {
+        bool free = true;
+        for (uint32_t k = 0; k < in.slots; ++k) free = free && taken.count(first + k) == 0;
+        if (free) in.location = static_cast<int>(first);
+      }
+      if (in.location < 0) {
+        *error = "vertex shader has more inputs than the " + std::to_string(kVertexAttributes) + " attribute locations";
+        return false;
+      }
+      for (uint32_t k = 0; k < in.slots; ++k) taken.insert(static_cast<uint32_t>(in.location) + k);
+    }
+    for (const Input& in : inputs) {
+      const spirv_cross::Resource& r = *in.r;
+      const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
+      const std::string name = "in_" + in.s.Text();
+      const uint32_t location = static_cast<uint32_t>(in.location);
+      result.attributes.push_back({static_cast<BYTE>(in.usage), static_cast<BYTE>(in.s.index), location});
+      if (IsRelayable(type) && type.basetype != spirv_cross::SPIRType::Float) {
+        // Vertex data reaches the shader as floats, whatever HLSL calls it.
+        relay(r, "vsi_" + in.s.Text(),
+              "layout(location = " + std::to_string(location) + ") in vec4 " + name + ";",
+              "vsi_" + in.s.Text() + " = " + GlslType(type) + "(" + name + Swizzle(type.vecsize) + ");", true);
         continue;
       }
-      glsl.set_name(r.id, "v_" + s.Text());
+      glsl.set_name(r.id, name);
+      glsl.set_decoration(r.id, spv::DecorationLocation, location);
+    }
+  } else {
+    for (const spirv_cross::Resource& r : res.stage_inputs) {
+      Semantic s;
+      if (!semanticOf(r, &s)) return false;
+      const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
+      const std::string local = "psi_" + s.Text();
+      if (s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE") {
+        if (!IsRelayable(type) || type.basetype != spirv_cross::SPIRType::Float) {
+          *error = "pixel input " + s.Text() + " must be a float scalar or vector";
+          return false;
+        }
+        if (s.name == "VFACE") {
+          relay(r, local, "", local + " = " + GlslType(type) + "(gl_FrontFacing ? 1.0 : -1.0);", true);
+        } else {
+          relay(r, local, "", local + " = " + GlslType(type) + "(gl_FragCoord" + Swizzle(type.vecsize) + ");", true);
+          readsFragCoord = true;
+        }
+        continue;
+      }
+      const std::string name = "v_" + s.Text();
+      if (IsRelayable(type) && !(type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4)) {
+        relay(r, local, "in vec4 " + name + ";", local + " = " + GlslType(type) + "(" + name + Swizzle(type.vecsize) + ");",
+              true);
+        continue;
+      }
+      glsl.set_name(r.id, name);
       glsl.unset_decoration(r.id, spv::DecorationLocation);
     }
   }
 
-  bool wroteColor0 = false;
   bool wrotePosition = false;
+  for (const spirv_cross::BuiltInResource& b : res.builtin_outputs) {
+    if (b.builtin == spv::BuiltInPosition) wrotePosition = true;
+  }
   for (const spirv_cross::Resource& r : res.stage_outputs) {
-    if (glsl.has_decoration(r.id, spv::DecorationBuiltIn)) {
-      if (glsl.get_decoration(r.id, spv::DecorationBuiltIn) == spv::BuiltInPosition) wrotePosition = true;
-      continue;
-    }
     Semantic s;
     if (!semanticOf(r, &s)) return false;
     glsl.unset_decoration(r.id, spv::DecorationLocation);
+    const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
     if (vertex) {
       if (s.name == "POSITION" && s.index == 0) {
         glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInPosition);
         wrotePosition = true;
       } else if (s.name == "PSIZE" && s.index == 0) {
         glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInPointSize);
+      } else if (IsRelayable(type) && !(type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4)) {
+        const std::string local = "vso_" + s.Text();
+        const std::string name = "v_" + s.Text();
+        std::string widened = "vec4(" + local;
+        for (uint32_t k = type.vecsize; k < 3; ++k) widened += ", 0.0";
+        widened += ", 1.0)";
+        relay(r, local, "out vec4 " + name + ";", name + " = " + widened + ";", false);
       } else {
         glsl.set_name(r.id, "v_" + s.Text());
       }
@@ -181,7 +336,6 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
       if (s.name == "COLOR" && s.index < 4) {
         glsl.set_name(r.id, "out_COLOR" + std::to_string(s.index));
         glsl.set_decoration(r.id, spv::DecorationLocation, s.index);
-        wroteColor0 = wroteColor0 || s.index == 0;
       } else if (s.name == "DEPTH" && s.index == 0) {
         glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInFragDepth);
       } else {
@@ -194,7 +348,6 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     *error = "vertex shader has no POSITION output";
     return false;
   }
-  (void)wroteColor0;
 
   for (const spirv_cross::Resource& r : res.uniform_buffers) {
     const spirv_cross::SPIRType& block = glsl.get_type(r.base_type_id);
@@ -270,18 +423,36 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   glslOptions.separate_shader_objects = false;
   glsl.set_common_options(glslOptions);
   if (vertex) glsl.add_header_line(std::string("uniform vec4 ") + kPositionFixupUniform + ";");
+  if (readsFragCoord) glsl.add_header_line("layout(origin_upper_left, pixel_center_integer) in vec4 gl_FragCoord;");
 
   result.source = glsl.compile();
-  if (vertex) {
-    std::string tail = std::string("    gl_Position.xy += ") + kPositionFixupUniform + ".xy * gl_Position.w;\n";
-    if (options.remapDepth) tail += "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
-    if (!AppendToMain(&result.source, tail, error)) return false;
+  std::string head, tail;
+  for (const Relay& r : relays) {
+    if (!ApplyRelay(&result.source, r, error)) return false;
+    (r.atStart ? head : tail) += "    " + r.copy + "\n";
   }
+  if (vertex) {
+    tail += std::string("    gl_Position.xy += ") + kPositionFixupUniform + ".xy * gl_Position.w;\n";
+    if (options.remapDepth) tail += "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
+  }
+  if (!head.empty() && !PrependToMain(&result.source, head, error)) return false;
+  if (!tail.empty() && !AppendToMain(&result.source, tail, error)) return false;
   *out = std::move(result);
   return true;
 }
 
 }  // namespace
+
+int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usageIndex) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const GlslAttribute& a : vertexShader.attributes) {
+      if (a.usage == usage && a.usageIndex == usageIndex) return static_cast<int>(a.location);
+    }
+    if (usage != D3DDECLUSAGE_POSITIONT) break;
+    usage = D3DDECLUSAGE_POSITION;
+  }
+  return -1;
+}
 
 bool TranslateShaderToGlsl(const ShaderCode& code, const GlslOptions& options, GlslShader* out,
                            std::string* error) {

@@ -2,7 +2,7 @@
 # fake device for register writes; glslang itself checks the emitted GLSL).
 find_package(glslang REQUIRED)  # imported targets are per directory
 ostrevin_gtest(hlsl_tests
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CompileShaderTests.cpp ${CMAKE_CURRENT_LIST_DIR}/GlslTranslatorTests.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CompileShaderTests.cpp ${CMAKE_CURRENT_LIST_DIR}/GlslTranslatorTests.cpp ${CMAKE_CURRENT_LIST_DIR}/HlslFidelityTests.cpp
   LIBS ostrevin_d3dx9 ostrevin_shadercode ostrevin_fake_d3d9 glslang::glslang glslang::SPIRV
     glslang::glslang-default-resource-limits)
 # CShader records made by CRenderer::LoadShader on the fake device.

@@ -1,0 +1,149 @@
+// HLSL as Direct3D 9 programs write it: one minimal vertex/pixel pair per
+// construct, compiled by D3DXCompileShader, translated, and compiled and
+// linked by glslang as GLSL 3.30 core.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hlsl/HlslTestUtil.h"
+
+namespace {
+
+using hlsltest::Compile;
+using hlsltest::Compiled;
+using ostrevin::GlslShader;
+
+const char kPlainVs[] =
+    "void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 oUv : TEXCOORD0) {\n"
+    "  oPos = p; oUv = p;\n}\n";
+const char kPlainPs[] = "float4 main(float2 uv : TEXCOORD0) : COLOR { return uv.xyxy; }\n";
+
+struct Pair {
+  const char* what;
+  const char* vs;  // entry "main", vs_3_0
+  const char* ps;  // entry "main", ps_3_0
+  std::vector<const char*> vsHas, psHas;  // fragments of the GLSL
+};
+
+const Pair kPairs[] = {
+    {"POSITION, PSIZE and FOG written through out parameters",
+     "float4x4 wvp;\n"
+     "void main(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 oPos : POSITION,\n"
+     "          out float2 oUv : TEXCOORD0, out float oFog : FOG, out float oSize : PSIZE) {\n"
+     "  oPos = mul(p, wvp); oUv = uv; oFog = p.z; oSize = 2;\n}\n",
+     kPlainPs,
+     {"gl_Position = ", "gl_PointSize = ", "out vec4 v_FOG0;"},
+     {}},
+    {"COLOR0, COLOR1 and DEPTH written through out parameters", kPlainVs,
+     "void main(float2 uv : TEXCOORD0, out float4 c0 : COLOR0, out float4 c1 : COLOR1, out float d : DEPTH) {\n"
+     "  c0 = uv.xyxy; c1 = 1; d = uv.x;\n}\n",
+     {},
+     {"layout(location = 0) out vec4 out_COLOR0;", "layout(location = 1) out vec4 out_COLOR1;", "gl_FragDepth = "}},
+    {"float4 TEXCOORD written, float2 read",
+     "void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 t : TEXCOORD0) { oPos = p; t = p; }\n",
+     "float4 main(float2 t : TEXCOORD0) : COLOR { return t.xyxy; }\n",
+     {"out vec4 v_TEXCOORD0;"},
+     {"in vec4 v_TEXCOORD0;"}},
+    {"float written, float3 read, in a struct",
+     "struct O { float4 p : POSITION; float f : TEXCOORD3; };\n"
+     "O main(float4 p : POSITION) { O o; o.p = p; o.f = p.x; return o; }\n",
+     "float4 main(float3 f : TEXCOORD3) : COLOR { return f.xyzz; }\n",
+     {"v_TEXCOORD3 = vec4(vso_TEXCOORD3, 0.0, 0.0, 1.0);"},
+     {"in vec4 v_TEXCOORD3;"}},
+    {"VFACE", kPlainVs, "float4 main(float face : VFACE) : COLOR { return face; }\n",
+     {},
+     {"gl_FrontFacing ? 1.0 : -1.0"}},
+    {"VPOS read as float2", kPlainVs, "float4 main(float2 pos : VPOS) : COLOR { return pos.xyxy / 64; }\n",
+     {},
+     {"layout(origin_upper_left, pixel_center_integer) in vec4 gl_FragCoord;", "gl_FragCoord.xy"}},
+    {"VPOS read as float4 beside a texture coordinate", kPlainVs,
+     "float4 main(float4 pos : VPOS, float2 uv : TEXCOORD0) : COLOR { return pos + uv.x; }\n",
+     {},
+     {"vec4(gl_FragCoord)"}},
+    {"int4 BLENDINDICES and float4 BLENDWEIGHT inputs",
+     "float4x4 bones[4];\n"
+     "float4 main(float4 p : POSITION, int4 i : BLENDINDICES, float4 w : BLENDWEIGHT) : POSITION {\n"
+     "  return mul(p, bones[i.x]) * w.x + mul(p, bones[i.y]) * w.y;\n}\n",
+     "float4 main() : COLOR { return 1; }\n",
+     {"in vec4 in_BLENDINDICES0;", "ivec4(in_BLENDINDICES0)"},
+     {}},
+};
+
+GlslShader Translated(const Compiled& c) {
+  GlslShader out;
+  std::string error;
+  EXPECT_TRUE(ostrevin::TranslateShaderToGlsl(c.Decode(), {}, &out, &error)) << error;
+  return out;
+}
+
+TEST(HlslFidelity, PairsCompileTranslateAndLink) {
+  for (const Pair& pair : kPairs) {
+    SCOPED_TRACE(pair.what);
+    for (const char* profile : {"3_0", "2_0"}) {
+      SCOPED_TRACE(profile);
+      Compiled vs, ps;
+      Compile(&vs, pair.vs, "main", (std::string("vs_") + profile).c_str());
+      Compile(&ps, pair.ps, "main", (std::string("ps_") + profile).c_str());
+      ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
+      ASSERT_EQ(ps.hr, D3D_OK) << ps.Messages();
+      const GlslShader v = Translated(vs), p = Translated(ps);
+      for (const char* has : pair.vsHas) EXPECT_NE(v.source.find(has), std::string::npos) << has << "\n" << v.source;
+      for (const char* has : pair.psHas) EXPECT_NE(p.source.find(has), std::string::npos) << has << "\n" << p.source;
+      EXPECT_EQ(hlsltest::GlslLinkErrors(v.source, p.source), "") << v.source << p.source;
+    }
+  }
+}
+
+// Every Direct3D 9 vertex usage can feed a shader: the common ones at their
+// fixed locations, the others at locations no other input of that shader
+// takes, and the device finds each by (usage, index).
+TEST(HlslFidelity, VertexInputsOfEveryUsageGetALocation) {
+  Compiled vs;
+  Compile(&vs,
+          "float4 main(float4 p : POSITION, float3 n : NORMAL, float4 w : BLENDWEIGHT, float4 i : BLENDINDICES,\n"
+          "            float s : PSIZE, float4 p1 : POSITION1, float t : TESSFACTOR, float f : FOG,\n"
+          "            float d : DEPTH, float sm : SAMPLE, float4 uv7 : TEXCOORD7, float4 tn : TANGENT) : POSITION {\n"
+          "  return p + n.x + w + i + s + p1 + t + f + d + sm + uv7 + tn;\n}\n",
+          "main", "vs_3_0");
+  ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
+  const GlslShader v = Translated(vs);
+  struct Want {
+    BYTE usage, index;
+    int fixed;  // VertexAttributeLocation, or -1
+  } const want[] = {{D3DDECLUSAGE_POSITION, 0, 0},     {D3DDECLUSAGE_NORMAL, 0, 1},
+                    {D3DDECLUSAGE_BLENDWEIGHT, 0, -1}, {D3DDECLUSAGE_BLENDINDICES, 0, -1},
+                    {D3DDECLUSAGE_PSIZE, 0, -1},       {D3DDECLUSAGE_POSITION, 1, -1},
+                    {D3DDECLUSAGE_TESSFACTOR, 0, -1},  {D3DDECLUSAGE_FOG, 0, -1},
+                    {D3DDECLUSAGE_DEPTH, 0, -1},       {D3DDECLUSAGE_SAMPLE, 0, -1},
+                    {D3DDECLUSAGE_TEXCOORD, 7, 11},    {D3DDECLUSAGE_TANGENT, 0, 14}};
+  ASSERT_EQ(v.attributes.size(), std::size(want));
+  std::set<int> locations;
+  for (const Want& w : want) {
+    const int location = ostrevin::GlslAttributeLocation(v, w.usage, w.index);
+    SCOPED_TRACE(testing::Message() << int(w.usage) << "/" << int(w.index) << " at " << location);
+    EXPECT_GE(location, 0);
+    EXPECT_LT(location, 16);
+    if (w.fixed >= 0) {
+      EXPECT_EQ(location, w.fixed);
+    }
+    EXPECT_TRUE(locations.insert(location).second);
+    EXPECT_NE(v.source.find("layout(location = " + std::to_string(location) + ") in "), std::string::npos);
+  }
+  EXPECT_EQ(ostrevin::GlslAttributeLocation(v, D3DDECLUSAGE_POSITIONT, 0), 0);
+  EXPECT_EQ(ostrevin::GlslAttributeLocation(v, D3DDECLUSAGE_COLOR, 0), -1);
+  EXPECT_EQ(hlsltest::GlslLinkErrors(v.source, "#version 330\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n"), "");
+
+  // Seventeen inputs do not fit the sixteen locations.
+  std::string many = "float4 main(float4 p : POSITION";
+  for (int k = 0; k < 8; ++k) many += ", float4 t" + std::to_string(k) + " : TEXCOORD" + std::to_string(k);
+  for (int k = 0; k < 8; ++k) many += ", float4 b" + std::to_string(k) + " : BLENDWEIGHT" + std::to_string(k);
+  many += ") : POSITION { return p; }\n";
+  Compiled tooMany;
+  Compile(&tooMany, many, "main", "vs_3_0");
+  EXPECT_LT(tooMany.hr, 0);
+  EXPECT_NE(tooMany.Messages().find("more inputs than"), std::string::npos) << tooMany.Messages();
+}
+
+}  // namespace
