@@ -81,6 +81,46 @@ const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& na
   return nullptr;
 }
 
+// HLSL's ldexp(x, e) is x * 2^e for any float e, but glslang passes it on
+// as GLSL.std.450 Ldexp, whose exponent is an integer: SPIRV-Cross would
+// truncate e. Each Ldexp becomes Exp2 and a multiplication.
+std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
+  constexpr uint32_t kOpExtInstImport = 11, kOpExtInst = 12, kOpFMul = 133;
+  constexpr uint32_t kLdexp = 53, kExp2 = 29;
+  constexpr size_t kHeader = 5;
+  uint32_t glslSet = 0;
+  bool any = false;
+  for (size_t i = kHeader; i < in.size();) {
+    const uint32_t count = in[i] >> 16, op = in[i] & 0xFFFF;
+    if (count == 0 || i + count > in.size()) return in;  // malformed: SPIRV-Cross will say so
+    if (op == kOpExtInstImport && count >= 3 &&
+        std::string(reinterpret_cast<const char*>(&in[i + 2]), (count - 2) * 4).c_str() == std::string("GLSL.std.450")) {
+      glslSet = in[i + 1];
+    }
+    if (op == kOpExtInst && count == 7 && glslSet != 0 && in[i + 3] == glslSet && in[i + 4] == kLdexp) any = true;
+    i += count;
+  }
+  if (!any) return in;
+  std::vector<uint32_t> out(in.begin(), in.begin() + kHeader);
+  uint32_t bound = in[3];
+  for (size_t i = kHeader; i < in.size();) {
+    const uint32_t count = in[i] >> 16, op = in[i] & 0xFFFF;
+    if (op == kOpExtInst && count == 7 && in[i + 3] == glslSet && in[i + 4] == kLdexp) {
+      const uint32_t type = in[i + 1], result = in[i + 2], x = in[i + 5], e = in[i + 6];
+      const uint32_t power = bound++;
+      const uint32_t exp2[] = {(6u << 16) | kOpExtInst, type, power, glslSet, kExp2, e};
+      const uint32_t mul[] = {(5u << 16) | kOpFMul, type, result, x, power};
+      out.insert(out.end(), std::begin(exp2), std::end(exp2));
+      out.insert(out.end(), std::begin(mul), std::end(mul));
+    } else {
+      out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.begin() + static_cast<std::ptrdiff_t>(i + count));
+    }
+    i += count;
+  }
+  out[3] = bound;
+  return out;
+}
+
 // Generic attribute locations every OpenGL 3.3 implementation has.
 constexpr uint32_t kVertexAttributes = 16;
 
@@ -180,7 +220,8 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
   const bool vertex = code.stage == ShaderStage::Vertex;
   const std::string prefix = vertex ? "vs" : "ps";
-  spirv_cross::CompilerGLSL glsl(code.spirv.data(), code.spirv.size());
+  const std::vector<uint32_t> spirv = ExpandLdexp(code.spirv);
+  spirv_cross::CompilerGLSL glsl(spirv.data(), spirv.size());
   const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
     *error = "SPIR-V stage does not match the shader code's stage";

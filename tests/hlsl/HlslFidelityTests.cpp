@@ -69,6 +69,10 @@ const Pair kPairs[] = {
      "float4 main() : COLOR { return 1; }\n",
      {"in vec4 in_BLENDINDICES0;", "ivec4(in_BLENDINDICES0)"},
      {}},
+    {"ldexp with a fractional exponent (x * 2^e, not truncated)", kPlainVs,
+     "float4 main(float2 uv : TEXCOORD0) : COLOR { return ldexp(uv.x, uv.y) + ldexp(uv, 0.5).xyxy; }\n",
+     {},
+     {"uv.x * exp2(uv.y)", "exp2(vec2(0.5))"}},
 };
 
 GlslShader Translated(const Compiled& c) {
