@@ -74,9 +74,14 @@ int UsageOf(const std::string& name) {
   return -1;
 }
 
+// The table entry of a SPIR-V constant: its HLSL name, or "$" and the name
+// for a uniform parameter of the entry point.
 const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& name, bool sampler) {
   for (const ShaderConstant& c : code.constants) {
-    if (c.name == name && (c.registerSet == D3DXRS_SAMPLER) == sampler) return &c;
+    if ((c.registerSet == D3DXRS_SAMPLER) != sampler) continue;
+    if (c.name == name || (c.name.size() == name.size() + 1 && c.name[0] == '$' && c.name.compare(1, name.size(), name) == 0)) {
+      return &c;
+    }
   }
   return nullptr;
 }
@@ -119,6 +124,19 @@ std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
   }
   out[3] = bound;
   return out;
+}
+
+// SPIRV-Cross writes '#line N "file"', which needs an extension; the plain
+// "#line N" is core GLSL.
+void StripLineFileNames(std::string* source) {
+  const std::string extension = "#extension GL_GOOGLE_cpp_style_line_directive : require\n";
+  const size_t at = source->find(extension);
+  if (at != std::string::npos) source->erase(at, extension.size());
+  for (size_t line = source->find("#line "); line != std::string::npos; line = source->find("#line ", line + 1)) {
+    const size_t end = source->find('\n', line);
+    const size_t quote = source->find(" \"", line);
+    if (quote != std::string::npos && quote < end) source->erase(quote, end - quote);
+  }
 }
 
 // Generic attribute locations every OpenGL 3.3 implementation has.
@@ -390,6 +408,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     return false;
   }
 
+  const std::set<uint32_t> usedMembers = UsedBlockMembers(spirv);
   for (const spirv_cross::Resource& r : res.uniform_buffers) {
     const spirv_cross::SPIRType& block = glsl.get_type(r.base_type_id);
     glsl.set_name(r.base_type_id, vertex ? "VsConstants" : "PsConstants");
@@ -399,6 +418,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     for (uint32_t i = 0; i < block.member_types.size(); ++i) {
       const std::string name = glsl.get_member_name(r.base_type_id, i);
       const ShaderConstant* c = FindConstant(code, name, false);
+      if (c == nullptr && usedMembers.count(i) == 0) continue;  // dropped from the table: never read
       if (c == nullptr) {
         *error = "constant '" + name + "' is missing from the constant table";
         return false;
@@ -462,11 +482,13 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   glslOptions.enable_420pack_extension = false;
   glslOptions.emit_uniform_buffer_as_plain_uniforms = true;
   glslOptions.separate_shader_objects = false;
+  glslOptions.emit_line_directives = options.lineDirectives;
   glsl.set_common_options(glslOptions);
   if (vertex) glsl.add_header_line(std::string("uniform vec4 ") + kPositionFixupUniform + ";");
   if (readsFragCoord) glsl.add_header_line("layout(origin_upper_left, pixel_center_integer) in vec4 gl_FragCoord;");
 
   result.source = glsl.compile();
+  if (options.lineDirectives) StripLineFileNames(&result.source);
   std::string head, tail;
   for (const Relay& r : relays) {
     if (!ApplyRelay(&result.source, r, error)) return false;

@@ -11,6 +11,7 @@
 #include <d3dx9.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,11 @@ struct GlslShader {
   std::vector<GlslAttribute> attributes;  // vertex shaders: one per input
 };
 
+// The members of the SPIR-V's global constant block that its code reads,
+// by member index. glslang keeps every global in the block and drops only
+// the functions the entry point never calls; the rest count as read.
+std::set<uint32_t> UsedBlockMembers(const std::vector<uint32_t>& spirv);
+
 // Where a vertex shader takes the element (usage, usage index): -1 when it
 // has no such input. POSITIONT counts as POSITION.
 int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usageIndex);
@@ -107,6 +113,10 @@ int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usage
 struct GlslOptions {
   // When the context has no glClipControl, rewrite z from [0, w] to [-w, w].
   bool remapDepth = false;
+  // "#line N" before the statements of HLSL line N, where the SPIR-V says
+  // (glslang's debug information): messages about the GLSL then name
+  // lines of the HLSL source.
+  bool lineDirectives = false;
 };
 
 // Name of the vec4 uniform that every translated vertex shader declares; the
