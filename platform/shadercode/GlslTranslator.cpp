@@ -367,6 +367,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
 
   bool wrotePosition = false;
+  std::set<std::string> varyings;  // of a vertex shader
   for (const spirv_cross::BuiltInResource& b : res.builtin_outputs) {
     if (b.builtin == spv::BuiltInPosition) wrotePosition = true;
   }
@@ -388,8 +389,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         for (uint32_t k = type.vecsize; k < 3; ++k) widened += ", 0.0";
         widened += ", 1.0)";
         relay(r, local, "out vec4 " + name + ";", name + " = " + widened + ";", false);
+        varyings.insert(name);
       } else {
         glsl.set_name(r.id, "v_" + s.Text());
+        varyings.insert("v_" + s.Text());
       }
     } else {
       if (s.name == "COLOR" && s.index < 4) {
@@ -406,6 +409,20 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   if (vertex && !wrotePosition) {
     *error = "vertex shader has no POSITION output";
     return false;
+  }
+  // Direct3D 9 pairs any vertex shader with any pixel shader, which may read
+  // a texture coordinate or colour the vertex shader does not write; GLSL
+  // links only when every input has an output. So each of those the vertex
+  // shader leaves out is declared and written as zero (the linker drops
+  // what no pixel shader reads).
+  std::string unwritten;
+  if (vertex) {
+    for (int k = 0; k < 10; ++k) {
+      const std::string name = k < 8 ? "v_TEXCOORD" + std::to_string(k) : "v_COLOR" + std::to_string(k - 8);
+      if (varyings.count(name) != 0) continue;
+      glsl.add_header_line("out vec4 " + name + ";");
+      unwritten += "    " + name + " = vec4(0.0);\n";
+    }
   }
 
   const std::set<uint32_t> usedMembers = UsedBlockMembers(spirv);
@@ -489,7 +506,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
 
   result.source = glsl.compile();
   if (options.lineDirectives) StripLineFileNames(&result.source);
-  std::string head, tail;
+  std::string head, tail = unwritten;
   for (const Relay& r : relays) {
     if (!ApplyRelay(&result.source, r, error)) return false;
     (r.atStart ? head : tail) += "    " + r.copy + "\n";
