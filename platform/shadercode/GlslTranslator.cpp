@@ -39,6 +39,11 @@ struct Semantic {
 bool ParseSemantic(const std::string& text, Semantic* out) {
   std::string upper;
   for (char ch : text) upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
+  // Pixel inputs may ask for centroid sampling: "TEXCOORD0_centroid".
+  const std::string centroid = "_CENTROID";
+  if (upper.size() > centroid.size() && upper.compare(upper.size() - centroid.size(), centroid.size(), centroid) == 0) {
+    upper.erase(upper.size() - centroid.size());
+  }
   size_t digits = upper.size();
   while (digits > 0 && std::isdigit(static_cast<unsigned char>(upper[digits - 1]))) --digits;
   if (digits == 0) return false;
