@@ -25,7 +25,9 @@ step() {  # step NAME COMMAND...: runs one check and counts it
 
 export XVFB_PID_FILE="$(mktemp)"
 display="$(./scripts/xvfb.sh)" || exit 1
-trap 'kill "$(cat "${XVFB_PID_FILE}")" 2>/dev/null || true; rm -f "${XVFB_PID_FILE}"' EXIT
+# Compiled shaders go to a cache of this run's own, not the user's.
+export XDG_CACHE_HOME="$(mktemp -d)"
+trap 'kill "$(cat "${XVFB_PID_FILE}")" 2>/dev/null || true; rm -f "${XVFB_PID_FILE}"; rm -rf "${XDG_CACHE_HOME}"' EXIT
 export DISPLAY=":${display}"
 export OSTREVIN_MESSAGEBOX=0
 export GLIBC_TUNABLES="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456"

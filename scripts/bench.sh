@@ -10,7 +10,10 @@
 #   startup             spawn -> return of the first SDL_GL_SwapWindow, and the
 #                       shim's milestones (context, shader sources, texture,
 #                       models, first swap entered); the reference also prints
-#                       its own breakdown from main's entry
+#                       its own breakdown from main's entry. ostrevin twice:
+#                       warm (its compiled-shader cache filled by an earlier
+#                       run) and cold (the cache empty); every other figure
+#                       of ostrevin is taken with the warm cache
 #   peak RSS            /usr/bin/time's "Maximum resident set size"
 #   allocs/frame        LD_PRELOAD counter: (count(2N) - count(N)) / N, N = --alloc-frames
 #                       (default 500), each count from the first swap's return
@@ -70,11 +73,17 @@ cleanup() {
 }
 trap cleanup EXIT
 export OSTREVIN_MESSAGEBOX=0
-unset OSTREVIN_CAPTURE OSTREVIN_CAPTURE_FRAMES OSTREVIN_PRESENT_FAIL OSTREVIN_KEYS LD_PRELOAD GLIBC_TUNABLES || true
+unset OSTREVIN_CAPTURE OSTREVIN_CAPTURE_FRAMES OSTREVIN_PRESENT_FAIL OSTREVIN_KEYS OSTREVIN_SHADER_CACHE LD_PRELOAD \
+  GLIBC_TUNABLES || true
+# ostrevin's compiled shaders: a warm cache that a first run fills, and an
+# empty one for every cold start.
+WARM_CACHE="$WORK/cache-warm"
+export XDG_CACHE_HOME="$WARM_CACHE"
 
 # field NAME FILE: the value of NAME=... in FILE's last line that has it.
 field() { grep -o "$1=[-0-9.]*" "$2" | tail -n 1 | cut -d= -f2; }
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+spread() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR == 0) print "-"; else print lo "-" hi }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
 
 # run PROGRAM TUNABLES(0|1) LOG [VAR=VALUE ...]: runs one program from the demo
@@ -108,7 +117,20 @@ measure_run() {
   add "$key,FPS" "$(field fps "$log.frames")"
   add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
   add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ print $NF }')"
-  # Start-up: to the first swap, with the shim's milestones.
+  # Start-up: to the first swap, with the shim's milestones; ostrevin's
+  # also with an empty shader cache.
+  if [ "$program" = ostrevin ]; then
+    local cold="$WORK/cache-cold" mesa
+    rm -rf "$cold"
+    mkdir -p "$cold"
+    # Mesa keeps its own shader cache under XDG_CACHE_HOME too: that one
+    # stays warm, as it is for the reference.
+    for mesa in "$WARM_CACHE"/mesa*; do [ -e "$mesa" ] && ln -s "$mesa" "$cold/"; done
+    run "$program" "$tuned" "$log.cold" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM" XDG_CACHE_HOME="$cold"
+    rm -rf "$cold"
+    add "$key,COLD" "$(field spawn_to_first_swap_ms "$log.cold")"
+    add "$key,CTXCOLD" "$(field context_ms "$log.cold")"
+  fi
   run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
   add "$key,START" "$(field spawn_to_first_swap_ms "$log.start")"
   add "$key,CTX" "$(field context_ms "$log.start")"
@@ -129,6 +151,9 @@ measure_run() {
   add "$key,EALLOCS" "$(per_frame steady_exe_allocs "$log.2n" "$log.n")"
 }
 
+# Fills the warm cache.
+run ostrevin 0 "$WORK/fill" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2
+
 declare -A FIG
 settings=(0)
 [ "$TUNABLES" = 1 ] && settings+=(1)
@@ -141,7 +166,12 @@ for tuned in "${settings[@]}"; do
   done
   for program in ostrevin reference; do
     key="$program,$tuned"
-    for k in FPS CPU START CTX SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
+    # The reference has no shader cache: its one start-up is both.
+    if [ "$program" = reference ]; then
+      VALS[$key,COLD]=${VALS[$key,START]}
+      VALS[$key,CTXCOLD]=${VALS[$key,CTX]}
+    fi
+    for k in FPS CPU START COLD CTX CTXCOLD SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
       FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]}" | median)
     done
     FIG[$key,RSS]=$(printf '%s' "${VALS[$key,RSS]}" | median | awk '{ printf "%.1f", $1 / 1024 }')
@@ -159,17 +189,20 @@ echo
 echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
 for tuned in "${settings[@]}"; do
   if [ "$tuned" = 1 ]; then echo "-- with GLIBC_TUNABLES=$TUNED"; else echo "-- default malloc settings"; fi
-  printf '%-38s %12s %12s %8s\n' figure ostrevin reference ratio
-  row() { printf '%-38s %12s %12s %8s\n' "$1" "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}" \
-            "$(ratio "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}")x"; }
+  printf '%-38s %12s %12s %8s   %s\n' figure ostrevin reference ratio "spread over the runs: ostrevin / reference"
+  row() { printf '%-38s %12s %12s %8s   %s / %s\n' "$1" "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}" \
+            "$(ratio "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}")x" \
+            "$(printf '%s' "${VALS[ostrevin,$tuned,$2]}" | spread)" "$(printf '%s' "${VALS[reference,$tuned,$2]}" | spread)"; }
   row "fps (vsync off)" FPS
   row "cpu ms/frame (process, all threads)" CPU
-  row "startup ms (spawn -> first swap)" START
+  row "startup ms, warm (spawn -> 1st swap)" START
   row "  context created (ms from ctor)" CTX
   row "  shader source opened" SRC
   row "  texture opened" TEX
   row "  first model opened" MDL
   row "  first swap entered" SWP
+  row "startup ms, cold shader cache" COLD
+  row "  context created, cold" CTXCOLD
   row "peak RSS MiB" RSS
   printf '%-38s %12s %12s\n' "allocs/frame (process)" "${FIG[ostrevin,$tuned,ALLOCS]}" "${FIG[reference,$tuned,ALLOCS]}"
   printf '%-38s %12s %12s\n' "allocs/frame (main thread)" "${FIG[ostrevin,$tuned,MALLOCS]}" "${FIG[reference,$tuned,MALLOCS]}"
@@ -187,9 +220,10 @@ if [ "$DEVICE_CALLS" = 1 ]; then
 fi
 
 echo
-printf 'ratios: cpu %sx (goal <=1.15) fps %sx (goal >=0.95) startup %sx (goal <=1.1) rss %sx (goal <=1.5) allocs/frame by program and layer %s (goal 0; %s\n' \
+printf 'ratios: cpu %sx (goal <=1.05) fps %sx (goal >=0.95) startup warm %sx (goal <=1.05) cold %sx (goal <=1.15) rss %sx (goal <=1.15) allocs/frame by program and layer %s (goal 0; %s\n' \
   "$(ratio "${FIG[ostrevin,0,CPU]}" "${FIG[reference,0,CPU]}")" \
   "$(ratio "${FIG[ostrevin,0,FPS]}" "${FIG[reference,0,FPS]}")" \
   "$(ratio "${FIG[ostrevin,0,START]}" "${FIG[reference,0,START]}")" \
+  "$(ratio "${FIG[ostrevin,0,COLD]}" "${FIG[reference,0,COLD]}")" \
   "$(ratio "${FIG[ostrevin,0,RSS]}" "${FIG[reference,0,RSS]}")" \
   "${FIG[ostrevin,0,EALLOCS]}" "${FIG[ostrevin,0,ALLOCS]} in the process, reference ${FIG[reference,0,ALLOCS]}, all from the driver and window system)"

@@ -1,4 +1,4 @@
-// The layer's run-time switches and the PNG writer for captured frames.
+// The PNG writer for captured frames.
 #include <png.h>
 
 #include <cstdio>
@@ -9,49 +9,6 @@
 
 namespace ostrevin {
 namespace d3d9 {
-
-namespace {
-
-unsigned ParseUnsigned(const char* s) {
-  if (s == nullptr) return 0;
-  char* end = nullptr;
-  const unsigned long v = std::strtoul(s, &end, 10);
-  return (end != s && v < 0xFFFFFFFFul) ? static_cast<unsigned>(v) : 0;
-}
-
-// "1,100,200" -> {1, 100, 200}; ignores anything that is not a number.
-std::vector<unsigned> ParseList(const char* s) {
-  std::vector<unsigned> out;
-  while (s != nullptr && *s != '\0') {
-    char* end = nullptr;
-    const unsigned long v = std::strtoul(s, &end, 10);
-    if (end == s) {
-      ++s;
-      continue;
-    }
-    if (v > 0 && v < 0xFFFFFFFFul) out.push_back(static_cast<unsigned>(v));
-    s = end;
-  }
-  return out;
-}
-
-Switches ReadSwitches() {
-  Switches sw;
-  sw.exitAfter = ParseUnsigned(std::getenv("OSTREVIN_EXIT_AFTER"));
-  if (const char* dir = std::getenv("OSTREVIN_CAPTURE")) sw.captureDir = dir;
-  sw.captureFrames = ParseList(std::getenv("OSTREVIN_CAPTURE_FRAMES"));
-  sw.presentFail = ParseList(std::getenv("OSTREVIN_PRESENT_FAIL"));
-  if (const char* v = std::getenv("OSTREVIN_VSYNC")) sw.vsync = std::strcmp(v, "0") == 0 ? 0 : 1;
-  if (const char* v = std::getenv("OSTREVIN_STATS")) sw.stats = std::strcmp(v, "0") != 0 && *v != '\0';
-  return sw;
-}
-
-}  // namespace
-
-const Switches& GetSwitches() {
-  static const Switches s_switches = ReadSwitches();
-  return s_switches;
-}
 
 bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb) {
   FILE* file = std::fopen(path.c_str(), "wb");

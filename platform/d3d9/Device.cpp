@@ -229,7 +229,7 @@ void Device::DestroyContext() {
 void Device::SetSwapInterval() {
   int interval = m_params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1;
   if (m_params.PresentationInterval == D3DPRESENT_INTERVAL_TWO) interval = 2;
-  if (GetSwitches().vsync >= 0) interval = GetSwitches().vsync;
+  if (switches::Get().vsync >= 0) interval = switches::Get().vsync;
   SDL_GL_SetSwapInterval(interval);  // unsupported under some servers: swaps then never block
 }
 
@@ -261,7 +261,7 @@ HRESULT Device::CreateBackBuffer() {
     std::fprintf(stderr, "ostrevin: back buffer framebuffer incomplete\n");
     return D3DERR_NOTAVAILABLE;
   }
-  if (!GetSwitches().captureDir.empty()) {
+  if (!switches::Get().captureDir.empty()) {
     m_captureRgba.resize(static_cast<size_t>(width) * height * 4);
     m_captureRgb.resize(static_cast<size_t>(width) * height * 3);
   }
@@ -919,7 +919,7 @@ HRESULT Device::GetDirect3D(IDirect3D9** ppD3D9) {
 }
 
 HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, const RGNDATA*) {
-  const Switches& sw = GetSwitches();
+  const switches::Switches& sw = switches::Get();
   const unsigned frame = ++m_frames;
   HRESULT result = D3D_OK;
   if (m_lost || m_context == nullptr) {
@@ -972,7 +972,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND, co
     g_stats.lastCpuNs = cpu;
     g_stats.frames = frame;
   }
-  win32::SetFramesPresented(frame);
+  switches::SetFramesPresented(frame);
   if (sw.exitAfter != 0 && frame == sw.exitAfter) PostMessageW(m_window, WM_CLOSE, 0, 0);
   return result;
 }
@@ -994,7 +994,7 @@ void Device::Capture(unsigned frame) {
   }
   char name[32];
   std::snprintf(name, sizeof(name), "/frame-%05u.png", frame);
-  const std::string path = GetSwitches().captureDir + name;
+  const std::string path = switches::Get().captureDir + name;
   if (!WritePng(path, static_cast<int>(m_bbWidth), static_cast<int>(m_bbHeight), m_captureRgb.data()))
     std::fprintf(stderr, "ostrevin: cannot write %s\n", path.c_str());
 }

@@ -16,6 +16,7 @@
 #include "ComObject.h"
 #include "LiveObjects.h"
 #include "ShaderCode.h"
+#include "Switches.h"
 
 namespace ostrevin {
 namespace d3d9 {
@@ -215,16 +216,6 @@ class Direct3D9 final : public ComObject<IDirect3D9> {
   bool Implements(REFIID riid) const override;
 };
 
-// Per-run switches read from the environment (testing and benchmarks).
-struct Switches {
-  unsigned exitAfter = 0;             // OSTREVIN_EXIT_AFTER
-  std::string captureDir;             // OSTREVIN_CAPTURE
-  std::vector<unsigned> captureFrames;  // OSTREVIN_CAPTURE_FRAMES
-  std::vector<unsigned> presentFail;  // OSTREVIN_PRESENT_FAIL
-  int vsync = -1;                     // OSTREVIN_VSYNC: -1 = as the present parameters say
-  bool stats = false;                 // OSTREVIN_STATS
-};
-const Switches& GetSwitches();
 bool WritePng(const std::string& path, int width, int height, const uint8_t* rgbTopRowFirst);
 
 class Device final : public ComObject<IDirect3DDevice9> {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Startup.h"
+#include "shader/WarmUp.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ void AppendArgument(std::wstring& line, const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ostrevin::RunStartupTasks();
+  ostrevin::StartShaderCompilerWarmUp();
   static std::wstring commandLine;
   for (int i = 1; i < argc; ++i) AppendArgument(commandLine, argv[i]);
   return wWinMain(&g_module, nullptr, commandLine.data(), SW_SHOWDEFAULT);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "IconArt.h"
+#include "Switches.h"
 #include "Win32Internal.h"
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -41,7 +42,6 @@ constexpr int kMaxWindows = 64;
 constexpr int kClassNameMax = 128;
 constexpr int kTitleMax = 256;
 constexpr int kQueueCapacity = 1024;
-constexpr int kMaxScriptedKeys = 64;
 
 constexpr WPARAM kScClose = 0xF060;
 constexpr int kLargeIconId = 107;
@@ -116,7 +116,6 @@ int g_quitCode = 0;
 enum class Video { kUntried, kReady, kFailed, kShutDown };
 Video g_video = Video::kUntried;
 
-unsigned g_framesPresented = 0;
 
 // ---------------------------------------------------------------------------
 // Text.
@@ -336,86 +335,6 @@ bool RealKeyDown(int vk) {
   return false;
 }
 
-// OSTREVIN_KEYS=UP:10-20,LEFT:15-30: keys held down during frame ranges.
-struct ScriptedKey {
-  int vk;
-  unsigned first, last;
-};
-ScriptedKey g_script[kMaxScriptedKeys];
-int g_scriptCount = 0;
-bool g_scriptParsed = false;
-
-int KeyFromName(const char* name, size_t len) {
-  static const struct {
-    const char* name;
-    int vk;
-  } kNames[] = {{"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},
-                {"SPACE", VK_SPACE}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}};
-  if (len == 1) {
-    const char c = static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
-    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
-    return 0;
-  }
-  for (const auto& n : kNames) {
-    if (strlen(n.name) == len && strncasecmp(n.name, name, len) == 0) return n.vk;
-  }
-  return 0;
-}
-
-bool ParseNumber(const char** p, const char* end, unsigned* out) {
-  const char* s = *p;
-  unsigned long v = 0;
-  if (s == end || *s < '0' || *s > '9') return false;
-  for (; s != end && *s >= '0' && *s <= '9'; ++s) {
-    v = v * 10 + static_cast<unsigned>(*s - '0');
-    if (v > 0xFFFFFFFFul) return false;
-  }
-  *p = s;
-  *out = static_cast<unsigned>(v);
-  return true;
-}
-
-void ParseScript() {
-  g_scriptParsed = true;
-  const char* keys = getenv("OSTREVIN_KEYS");
-  if (keys == nullptr) return;
-  const char* p = keys;
-  while (*p != 0) {
-    const char* end = strchr(p, ',');
-    if (end == nullptr) end = p + strlen(p);
-    const char* colon = static_cast<const char*>(memchr(p, ':', static_cast<size_t>(end - p)));
-    bool ok = false;
-    if (colon != nullptr) {
-      const int vk = KeyFromName(p, static_cast<size_t>(colon - p));
-      const char* q = colon + 1;
-      unsigned first = 0, last = 0;
-      if (vk != 0 && ParseNumber(&q, end, &first)) {
-        last = first;
-        if (q != end && *q == '-') {
-          ++q;
-          ok = ParseNumber(&q, end, &last) && q == end && last >= first;
-        } else {
-          ok = q == end;
-        }
-      }
-      if (ok && g_scriptCount < kMaxScriptedKeys) g_script[g_scriptCount++] = {vk, first, last};
-    }
-    if (!ok && end != p) {
-      fprintf(stderr, "OSTREVIN_KEYS: ignoring '%.*s' (want NAME:FIRST-LAST)\n", static_cast<int>(end - p), p);
-    }
-    p = *end == ',' ? end + 1 : end;
-  }
-}
-
-bool ScriptedKeyDown(int vk) {
-  if (!g_scriptParsed) ParseScript();
-  const unsigned frame = g_framesPresented + 1;
-  for (int i = 0; i < g_scriptCount; ++i) {
-    if (g_script[i].vk == vk && frame >= g_script[i].first && frame <= g_script[i].last) return true;
-  }
-  return false;
-}
-
 // ---------------------------------------------------------------------------
 // The message queue.
 
@@ -631,9 +550,6 @@ void DrawableSize(HWND hWnd, int* width, int* height) {
   if (height != nullptr) *height = h;
 }
 
-void SetFramesPresented(unsigned count) { g_framesPresented = count; }
-
-unsigned FramesPresented() { return g_framesPresented; }
 
 bool DisplayAvailable() { return InitVideo(); }
 
@@ -1139,7 +1055,7 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT*) { return Lookup(hWnd) != nul
 // Keyboard, message boxes, debug output, time.
 
 SHORT WINAPI GetAsyncKeyState(int vKey) {
-  const bool down = RealKeyDown(vKey) || ScriptedKeyDown(vKey);
+  const bool down = RealKeyDown(vKey) || ostrevin::switches::ScriptedKeyDown(vKey);
   return down ? static_cast<SHORT>(0x8000) : 0;
 }
 
@@ -1155,8 +1071,7 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   }
   fprintf(stderr, "%s: %s\n", caption, line);
   fflush(stderr);
-  const char* box = getenv("OSTREVIN_MESSAGEBOX");
-  if ((box == nullptr || strcmp(box, "0") != 0) && InitVideo()) {
+  if (ostrevin::switches::Get().nativeMessageBox && InitVideo()) {
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     if ((uType & 0xF0) == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
     if ((uType & 0xF0) == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;

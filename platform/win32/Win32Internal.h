@@ -1,5 +1,5 @@
 // What the rest of the layer (the OpenGL Direct3D 9 device) needs from the
-// USER32 implementation: the SDL window behind an HWND and the frame count.
+// USER32 implementation: the SDL window behind an HWND.
 #pragma once
 
 #include <windows.h>
@@ -12,11 +12,6 @@ namespace ostrevin::win32 {
 SDL_Window* SdlWindow(HWND hWnd);
 // SDL_GL_GetDrawableSize of the window (0 x 0 when hWnd is not a live window).
 void DrawableSize(HWND hWnd, int* width, int* height);
-// Frames presented so far; the device sets it after each Present. The
-// OSTREVIN_KEYS test switch reports keys down by frame number, which is
-// FramesPresented() + 1 (the frame being prepared).
-void SetFramesPresented(unsigned count);
-unsigned FramesPresented();
 // Whether SDL's video subsystem works here (initialises it on first use).
 bool DisplayAvailable();
 

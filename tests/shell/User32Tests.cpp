@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Child.h"
+#include "Switches.h"
 #include "Win32Internal.h"
 
 namespace {
@@ -294,7 +295,7 @@ TEST(User32, ScriptedKeysFollowTheFrameNumber) {
     };
     for (const Case& c : cases) {
       // The frame being prepared is one past those presented.
-      ostrevin::win32::SetFramesPresented(c.frame - 1);
+      ostrevin::switches::SetFramesPresented(c.frame - 1);
       EXPECT_EQ((GetAsyncKeyState(c.vk) & 0x8000) != 0, c.down) << "key " << c.vk << " frame " << c.frame;
     }
     return 0;

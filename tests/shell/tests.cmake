@@ -10,7 +10,7 @@ ostrevin_gtest(shell_tests DISPLAY
     ${CMAKE_SOURCE_DIR}/app/Shell.cpp
     ${CMAKE_SOURCE_DIR}/app/GameApplication.cpp
     ${CMAKE_SOURCE_DIR}/tools/assetgen/Icons.cpp
-  LIBS ostrevin_win32)
+  LIBS ostrevin_win32 ostrevin_switches)
 # The stand-in scene/Ostrevin3D.h must win over the repository's own.
 target_include_directories(shell_tests BEFORE PRIVATE ${CMAKE_CURRENT_LIST_DIR}/standin)
 target_include_directories(shell_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools)

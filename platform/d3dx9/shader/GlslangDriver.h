@@ -1,0 +1,52 @@
+// glslang's HLSL front end for one shader: preprocessing, then the parse,
+// link and SPIR-V generation in a child process. One front end at a time in
+// the process: the constructor waits for the others.
+#pragma once
+
+#include <d3dx9.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ShaderCode.h"
+#include "shader/IncludeFiles.h"
+
+namespace ostrevin {
+
+// The name messages give the application's source: "memory(12): error: ...".
+extern const char kHlslSourceName[];
+
+struct HlslInput {
+  const char* source = nullptr;
+  int length = 0;
+  std::string preamble;  // #define and #pragma lines put before the source
+  const char* entryPoint = nullptr;
+  ShaderStage stage = ShaderStage::Vertex;
+  IncludeFiles* includes = nullptr;  // null: #include fails
+};
+
+// Starts building glslang's built-in tables on a thread of their own; the
+// first front end waits for it. Without it, the first front end builds them.
+void StartHlslFrontEndWarmUp();
+
+class HlslFrontEnd {
+ public:
+  explicit HlslFrontEnd(const HlslInput& input);
+  ~HlslFrontEnd();
+  HlslFrontEnd(const HlslFrontEnd&) = delete;
+  HlslFrontEnd& operator=(const HlslFrontEnd&) = delete;
+
+  // The source with macros and includes expanded; false with the messages.
+  bool Preprocess(std::string* text, std::string* log);
+  // SPIR-V of the entry point; the messages (warnings, or errors with false)
+  // are appended to log as "name(line): error: text". A front end that
+  // crashes or hangs on the source is an error like any other.
+  bool Parse(std::vector<uint32_t>* spirv, std::string* log);
+
+ private:
+  struct State;
+  std::unique_ptr<State> m_state;
+};
+
+}  // namespace ostrevin
