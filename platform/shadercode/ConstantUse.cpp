@@ -26,4 +26,17 @@ std::set<uint32_t> UsedBlockMembers(const std::vector<uint32_t>& spirv) {
   return used;
 }
 
+std::set<uint32_t> ReadVariables(const std::vector<uint32_t>& spirv) {
+  constexpr uint32_t kOpLoad = 61, kOpAccessChain = 65, kOpInBoundsAccessChain = 66;
+  constexpr size_t kHeader = 5;
+  std::set<uint32_t> read;
+  for (size_t i = kHeader; i < spirv.size();) {
+    const uint32_t count = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
+    if (count == 0 || i + count > spirv.size()) break;
+    if ((op == kOpLoad || op == kOpAccessChain || op == kOpInBoundsAccessChain) && count >= 4) read.insert(spirv[i + 3]);
+    i += count;
+  }
+  return read;
+}
+
 }  // namespace ostrevin

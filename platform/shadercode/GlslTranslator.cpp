@@ -131,8 +131,9 @@ std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
   return out;
 }
 
-// SPIRV-Cross writes '#line N "file"', which needs an extension; the plain
-// "#line N" is core GLSL.
+// SPIRV-Cross writes '#line N "file"', which needs an extension; core GLSL
+// has "#line N 1", which also tells HLSL lines (source string 1) from the
+// lines of the GLSL before the first directive (string 0).
 void StripLineFileNames(std::string* source) {
   const std::string extension = "#extension GL_GOOGLE_cpp_style_line_directive : require\n";
   const size_t at = source->find(extension);
@@ -140,7 +141,7 @@ void StripLineFileNames(std::string* source) {
   for (size_t line = source->find("#line "); line != std::string::npos; line = source->find("#line ", line + 1)) {
     const size_t end = source->find('\n', line);
     const size_t quote = source->find(" \"", line);
-    if (quote != std::string::npos && quote < end) source->erase(quote, end - quote);
+    if (quote != std::string::npos && quote < end) source->replace(quote, end - quote, " 1");
   }
 }
 
@@ -431,6 +432,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
 
   const std::set<uint32_t> usedMembers = UsedBlockMembers(spirv);
+  const std::set<uint32_t> readVariables = ReadVariables(spirv);
   for (const spirv_cross::Resource& r : res.uniform_buffers) {
     const spirv_cross::SPIRType& block = glsl.get_type(r.base_type_id);
     glsl.set_name(r.base_type_id, vertex ? "VsConstants" : "PsConstants");
@@ -480,6 +482,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   for (const spirv_cross::Resource& r : res.sampled_images) {
     const std::string name = glsl.get_name(r.id);
     const ShaderConstant* c = FindConstant(code, name, true);
+    if (c == nullptr && readVariables.count(r.id) == 0) continue;  // never read: no texture unit
     if (c == nullptr) {
       *error = "sampler '" + name + "' is missing from the constant table";
       return false;

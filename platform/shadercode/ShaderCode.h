@@ -105,6 +105,9 @@ struct GlslShader {
 // by member index. glslang keeps every global in the block and drops only
 // the functions the entry point never calls; the rest count as read.
 std::set<uint32_t> UsedBlockMembers(const std::vector<uint32_t>& spirv);
+// The variables the code loads from or indexes, by SPIR-V id: a sampler
+// outside this set is never read.
+std::set<uint32_t> ReadVariables(const std::vector<uint32_t>& spirv);
 
 // Where a vertex shader takes the element (usage, usage index): -1 when it
 // has no such input. POSITIONT counts as POSITION.
@@ -113,9 +116,9 @@ int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usage
 struct GlslOptions {
   // When the context has no glClipControl, rewrite z from [0, w] to [-w, w].
   bool remapDepth = false;
-  // "#line N" before the statements of HLSL line N, where the SPIR-V says
-  // (glslang's debug information): messages about the GLSL then name
-  // lines of the HLSL source.
+  // "#line N 1" before the statements of HLSL line N, where the SPIR-V
+  // says (glslang's debug information): messages about the GLSL then name
+  // lines of the HLSL source, as source string 1.
   bool lineDirectives = false;
 };
 

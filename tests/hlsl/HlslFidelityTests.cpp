@@ -52,6 +52,14 @@ const Pair kPairs[] = {
      "float4 main(float3 f : TEXCOORD3) : COLOR { return f.xyzz; }\n",
      {"v_TEXCOORD3 = vec4(vso_TEXCOORD3, 0.0, 0.0, 1.0);"},
      {"in vec4 v_TEXCOORD3;"}},
+    {"pixel inputs the vertex shader does not write", kPlainVs,
+     "float4 main(float4 t7 : TEXCOORD7, float4 c1 : COLOR1, float2 uv : TEXCOORD0) : COLOR { return t7 + c1 + uv.x; }\n",
+     {"v_TEXCOORD7 = vec4(0.0);", "v_COLOR1 = vec4(0.0);"},
+     {}},
+    {"centroid texture coordinates", kPlainVs,
+     "float4 main(float2 uv : TEXCOORD0_centroid) : COLOR { return uv.xyxy; }\n",
+     {},
+     {"in vec4 v_TEXCOORD0;"}},
     {"VFACE", kPlainVs, "float4 main(float face : VFACE) : COLOR { return face; }\n",
      {},
      {"gl_FrontFacing ? 1.0 : -1.0"}},
@@ -69,6 +77,33 @@ const Pair kPairs[] = {
      "float4 main() : COLOR { return 1; }\n",
      {"in vec4 in_BLENDINDICES0;", "ivec4(in_BLENDINDICES0)"},
      {}},
+    {"untyped samplers read with tex3D, texCUBE and tex1D", kPlainVs,
+     "sampler s3; sampler sc; sampler s1;\n"
+     "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+     "  return tex3D(s3, uv.xyx) + texCUBE(sc, uv.yxy) + tex1D(s1, uv.x);\n}\n",
+     {},
+     {"uniform sampler3D ps_s3;", "uniform samplerCube ps_sc;", "uniform sampler1D ps_s1;"}},
+    {"flat initialisers of vector arrays",
+     "static const float2 o[2] = { 0.1, 0.2,\n  0.3, 0.4 };\n"
+     "void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 oUv : TEXCOORD0) {\n"
+     "  float3 w[2] = { 1, 2, 3,\n    4, 5, 6 };\n"
+     "  oPos = p + o[1].xyxy + w[1].z; oUv = p;\n}\n",
+     kPlainPs,
+     {},
+     {}},
+    {"texture objects and sampler_state initialisers", kPlainVs,
+     "texture diffuseTex < string ResourceName = \"a.dds\"; >;\n"
+     "texture2D otherTex;\n"
+     "sampler2D s = sampler_state { Texture = <diffuseTex>; MinFilter = Linear; };\n"
+     "sampler s2 = sampler_state\n{\n  Texture = (otherTex);\n};\n"
+     "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv) + tex2D(s2, uv); }\n",
+     {},
+     {"uniform sampler2D ps_s;", "uniform sampler2D ps_s2;"}},
+    {"uniform parameters of the entry point", kPlainVs,
+     "float4 main(uniform float4 k, float2 uv : TEXCOORD0, uniform sampler2D t) : COLOR {\n"
+     "  return k + tex2D(t, uv);\n}\n",
+     {},
+     {"uniform sampler2D ps_t;"}},
     {"ldexp with a fractional exponent (x * 2^e, not truncated)", kPlainVs,
      "float4 main(float2 uv : TEXCOORD0) : COLOR { return ldexp(uv.x, uv.y) + ldexp(uv, 0.5).xyxy; }\n",
      {},
@@ -90,14 +125,99 @@ TEST(HlslFidelity, PairsCompileTranslateAndLink) {
       Compiled vs, ps;
       Compile(&vs, pair.vs, "main", (std::string("vs_") + profile).c_str());
       Compile(&ps, pair.ps, "main", (std::string("ps_") + profile).c_str());
-      ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
-      ASSERT_EQ(ps.hr, D3D_OK) << ps.Messages();
+      EXPECT_EQ(vs.hr, D3D_OK) << vs.Messages();
+      EXPECT_EQ(ps.hr, D3D_OK) << ps.Messages();
+      if (FAILED(vs.hr) || FAILED(ps.hr)) continue;
       const GlslShader v = Translated(vs), p = Translated(ps);
       for (const char* has : pair.vsHas) EXPECT_NE(v.source.find(has), std::string::npos) << has << "\n" << v.source;
       for (const char* has : pair.psHas) EXPECT_NE(p.source.find(has), std::string::npos) << has << "\n" << p.source;
       EXPECT_EQ(hlsltest::GlslLinkErrors(v.source, p.source), "") << v.source << p.source;
     }
   }
+}
+
+// The constant table as D3DX lays it out: only what the shader reads, each
+// register annotation of the entry point's own scope, sampler types from how
+// the samplers are read, "$name" for the entry point's uniform parameters.
+TEST(HlslFidelity, ConstantTables) {
+  struct Constant {
+    const char* name;
+    D3DXREGISTER_SET set;
+    UINT index, count;
+    D3DXPARAMETER_TYPE type;
+  };
+  struct Case {
+    const char* what;
+    const char* source;
+    const char* entry;
+    std::vector<Constant> constants;  // all of them, in no particular order
+  } const cases[] = {
+      {"unread constants take no register, overlapping or not",
+       "float4 unusedA : register(c0);\nfloat4 unusedB : register(c0);\nfloat4 used;\n"
+       "sampler2D sUnused : register(s0);\nsampler2D sOther : register(s0);\nsampler2D sUsed;\n"
+       "float4 other(float2 uv) { return unusedA + tex2D(sOther, uv); }\n"
+       "float4 main(float2 uv : TEXCOORD0) : COLOR { return used + tex2D(sUsed, uv); }\n",
+       "main",
+       {{"used", D3DXRS_FLOAT4, 0, 1, D3DXPT_FLOAT}, {"sUsed", D3DXRS_SAMPLER, 0, 1, D3DXPT_SAMPLER2D}}},
+      {"register annotations of another function's parameters do not count",
+       "float4 a(uniform float4 k : register(c5)) : COLOR { return k; }\n"
+       "float4 b(uniform float4 k : register(c1)) : COLOR { return k * 2; }\n",
+       "a",
+       {{"$k", D3DXRS_FLOAT4, 5, 1, D3DXPT_FLOAT}}},
+      {"sampler types from their reads",
+       "sampler s3; sampler sc; sampler s1; sampler s2; sampler3D typed;\n"
+       "float4 main(float3 uvw : TEXCOORD0) : COLOR {\n"
+       "  return tex3D(s3, uvw) + texCUBE(sc, uvw) + tex1D(s1, uvw.x) + tex2D(s2, uvw.xy) + tex3D(typed, uvw);\n}\n",
+       "main",
+       {{"s3", D3DXRS_SAMPLER, 0, 1, D3DXPT_SAMPLER3D},
+        {"sc", D3DXRS_SAMPLER, 1, 1, D3DXPT_SAMPLERCUBE},
+        {"s1", D3DXRS_SAMPLER, 2, 1, D3DXPT_SAMPLER1D},
+        {"s2", D3DXRS_SAMPLER, 3, 1, D3DXPT_SAMPLER2D},
+        {"typed", D3DXRS_SAMPLER, 4, 1, D3DXPT_SAMPLER3D}}},
+      {"texture objects are not constants",
+       "texture t;\nsampler2D s = sampler_state { Texture = <t>; };\n"
+       "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n",
+       "main",
+       {{"s", D3DXRS_SAMPLER, 0, 1, D3DXPT_SAMPLER2D}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Compiled ps;
+    Compile(&ps, c.source, c.entry, "ps_3_0");
+    EXPECT_EQ(ps.hr, D3D_OK) << ps.Messages();
+    if (FAILED(ps.hr)) continue;
+    D3DXCONSTANTTABLE_DESC desc = {};
+    ASSERT_EQ(ps.table->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Constants, c.constants.size());
+    for (const Constant& want : c.constants) {
+      SCOPED_TRACE(want.name);
+      D3DXHANDLE h = ps.table->GetConstantByName(nullptr, want.name);
+      D3DXCONSTANT_DESC d = {};
+      UINT n = 1;
+      EXPECT_NE(h, nullptr);
+      if (h == nullptr || ps.table->GetConstantDesc(h, &d, &n) != D3D_OK) continue;
+      EXPECT_EQ(d.RegisterSet, want.set);
+      EXPECT_EQ(d.RegisterIndex, want.index);
+      EXPECT_EQ(d.RegisterCount, want.count);
+      EXPECT_EQ(d.Type, want.type);
+    }
+    Translated(ps);  // and the device can take it
+  }
+}
+
+// A shader whose GLSL the device could not compile fails at the compile,
+// with the HLSL line, not at CreatePixelShader or the first draw. (D3DX
+// refuses this one too: sampler arrays take constant indices only.)
+TEST(HlslFidelity, GlslTheDeviceCannotCompileFailsTheCompile) {
+  Compiled ps;
+  Compile(&ps,
+          "sampler2D s[4];\nfloat k;\n\nfloat4 main(float2 uv : TEXCOORD0) : COLOR {\n  float4 c = uv.xyxy;\n"
+          "  c += tex2D(s[(int)k], uv);\n  return c;\n}\n",
+          "main", "ps_3_0");
+  EXPECT_LT(ps.hr, 0);
+  EXPECT_EQ(ps.code, nullptr);
+  EXPECT_NE(ps.Messages().find("memory(6): error: the shader's GLSL translation does not compile"), std::string::npos)
+      << ps.Messages();
 }
 
 // Every Direct3D 9 vertex usage can feed a shader: the common ones at their
