@@ -205,6 +205,32 @@ TEST(HlslFidelity, ConstantTables) {
   }
 }
 
+// The rewrites reach included files too: an engine-wide header with an
+// untyped sampler, a texture object and a flat initialiser.
+TEST(HlslFidelity, IncludedFilesAreRewrittenToo) {
+  struct Header : ID3DXInclude {
+    std::string text = "texture t;\nsampler cube = sampler_state { Texture = <t>; };\n"
+                       "static const float2 k[2] = { 1, 2, 3, 4 };\n";
+    HRESULT STDMETHODCALLTYPE Open(D3DXINCLUDE_TYPE, LPCSTR, LPCVOID, LPCVOID* data, UINT* bytes) override {
+      *data = text.data();
+      *bytes = static_cast<UINT>(text.size());
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Close(LPCVOID) override { return S_OK; }
+  } header;
+  Compiled ps;
+  Compile(&ps,
+          "#include \"engine.h\"\n"
+          "float4 main(float3 dir : TEXCOORD0) : COLOR { return texCUBE(cube, dir) + k[1].xyxy; }\n",
+          "main", "ps_2_0", nullptr, &header);
+  ASSERT_EQ(ps.hr, D3D_OK) << ps.Messages();
+  D3DXCONSTANT_DESC d = {};
+  UINT n = 1;
+  ASSERT_EQ(ps.table->GetConstantDesc("cube", &d, &n), D3D_OK);
+  EXPECT_EQ(d.Type, D3DXPT_SAMPLERCUBE);
+  EXPECT_NE(Translated(ps).source.find("uniform samplerCube ps_cube;"), std::string::npos);
+}
+
 // A shader whose GLSL the device could not compile fails at the compile,
 // with the HLSL line, not at CreatePixelShader or the first draw. (D3DX
 // refuses this one too: sampler arrays take constant indices only.)
