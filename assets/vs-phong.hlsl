@@ -2,6 +2,16 @@
 // Transforms to clip space and hands the pixel stage everything it lights
 // with: the world-space tangent frame, the vectors to the light and to the
 // eye, the texture coordinate and the vertex colour (the part's tint).
+//
+// Budget (vs_2_0: 256 instruction slots), counted as the Windows compiler
+// emits it:
+//   world position: mov w = 1, 4 x dp4                         5
+//   clip position: 4 x dp4 into oPos                           4
+//   normal, tangent, bitangent: 3 x m3x3 (dp3 each row)        9
+//   their normalisation: 3 x nrm (dp3 rsq mul)                 9
+//   to light, to eye: 2 x add                                  2
+//   texture coordinate, colour: 2 x mov                        2
+//                                                  total      31
 
 float4x4 mViewProjection;  // world -> clip
 float4x4 mWorld;           // object -> world
@@ -20,7 +30,7 @@ struct VS_INPUT {
 struct VS_OUTPUT {
   float4 position : POSITION;
   float2 texCoord : TEXCOORD0;
-  float3 normal : TEXCOORD1;     // world space, not normalised
+  float3 normal : TEXCOORD1;     // world space, unit length at the vertex
   float3 tangent : TEXCOORD2;
   float3 bitangent : TEXCOORD3;
   float3 toLight : TEXCOORD4;    // surface -> light, world space
@@ -34,11 +44,13 @@ VS_OUTPUT main(VS_INPUT input) {
   output.position = mul(worldPosition, mViewProjection);
 
   // The world matrices are rotations, translations and uniform scales, so
-  // the upper 3x3 transforms directions as well as normals.
+  // the upper 3x3 transforms directions as well as normals. The frame is
+  // handed over at unit length, so the pixel stage normalises only the
+  // rippled normal it builds from it.
   float3x3 toWorld = (float3x3)mWorld;
-  output.normal = mul(input.normal, toWorld);
-  output.tangent = mul(input.tangent, toWorld);
-  output.bitangent = mul(input.bitangent, toWorld);
+  output.normal = normalize(mul(input.normal, toWorld));
+  output.tangent = normalize(mul(input.tangent, toWorld));
+  output.bitangent = normalize(mul(input.bitangent, toWorld));
 
   output.toLight = vLight.xyz - worldPosition.xyz;
   output.toEye = vCam.xyz - worldPosition.xyz;

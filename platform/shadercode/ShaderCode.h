@@ -11,6 +11,7 @@
 #include <d3dx9.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,10 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out);
 // Size in bytes recorded in the header (for GetFunction); 0 when not ours.
 uint32_t ShaderCodeSize(const DWORD* pFunction);
 
-// Where the device binds a vertex element: one generic attribute location per
-// (usage, usage index). -1 when the layer does not map that semantic.
+// The fixed generic attribute location of the common vertex semantics
+// (position, normals, texture coordinates, colours, tangent, binormal); -1
+// for the rest. A translated vertex shader puts these inputs there and its
+// other inputs at free locations: GlslShader::attributes has them all.
 int VertexAttributeLocation(BYTE usage, BYTE usageIndex);
 
 // A float constant as the GLSL program sees it. The device uploads
@@ -82,16 +85,41 @@ struct GlslSampler {
   uint32_t samplerIndex = 0; // texture stage / unit
 };
 
+// A vertex shader input: the declaration element of this (usage, usage
+// index) feeds this generic attribute location.
+struct GlslAttribute {
+  BYTE usage = 0;
+  BYTE usageIndex = 0;
+  uint32_t location = 0;
+};
+
 struct GlslShader {
   ShaderStage stage = ShaderStage::Vertex;
   std::string source;  // GLSL 3.30 core
   std::vector<GlslUniform> uniforms;
   std::vector<GlslSampler> samplers;
+  std::vector<GlslAttribute> attributes;  // vertex shaders: one per input
 };
+
+// The members of the SPIR-V's global constant block that its code reads,
+// by member index. glslang keeps every global in the block and drops only
+// the functions the entry point never calls; the rest count as read.
+std::set<uint32_t> UsedBlockMembers(const std::vector<uint32_t>& spirv);
+// The variables the code loads from or indexes, by SPIR-V id: a sampler
+// outside this set is never read.
+std::set<uint32_t> ReadVariables(const std::vector<uint32_t>& spirv);
+
+// Where a vertex shader takes the element (usage, usage index): -1 when it
+// has no such input. POSITIONT counts as POSITION.
+int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usageIndex);
 
 struct GlslOptions {
   // When the context has no glClipControl, rewrite z from [0, w] to [-w, w].
   bool remapDepth = false;
+  // "#line N 1" before the statements of HLSL line N, where the SPIR-V
+  // says (glslang's debug information): messages about the GLSL then name
+  // lines of the HLSL source, as source string 1.
+  bool lineDirectives = false;
 };
 
 // Name of the vec4 uniform that every translated vertex shader declares; the
@@ -100,8 +128,11 @@ struct GlslOptions {
 constexpr const char* kPositionFixupUniform = "ostrevin_posfix";
 
 // SPIR-V -> GLSL with SPIRV-Cross. Vertex inputs get the locations of
-// VertexAttributeLocation; vertex outputs and pixel inputs are named from
-// their semantics so that they meet by semantic; POSITION becomes gl_Position.
+// VertexAttributeLocation, or free ones; vertex outputs and pixel inputs are
+// vec4s named from their semantics, so that they meet by semantic whatever
+// size each stage declares; POSITION becomes gl_Position; the pixel stage's
+// VPOS is the pixel's integer coordinates from the top left and VFACE is +1
+// on front faces (clockwise), -1 on back faces.
 bool TranslateShaderToGlsl(const ShaderCode& code, const GlslOptions& options, GlslShader* out,
                            std::string* error);
 

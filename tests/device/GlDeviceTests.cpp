@@ -456,4 +456,35 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
   psTable->Release();
 }
 
+// VPOS is the pixel's integer coordinates from the top left of the render
+// target and VFACE is positive on front faces (clockwise on the screen),
+// negative on back faces, as in Direct3D 9.
+TEST_F(GlDeviceTest, VposAndVfaceFollowDirect3D) {
+  SafeRelease(m_ps);
+  SafeRelease(m_psTable);
+  ASSERT_TRUE(Compile("float4 main(float2 pos : VPOS, float face : VFACE) : COLOR {\n"
+                      "  return float4(pos.x / 255, pos.y / 255, face > 0 ? 1 : 0, 1);\n}\n",
+                      "ps_3_0", false));
+  const D3DCOLOR white = D3DCOLOR_XRGB(255, 255, 255);
+  // The left half clockwise on the screen, the right half counter-clockwise.
+  Upload({At(0, 0, 0.5f, white), At(32, 0, 0.5f, white), At(32, 64, 0.5f, white), At(0, 64, 0.5f, white),
+          At(32, 0, 0.5f, white), At(64, 0, 0.5f, white), At(64, 64, 0.5f, white), At(32, 64, 0.5f, white)},
+         {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6});
+  m_device->BeginScene();
+  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Bind();
+  Draw(0, 4, 8);
+  const Image img = Present(1);
+  int wrong = 0;
+  for (int y = 0; y < kSize; y += 3)
+    for (int x = 0; x < kSize; x += 3) {
+      const uint8_t* p = img.At(x, y);
+      const int face = x < 32 ? 255 : 0;
+      if ((p[0] != x || p[1] != y || p[2] != face) && ++wrong < 10) {
+        ADD_FAILURE() << "pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+      }
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 }  // namespace

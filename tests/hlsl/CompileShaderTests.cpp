@@ -124,8 +124,8 @@ TEST(CompileShader, FailuresGiveANegativeResultAndAMessage) {
        "(2): error X3003: redefinition of 'V'"},
       {"redefinition through a macro", "#define DECL sampler2D a;\nDECL\nfloat4 a;\nfloat4 main() : COLOR { return a; }\n",
        "main", "ps_2_0", "redefinition of 'a'"},
-      {"vertex input without attribute location", "float4 main(float4 w : BLENDWEIGHT0) : POSITION { return w; }",
-       "main", "vs_2_0", "BLENDWEIGHT0"},
+      {"vertex input of no Direct3D 9 usage", "float4 main(float4 w : WEIGHTS0) : POSITION { return w; }",
+       "main", "vs_2_0", "WEIGHTS0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

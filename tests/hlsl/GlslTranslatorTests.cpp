@@ -1,8 +1,5 @@
 // The shader-code format and the SPIR-V -> GLSL translation the OpenGL
 // device uses. glslang compiles and links the emitted GLSL as 3.30 core.
-#define ENABLE_HLSL 1
-#include <glslang/Public/ResourceLimits.h>
-#include <glslang/Public/ShaderLang.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -26,26 +23,6 @@ GlslShader Translate(const Compiled& c, bool remapDepth = false) {
   options.remapDepth = remapDepth;
   EXPECT_TRUE(ostrevin::TranslateShaderToGlsl(c.Decode(), options, &out, &error)) << error;
   return out;
-}
-
-// Compiles both stages as GLSL 3.30 core and links them; "" when fine.
-std::string GlslErrors(const std::string& vs, const std::string& ps) {
-  glslang::InitializeProcess();
-  glslang::TShader vert(EShLangVertex), frag(EShLangFragment);
-  const char* vsText = vs.c_str();
-  const char* psText = ps.c_str();
-  vert.setStrings(&vsText, 1);
-  frag.setStrings(&psText, 1);
-  std::string errors;
-  const EShMessages messages = EShMsgDefault;
-  if (!vert.parse(GetDefaultResources(), 330, ECoreProfile, false, false, messages)) errors += vert.getInfoLog();
-  if (!frag.parse(GetDefaultResources(), 330, ECoreProfile, false, false, messages)) errors += frag.getInfoLog();
-  if (!errors.empty()) return errors;
-  glslang::TProgram program;
-  program.addShader(&vert);
-  program.addShader(&frag);
-  if (!program.link(messages)) return program.getInfoLog();
-  return std::string();
 }
 
 // "<qualifier> <type> <name>;" declarations of the interface, name -> type.
@@ -91,11 +68,11 @@ TEST_F(ShippedShaders, TranslateToValidGlsl330ThatLinks) {
     EXPECT_EQ(s.find("#extension"), std::string::npos) << s;
     EXPECT_EQ(s.find("binding"), std::string::npos) << s;
   }
-  EXPECT_EQ(GlslErrors(v.source, p.source), "");
+  EXPECT_EQ(hlsltest::GlslLinkErrors(v.source, p.source), "");
 
   const GlslShader remapped = Translate(vs, true);
   EXPECT_NE(remapped.source.find("    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n}\n"), std::string::npos);
-  EXPECT_EQ(GlslErrors(remapped.source, p.source), "");
+  EXPECT_EQ(hlsltest::GlslLinkErrors(remapped.source, p.source), "");
 }
 
 TEST_F(ShippedShaders, VaryingsMeetBySemanticAndInputsSitAtTheirLocations) {

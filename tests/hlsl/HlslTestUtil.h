@@ -2,7 +2,10 @@
 // shipped shaders, a fake device.
 #pragma once
 
+#define ENABLE_HLSL 1
 #include <d3dx9.h>
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -57,6 +60,26 @@ inline void Compile(Compiled* out, const std::string& source, const char* entry,
                     const D3DXMACRO* macros = nullptr, LPD3DXINCLUDE include = nullptr, DWORD flags = 0) {
   out->hr = D3DXCompileShader(source.data(), static_cast<UINT>(source.size()), macros, include, entry, profile, flags,
                               &out->code, &out->messages, &out->table);
+}
+
+// Compiles both stages as GLSL 3.30 core and links them; "" when fine.
+inline std::string GlslLinkErrors(const std::string& vs, const std::string& ps) {
+  glslang::InitializeProcess();
+  glslang::TShader vert(EShLangVertex), frag(EShLangFragment);
+  const char* vsText = vs.c_str();
+  const char* psText = ps.c_str();
+  vert.setStrings(&vsText, 1);
+  frag.setStrings(&psText, 1);
+  std::string errors;
+  const EShMessages messages = EShMsgDefault;
+  if (!vert.parse(GetDefaultResources(), 330, ECoreProfile, false, false, messages)) errors += vert.getInfoLog();
+  if (!frag.parse(GetDefaultResources(), 330, ECoreProfile, false, false, messages)) errors += frag.getInfoLog();
+  if (!errors.empty()) return errors;
+  glslang::TProgram program;
+  program.addShader(&vert);
+  program.addShader(&frag);
+  if (!program.link(messages)) return program.getInfoLog();
+  return std::string();
 }
 
 }  // namespace hlsltest

@@ -4,9 +4,10 @@
 // The code buffer holds the layer's shader code (ShaderCode.h): the
 // constant table as D3DX would lay it out in registers, then the SPIR-V.
 // Every compile is also translated to GLSL once, so that a shader the
-// OpenGL device could not use fails here, with a message. Unlike D3DX,
-// constants the shader never reads stay in the table. Initial values of
-// globals are not kept, so SetDefaults writes nothing.
+// OpenGL device could not use fails here, with a message and, where the
+// SPIR-V's line information gives it, the HLSL line. As in D3DX, constants
+// the shader never reads are not in the table. Initial values of globals
+// are not kept, so SetDefaults writes nothing.
 #include <d3dx9.h>
 
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "shader/GlslangDriver.h"
 #include "shader/RegisterAllocation.h"
 #include "shader/ShaderCache.h"
+#include "shader/SourceRewrite.h"
 #include "shader/SourceScan.h"
 #include "shader/WarmUp.h"
 
@@ -73,6 +75,7 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
     return result;
   }
 
+  frontEnd.RewriteBeforeParse(ostrevin::UntypedSamplerTypes(preprocessed));
   std::vector<uint32_t> spirv;
   if (!frontEnd.Parse(&spirv, &result.messages)) return result;
 
@@ -84,7 +87,7 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
   std::string error;
   try {
     if (!ostrevin::BuildConstants(code.spirv, profile.stage,
-                                  ostrevin::ScanRegisters(preprocessed.data(), preprocessed.size()), &code.constants,
+                                  ostrevin::ScanRegisters(preprocessed, input.entryPoint), &code.constants,
                                   &error)) {
       result.messages += error + "\n";
       return result;
@@ -94,12 +97,22 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
     return result;
   }
 
+  // D3DX names the entry point's uniform parameters "$name".
+  for (const std::string& name : ostrevin::EntryPointUniforms(preprocessed, input.entryPoint)) {
+    for (ostrevin::ShaderConstant& c : code.constants) {
+      if (c.name == name) c.name = "$" + name;
+    }
+  }
+
   // The device will need GLSL; find out now whether it can have it.
   ostrevin::GlslShader glsl;
-  if (!ostrevin::TranslateShaderToGlsl(code, ostrevin::GlslOptions(), &glsl, &error)) {
+  ostrevin::GlslOptions options;
+  options.lineDirectives = true;
+  if (!ostrevin::TranslateShaderToGlsl(code, options, &glsl, &error)) {
     result.messages += "error: " + error + "\n";
     return result;
   }
+  if (!frontEnd.CheckGlsl(glsl.source, &result.messages)) return result;
   result.words = ostrevin::EncodeShaderCode(code);
   result.code = std::move(code);
   result.hr = D3D_OK;

@@ -15,10 +15,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <list>
 #include <mutex>
 #include <thread>
 
 #include "shader/ChildProcess.h"
+#include "shader/SourceRewrite.h"
 
 namespace ostrevin {
 
@@ -76,6 +78,9 @@ class Includer final : public glslang::TShader::Includer {
  public:
   explicit Includer(IncludeFiles* files) : m_files(files) {}
 
+  // Included text is rewritten for the parse (not for the preprocessing).
+  void Rewrite(const std::map<std::string, std::string>* samplerTypes) { m_samplerTypes = samplerTypes; }
+
   IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
     IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
     m_localFailed = r == nullptr && headerName != nullptr ? headerName : "";
@@ -97,11 +102,18 @@ class Includer final : public glslang::TShader::Includer {
     const char* data = nullptr;
     UINT bytes = 0;
     if (m_files == nullptr || !m_files->Get(type, headerName, includerName, &data, &bytes)) return nullptr;
+    if (m_samplerTypes != nullptr) {
+      m_rewritten.push_back(RewriteForGlslang(std::string(data, bytes), *m_samplerTypes));
+      data = m_rewritten.back().data();
+      bytes = static_cast<UINT>(m_rewritten.back().size());
+    }
     return new IncludeResult(headerName, data, bytes, nullptr);
   }
 
   IncludeFiles* m_files;
   std::string m_localFailed;
+  const std::map<std::string, std::string>* m_samplerTypes = nullptr;
+  std::list<std::string> m_rewritten;  // glslang keeps pointers into these
 };
 
 // glslang's parse, link and SPIR-V generation for one shader: the messages
@@ -129,6 +141,7 @@ bool ParseInProcess(glslang::TShader& shader, Includer& includer, EShMessages me
   spv::SpvBuildLogger logger;
   glslang::SpvOptions spvOptions;
   spvOptions.disableOptimizer = true;
+  spvOptions.generateDebugInfo = true;  // OpLine: GLSL messages name HLSL lines
   glslang::GlslangToSpv(*intermediate, *spirv, &logger, &spvOptions);
   *log += logger.getAllMessages();
   if (spirv->empty()) {
@@ -153,6 +166,11 @@ void WarmUp(EShLanguage stage) {
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
     shader.parse(GetDefaultResources(), 110, false,
                  static_cast<EShMessages>(EShMsgReadHlsl | EShMsgHlslDX9Compatible));
+    // And the GLSL 3.30 tables of the check of the translation.
+    const char* glsl = "#version 330\nvoid main() {}\n";
+    glslang::TShader check(stage);
+    check.setStrings(&glsl, 1);
+    check.parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault);
   });
 }
 
@@ -219,6 +237,8 @@ struct HlslFrontEnd::State {
   // glslang keeps pointers to these arrays, not copies.
   const char* strings[1] = {input.source};
   int lengths[1] = {input.length};
+  std::map<std::string, std::string> samplerTypes;
+  std::string rewritten;  // the source as parsed, once RewriteBeforeParse is called
   const char* names[1] = {kSourceName};
 
   void SetUp(glslang::TShader& shader) {
@@ -232,6 +252,45 @@ struct HlslFrontEnd::State {
 };
 
 void StartHlslFrontEndWarmUp() { g_warmStart.Start(); }
+
+void HlslFrontEnd::RewriteBeforeParse(std::map<std::string, std::string> samplerTypes) {
+  State& s = *m_state;
+  s.samplerTypes = std::move(samplerTypes);
+  s.rewritten = RewriteForGlslang(std::string(s.input.source, static_cast<size_t>(s.input.length)), s.samplerTypes);
+  s.strings[0] = s.rewritten.data();
+  s.lengths[0] = static_cast<int>(s.rewritten.size());
+  s.includer.Rewrite(&s.samplerTypes);
+}
+
+bool HlslFrontEnd::CheckGlsl(const std::string& glsl, std::string* log) {
+  glslang::TShader shader(m_state->stage);
+  const char* text = glsl.c_str();
+  shader.setStrings(&text, 1);
+  if (shader.parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault)) return true;
+  // glslang's "ERROR: 1:<line>: text" names an HLSL line (the GLSL's "#line
+  // N 1" directives), "ERROR: 0:<line>: text" a line of the GLSL's own
+  // declarations.
+  const std::string formatted = FormatLog(shader.getInfoLog());
+  size_t pos = 0;
+  while (pos < formatted.size()) {
+    size_t end = formatted.find('\n', pos);
+    if (end == std::string::npos) end = formatted.size();
+    std::string line = formatted.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.find("compilation terminated") != std::string::npos || line.find("compilation errors") != std::string::npos) {
+      continue;
+    }
+    const size_t kind = line.find("error: ");
+    if (kind != std::string::npos) line.insert(kind + 7, "the shader's GLSL translation does not compile: ");
+    if (line.compare(0, 2, "1(") == 0) {
+      line.replace(0, 1, kSourceName);
+    } else if (line.compare(0, std::strlen(kSourceName) + 1, std::string(kSourceName) + "(") == 0) {
+      line.erase(std::strlen(kSourceName), line.find(')') + 1 - std::strlen(kSourceName));
+    }
+    *log += line + "\n";
+  }
+  return false;
+}
 
 HlslFrontEnd::HlslFrontEnd(const HlslInput& input) : m_state(new State(input)) {
   g_warmStart.Wait();

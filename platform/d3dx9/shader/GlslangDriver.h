@@ -5,6 +5,7 @@
 
 #include <d3dx9.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,10 +40,17 @@ class HlslFrontEnd {
 
   // The source with macros and includes expanded; false with the messages.
   bool Preprocess(std::string* text, std::string* log);
-  // SPIR-V of the entry point; the messages (warnings, or errors with false)
+  // SPIR-V of the entry point, with line information; the messages (warnings, or errors with false)
   // are appended to log as "name(line): error: text". A front end that
   // crashes or hangs on the source is an error like any other.
   bool Parse(std::vector<uint32_t>* spirv, std::string* log);
+  // From now on the parse reads the source and its includes through
+  // RewriteForGlslang with these sampler types (SourceRewrite.h).
+  void RewriteBeforeParse(std::map<std::string, std::string> samplerTypes);
+  // Whether glslang compiles the translation of this shader as GLSL 3.30
+  // core; errors are appended to log under the HLSL lines that the GLSL's
+  // "#line" directives give.
+  bool CheckGlsl(const std::string& glsl, std::string* log);
 
  private:
   struct State;

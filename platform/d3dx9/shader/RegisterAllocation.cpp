@@ -5,6 +5,8 @@
 
 #include <spirv_cross/spirv_cross.hpp>
 
+#include <set>
+
 namespace ostrevin {
 namespace {
 
@@ -40,11 +42,14 @@ bool BuildConstants(const std::vector<uint32_t>& spirv, ShaderStage stage,
   spirv_cross::Compiler reflect(spirv.data(), spirv.size());
   const spirv_cross::ShaderResources res = reflect.get_shader_resources();
   std::vector<ShaderConstant> constants;
-  std::vector<bool> explicitFlags;
+  // As D3DX: a constant the code never reads has no register and is not in
+  // the table, whatever its type or annotation.
+  const std::set<uint32_t> read = UsedBlockMembers(spirv);
 
   for (const spirv_cross::Resource& r : res.uniform_buffers) {
     const spirv_cross::SPIRType& block = reflect.get_type(r.base_type_id);
     for (uint32_t i = 0; i < block.member_types.size(); ++i) {
+      if (read.count(i) == 0) continue;
       ShaderConstant c;
       c.name = reflect.get_member_name(r.base_type_id, i);
       const spirv_cross::SPIRType& type = reflect.get_type(block.member_types[i]);
@@ -86,7 +91,9 @@ bool BuildConstants(const std::vector<uint32_t>& spirv, ShaderStage stage,
       constants.push_back(std::move(c));
     }
   }
+  const std::set<uint32_t> readVariables = ReadVariables(spirv);
   for (const spirv_cross::Resource& r : res.sampled_images) {
+    if (readVariables.count(r.id) == 0) continue;
     ShaderConstant c;
     c.name = reflect.get_name(r.id);
     const spirv_cross::SPIRType& type = reflect.get_type(r.type_id);

@@ -12,7 +12,7 @@
 
 namespace ostrevin {
 
-// Every global float constant gets its own range of FLOAT4 registers
+// Only the constants the code reads are kept. Every global float constant gets its own range of FLOAT4 registers
 // (float/floatN: 1 per element; matrices: one register per column for
 // column_major, one per row for row_major), samplers one SAMPLER index per
 // element. Annotated constants take their register; the rest fill the

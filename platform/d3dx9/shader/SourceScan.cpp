@@ -2,8 +2,11 @@
 // crashes on.
 #include "shader/SourceScan.h"
 
+#include "shader/SourceRewrite.h"
+
 #include <cctype>
 #include <cstdio>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -137,53 +140,49 @@ bool FindUnparsable(const std::string& text, std::string* message, int* line) {
   return false;
 }
 
-std::map<std::string, ExplicitRegister> ScanRegisters(const char* src, size_t len) {
+std::map<std::string, ExplicitRegister> ScanRegisters(const std::string& text, const std::string& entryPoint) {
   std::map<std::string, ExplicitRegister> found;
-  const std::string text(src, len);
-  size_t pos = 0;
-  while ((pos = text.find("register", pos)) != std::string::npos) {
-    const size_t at = pos;
-    pos += 8;
-    if ((at > 0 && IsIdent(text[at - 1])) || (pos < text.size() && IsIdent(text[pos]))) continue;
-    size_t p = pos;
-    auto skip = [&](size_t& i) {
-      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    };
-    skip(p);
-    if (p >= text.size() || text[p] != '(') continue;
-    ++p;
-    skip(p);
-    if (p >= text.size()) continue;
-    const char set = static_cast<char>(std::tolower(static_cast<unsigned char>(text[p])));
-    if (set != 'c' && set != 's') continue;
-    ++p;
-    uint64_t index = 0;
-    size_t digits = 0;
-    while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p])) && digits < 6) {
-      index = index * 10 + static_cast<uint64_t>(text[p] - '0');
-      ++p;
-      ++digits;
+  const std::vector<HlslToken> tokens = TokenizeHlsl(text);
+  int braces = 0;
+  // Open parentheses at file scope; the first says whether it is the entry
+  // point's parameter list.
+  std::vector<bool> parens;
+  for (size_t t = 0; t < tokens.size(); ++t) {
+    const std::string& s = tokens[t].text;
+    if (s == "{") ++braces;
+    if (s == "}" && braces > 0) --braces;
+    if (braces > 0) continue;
+    if (s == "(") {
+      parens.push_back(parens.empty() ? t > 0 && tokens[t - 1].text == entryPoint : parens.front());
+      continue;
     }
-    if (digits == 0) continue;
-    // Backwards: ':' then optional [..] groups, then the name.
-    size_t b = at;
-    auto back = [&]() {
-      while (b > 0 && std::isspace(static_cast<unsigned char>(text[b - 1]))) --b;
-    };
-    back();
-    if (b == 0 || text[b - 1] != ':') continue;
-    --b;
-    back();
-    while (b > 0 && text[b - 1] == ']') {
-      const size_t open = text.rfind('[', b - 1);
-      if (open == std::string::npos) break;
-      b = open;
-      back();
+    if (s == ")") {
+      if (!parens.empty()) parens.pop_back();
+      continue;
     }
-    size_t nameEnd = b;
-    while (b > 0 && IsIdent(text[b - 1])) --b;
-    if (b == nameEnd) continue;
-    found[text.substr(b, nameEnd - b)] = {set, static_cast<uint32_t>(index)};
+    // Globals, and the entry point's parameters; another function's
+    // parameter is no constant of this shader.
+    if (s != "register" || (!parens.empty() && !(parens.size() == 1 && parens.front()))) continue;
+    // register ( [profile ,] <set><index> [.component] )
+    if (t + 3 >= tokens.size() || tokens[t + 1].text != "(") continue;
+    size_t r = t + 2;
+    if (tokens[r + 1].text == "," && r + 2 < tokens.size()) r += 2;
+    const std::string& reg = tokens[r].text;
+    const char set = static_cast<char>(std::tolower(static_cast<unsigned char>(reg[0])));
+    if ((set != 'c' && set != 's') || reg.size() < 2 || reg.size() > 7 ||
+        reg.find_first_not_of("0123456789", 1) != std::string::npos) {
+      continue;
+    }
+    const uint32_t index = static_cast<uint32_t>(std::stoul(reg.substr(1)));
+    // Backwards: ':', optional [..] groups, the name.
+    if (t < 2 || tokens[t - 1].text != ":") continue;
+    size_t n = t - 2;
+    while (n > 0 && tokens[n].text == "]") {
+      while (n > 0 && tokens[n].text != "[") --n;
+      if (n > 0) --n;
+    }
+    if (!IsIdent(tokens[n].text[0]) || std::isdigit(static_cast<unsigned char>(tokens[n].text[0]))) continue;
+    found[tokens[n].text] = {set, index};
   }
   return found;
 }

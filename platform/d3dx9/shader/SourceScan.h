@@ -15,8 +15,10 @@ struct ExplicitRegister {
   uint32_t index;
 };
 
-// Every annotated name with its register.
-std::map<std::string, ExplicitRegister> ScanRegisters(const char* src, size_t len);
+// Every annotated name with its register: the globals' and the entry
+// point's parameters' (another function's parameters are no constants of
+// this shader, whatever their names).
+std::map<std::string, ExplicitRegister> ScanRegisters(const std::string& text, const std::string& entryPoint);
 
 // Errors in preprocessed text that glslang 12 crashes on instead of
 // reporting, refused before parsing (HLSL forbids both anyway):
