@@ -418,7 +418,7 @@ TEST_F(ConstantWrites, VectorsScalarsAndArrays) {
   const D3DXVECTOR4 arr[4] = {{1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}, {4, 4, 4, 4}};
   ASSERT_EQ(vs.table->SetVectorArray(device, "vArr", arr, 4), D3D_OK);  // clamped to 3
   const float floats[6] = {9, 8, 7, 6, 5, 4};
-  ASSERT_EQ(vs.table->SetFloatArray(device, "vArr", floats, 6), D3D_OK);  // two registers
+  ASSERT_EQ(vs.table->SetFloatArray(device, "vArr", floats, 6), D3D_OK);  // one whole element
   const std::vector<fake::Call> w = Writes();
   ASSERT_EQ(w.size(), 5u);
   EXPECT_EQ(w[0].args, (std::vector<uint64_t>{Reg("vLight"), 1}));
@@ -428,8 +428,8 @@ TEST_F(ConstantWrites, VectorsScalarsAndArrays) {
   EXPECT_EQ(w[2].floats, (std::vector<float>{7.5f, 0, 0, 0}));
   EXPECT_EQ(w[3].args, (std::vector<uint64_t>{Reg("vArr"), 3}));
   EXPECT_EQ(w[3].floats, (std::vector<float>{1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}));
-  EXPECT_EQ(w[4].args, (std::vector<uint64_t>{Reg("vArr"), 2}));
-  EXPECT_EQ(w[4].floats, (std::vector<float>{9, 8, 7, 6, 5, 4, 0, 0}));
+  EXPECT_EQ(w[4].args, (std::vector<uint64_t>{Reg("vArr"), 1}));
+  EXPECT_EQ(w[4].floats, (std::vector<float>{9, 8, 7, 6}));
 }
 
 TEST_F(ConstantWrites, BadHandlesWriteNothing) {

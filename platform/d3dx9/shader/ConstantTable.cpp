@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "ComObject.h"
 #include "shader/Buffer.h"
@@ -24,6 +25,19 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     table.minorVersion = minor;
     table.constants = m_constants;
     m_blob = EncodeShaderCode(table);
+    // Array elements: one register range each, handle "name[i]".
+    for (const ShaderConstant& c : m_constants) {
+      if (c.elements < 2) continue;
+      const UINT per = c.registerSet == D3DXRS_SAMPLER ? 1 : RegistersPerElement(c);
+      for (UINT i = 0; i < c.elements; ++i) {
+        ShaderConstant e = c;
+        e.elements = 1;
+        e.registerIndex = c.registerIndex + i * per;
+        e.registerCount = i * per < c.registerCount ? std::min<UINT>(per, c.registerCount - i * per) : 0;
+        m_elements.push_back(std::move(e));
+        m_elementHandles.push_back(c.name + "[" + std::to_string(i) + "]");
+      }
+    }
   }
 
   LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return m_blob.data(); }
@@ -72,8 +86,23 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
 
   D3DXHANDLE STDMETHODCALLTYPE GetConstantByName(D3DXHANDLE hConstant, LPCSTR pName) override {
     if (hConstant != nullptr || pName == nullptr) return nullptr;
-    const ShaderConstant* c = Find(pName);
-    return c != nullptr ? c->name.c_str() : nullptr;
+    for (const ShaderConstant& c : m_constants) {
+      if (c.name == pName) return c.name.c_str();
+    }
+    for (const std::string& e : m_elementHandles) {
+      if (e == pName) return e.c_str();
+    }
+    return nullptr;
+  }
+
+  D3DXHANDLE STDMETHODCALLTYPE GetConstantElement(D3DXHANDLE hConstant, UINT Index) override {
+    const ShaderConstant* c = Find(hConstant);
+    if (c == nullptr || Index >= c->elements) return nullptr;
+    const std::string want = c->name + "[" + std::to_string(Index) + "]";
+    for (const std::string& e : m_elementHandles) {
+      if (e == want) return e.c_str();
+    }
+    return nullptr;
   }
 
   HRESULT STDMETHODCALLTYPE SetDefaults(LPDIRECT3DDEVICE9 pDevice) override {
@@ -143,8 +172,14 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     for (const ShaderConstant& c : m_constants) {
       if (c.name.c_str() == h) return &c;
     }
+    for (size_t i = 0; i < m_elementHandles.size(); ++i) {
+      if (m_elementHandles[i].c_str() == h) return &m_elements[i];
+    }
     for (const ShaderConstant& c : m_constants) {
       if (std::strcmp(c.name.c_str(), h) == 0) return &c;
+    }
+    for (size_t i = 0; i < m_elementHandles.size(); ++i) {
+      if (m_elementHandles[i] == h) return &m_elements[i];
     }
     return nullptr;
   }
@@ -190,7 +225,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   // of a touched register are 0), clamped to the constant's size.
   HRESULT WriteFloats(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, const float* pf, UINT count) const {
     const UINT perElement = c.rows * c.columns;
-    const UINT total = std::min<UINT>(count, perElement * c.elements);
+    // Only whole elements are written: one float does not set a vector, a
+    // vector does not set a matrix.
+    const UINT total = std::min<UINT>(count / perElement, c.elements) * perElement;
     if (total == 0) return D3D_OK;
     const UINT perElementRegs = RegistersPerElement(c);
     // Registers touched: whole elements before the last one, and in the last
@@ -237,6 +274,8 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   ShaderStage m_stage;
   uint32_t m_major, m_minor;
   std::vector<ShaderConstant> m_constants;
+  std::vector<ShaderConstant> m_elements;       // array elements, in order
+  std::vector<std::string> m_elementHandles;    // "name[i]" for m_elements[i]
   std::vector<uint32_t> m_blob;
 };
 

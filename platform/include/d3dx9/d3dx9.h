@@ -246,6 +246,7 @@ struct ID3DXConstantTable : public ID3DXBuffer {
   STDMETHOD_(UINT, GetSamplerIndex)(D3DXHANDLE hConstant) PURE;
   STDMETHOD_(D3DXHANDLE, GetConstant)(D3DXHANDLE hConstant, UINT Index) PURE;
   STDMETHOD_(D3DXHANDLE, GetConstantByName)(D3DXHANDLE hConstant, LPCSTR pName) PURE;
+  STDMETHOD_(D3DXHANDLE, GetConstantElement)(D3DXHANDLE hConstant, UINT Index) PURE;
   STDMETHOD(SetDefaults)(LPDIRECT3DDEVICE9 pDevice) PURE;
   STDMETHOD(SetFloat)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, FLOAT f) PURE;
   STDMETHOD(SetFloatArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const FLOAT* pf, UINT Count) PURE;
