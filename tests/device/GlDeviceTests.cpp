@@ -470,8 +470,8 @@ TEST_F(GlDeviceTest, VposAndVfaceFollowDirect3D) {
   Upload({At(0, 0, 0.5f, white), At(32, 0, 0.5f, white), At(32, 64, 0.5f, white), At(0, 64, 0.5f, white),
           At(32, 0, 0.5f, white), At(64, 0, 0.5f, white), At(64, 64, 0.5f, white), At(32, 64, 0.5f, white)},
          {0, 1, 2, 0, 2, 3, 4, 6, 5, 4, 7, 6});
-  m_device->BeginScene();
-  m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  m_gl.device->BeginScene();
+  m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   Bind();
   Draw(0, 4, 8);
   const Image img = Present(1);
