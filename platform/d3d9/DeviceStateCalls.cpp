@@ -113,6 +113,7 @@ HRESULT Device::SetVertexShader(IDirect3DVertexShader9* pShader) {
   if (vs != m_state.vs) {
     m_state.vs = vs;
     m_gl.ShadersChanged();
+    m_gl.VertexInputChanged();  // the shader's inputs choose the attribute locations
   }
   return D3D_OK;
 }

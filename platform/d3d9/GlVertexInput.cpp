@@ -1,20 +1,32 @@
 #include "GlVertexInput.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "Buffer.h"
 #include "GlEnums.h"
+#include "Shader.h"
 #include "ShaderCode.h"
 #include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
 
+namespace {
+bool SameInputs(const std::vector<GlslAttribute>& a, const std::vector<GlslAttribute>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const GlslAttribute& x, const GlslAttribute& y) {
+    return x.usage == y.usage && x.usageIndex == y.usageIndex && x.location == y.location;
+  });
+}
+}  // namespace
+
 bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   if (!m_dirty) return m_current != nullptr;
   m_dirty = false;
   VertexArray* found = nullptr;
-  VertexArray key{state.decl, {}, state.indices, 0};
+  VertexArray key{state.decl, {}, state.indices, {}, 0};
+  static const std::vector<GlslAttribute> kNoInputs;
+  const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? state.vs->Glsl().attributes : kNoInputs;
   bool complete = state.decl != nullptr;
   if (complete) {
     for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
@@ -26,25 +38,29 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   if (complete) {
     for (auto& va : m_arrays) {
       if (va->decl == key.decl && va->ib == key.ib &&
-          std::memcmp(va->streams, key.streams, sizeof(key.streams)) == 0) {
+          std::memcmp(va->streams, key.streams, sizeof(key.streams)) == 0 && SameInputs(va->inputs, inputs)) {
         found = va.get();
         break;
       }
     }
-    if (found == nullptr) found = Make(key, cache);
+    if (found == nullptr) {
+      key.inputs = inputs;
+      found = Make(key, state.vs != nullptr ? &state.vs->Glsl() : nullptr, cache);
+    }
   }
   cache.BindVertexArray(found != nullptr ? found->name : 0);
   m_current = found;
   return found != nullptr;
 }
 
-GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, GlStateCache& cache) {
+GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, const GlslShader* vs,
+                                                        GlStateCache& cache) {
   auto va = std::make_unique<VertexArray>(key);
   gl::GenVertexArrays(1, &va->name);
   cache.BindVertexArray(va->name);
   gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, key.ib != nullptr ? key.ib->Name() : 0);
   for (const D3DVERTEXELEMENT9& e : key.decl->Elements()) {
-    const int location = VertexAttributeLocation(e.Usage, e.UsageIndex);
+    const int location = vs != nullptr ? GlslAttributeLocation(*vs, e.Usage, e.UsageIndex) : -1;
     GlAttribFormat format;
     if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, &format)) continue;
     const StreamKey& stream = key.streams[e.Stream];

@@ -1,5 +1,7 @@
 // GL vertex arrays, one per combination of declaration, the streams it reads
-// (buffer, offset, stride) and index buffer as the draws meet them.
+// (buffer, offset, stride), index buffer and the vertex shader's input
+// locations as the draws meet them. An element the shader does not read is
+// not fed; an input no element feeds reads GL's (0, 0, 0, 1), as in Direct3D 9.
 #pragma once
 
 #include <memory>
@@ -7,6 +9,7 @@
 
 #include "DeviceState.h"
 #include "GlStateCache.h"
+#include "ShaderCode.h"
 
 namespace ostrevin::d3d9 {
 
@@ -34,9 +37,11 @@ class GlVertexArrayCache {
     VertexDeclaration* decl;
     StreamKey streams[DeviceState::kStreams];  // those the declaration reads; the others zero
     IndexBuffer* ib;
+    std::vector<GlslAttribute> inputs;  // the vertex shader's
     GLuint name;
   };
-  VertexArray* Make(const VertexArray& key, GlStateCache& cache);
+  // `vs`: where the vertex shader takes its inputs (null: none fed).
+  VertexArray* Make(const VertexArray& key, const GlslShader* vs, GlStateCache& cache);
 
   std::vector<std::unique_ptr<VertexArray>> m_arrays;
   VertexArray* m_current = nullptr;

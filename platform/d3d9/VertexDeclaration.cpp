@@ -4,7 +4,6 @@
 
 #include "DeviceState.h"
 #include "GlEnums.h"
-#include "ShaderCode.h"
 
 namespace ostrevin::d3d9 {
 
@@ -16,7 +15,7 @@ bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
     const D3DVERTEXELEMENT9& e = elements[i];
     GlAttribFormat format;
     if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlVertexFormat(e.Type, &format) ||
-        VertexAttributeLocation(e.Usage, e.UsageIndex) < 0)
+        e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX)
       return false;
     for (UINT j = 0; j < i; ++j)
       if (elements[j].Usage == e.Usage && elements[j].UsageIndex == e.UsageIndex) return false;

@@ -16,7 +16,7 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
   VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count);
   // Whether every element can reach a vertex shader as Direct3D 9 gives it:
   // a stream 0..15, the default method, a type with a GL attribute format, a
-  // usage with an attribute location, each usage and index once.
+  // usage up to SAMPLE and index up to 15, each usage and index once.
   static bool Valid(const D3DVERTEXELEMENT9* elements, UINT count);
   // Bytes of an element of a valid type.
   static UINT TypeSize(BYTE type);

@@ -289,6 +289,65 @@ TEST_F(DrawSemanticsTest, ElementsComeFromTheirStreamsAndStrideZeroRepeatsOneEle
   EXPECT_TRUE(Near(img.At(32, 32), 128, 255, 128, 12));
 }
 
+// The usages without a fixed attribute location reach the shader where it
+// takes them: each column shows one input. The declaration also carries FOG,
+// which no shader reads; BLENDWEIGHT1 has no element and reads (0, 0, 0, 1).
+// The last column draws with a second shader that reads PSIZE alone, at
+// another location, with the same declaration and streams.
+TEST_F(DrawSemanticsTest, EveryUsageReachesTheShaderWhereItTakesIt) {
+  const D3DVERTEXELEMENT9 elements[] = {
+      {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+      {0, 16, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_FOG, 0},
+      {0, 20, D3DDECLTYPE_UBYTE4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDINDICES, 0},
+      {0, 24, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDWEIGHT, 0},
+      {0, 40, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 3},
+      {0, 48, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_PSIZE, 0},
+      D3DDECL_END(),
+  };
+  struct In {
+    float x, y, z, w, fog;
+    uint8_t indices[4];
+    float weights[4], uv[2], size;
+  };
+  static_assert(sizeof(In) == 52);
+  auto at = [](float x, float y) {
+    return In{x, y, 0.5f, 1, 9, {51, 102, 153, 255}, {0.25f, 0.5f, 0.75f, 1}, {0.6f, 0.9f}, 0.3f};
+  };
+  const std::vector<In> quad = {at(-1, 1), at(1, 1), at(-1, -1), at(1, -1)};
+  IDirect3DVertexDeclaration9* decl = nullptr;
+  ASSERT_EQ(m_device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+  m_objects.push_back(decl);
+  IDirect3DVertexShader9* all = Vs(
+      "struct O { float4 p : POSITION; float4 t0 : TEXCOORD0; float4 t1 : TEXCOORD1; float4 t2 : TEXCOORD2;\n"
+      "           float4 t3 : TEXCOORD3; };\n"
+      "O main(float4 p : POSITION, float4 w : BLENDWEIGHT0, float4 i : BLENDINDICES, float s : PSIZE,\n"
+      "       float2 uv : TEXCOORD3, float4 none : BLENDWEIGHT1) {\n"
+      "  O o; o.p = p; o.t0 = w; o.t1 = i / 255; o.t2 = float4(s, uv, 1); o.t3 = none.xyww; return o;\n"
+      "}\n");
+  IDirect3DVertexShader9* sizeOnly = Vs(
+      "struct O { float4 p : POSITION; float4 t0 : TEXCOORD0; };\n"
+      "O main(float4 p : POSITION, float s : PSIZE) { O o; o.p = p; o.t0 = float4(s, s, s, 1); return o; }\n");
+  IDirect3DPixelShader9* ps[4];
+  for (int i = 0; i < 4; ++i)
+    ps[i] = Ps("float4 main(float4 t : TEXCOORD" + std::to_string(i) + ") : COLOR0 { return float4(t.xyz, 1); }");
+  Begin(all, ps[0]);
+  m_device->SetVertexDeclaration(decl);
+  m_device->SetStreamSource(0, Buffer(quad), 0, sizeof(In));
+  for (int column = 0; column < 5; ++column) {
+    const D3DVIEWPORT9 viewport = {static_cast<DWORD>(12 * column), 0, 12, 64, 0, 1};
+    m_device->SetViewport(&viewport);
+    if (column == 4) m_device->SetVertexShader(sizeOnly);
+    m_device->SetPixelShader(ps[column == 4 ? 0 : column]);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK) << column;
+  }
+  const Image img = Present();
+  EXPECT_TRUE(Near(img.At(6, 32), 64, 128, 191)) << "BLENDWEIGHT0";
+  EXPECT_TRUE(Near(img.At(18, 32), 51, 102, 153)) << "BLENDINDICES as UBYTE4";
+  EXPECT_TRUE(Near(img.At(30, 32), 77, 153, 230)) << "PSIZE and TEXCOORD3";
+  EXPECT_TRUE(Near(img.At(42, 32), 0, 0, 255)) << "BLENDWEIGHT1, no element";
+  EXPECT_TRUE(Near(img.At(54, 32), 77, 77, 77)) << "PSIZE alone, another shader";
+}
+
 // ---------------------------------------------------------- vertex formats
 
 // Each type, given as TEXCOORD0 from stream 1, against the value Direct3D 9
@@ -384,11 +443,29 @@ TEST_F(DrawSemanticsTest, DeclarationsThatCannotReachAShaderAreRefused) {
       {0, 16, 40, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
       {16, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
       {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_UV, D3DDECLUSAGE_TEXCOORD, 0},
+      {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_SAMPLE + 1, 0},
+      {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, MAXD3DDECLUSAGEINDEX + 1},
+      {1, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},  // twice
+  };
+  // Every usage Direct3D 9 declares, whether or not a shader reads it.
+  const D3DVERTEXELEMENT9 accepted[] = {
       {0, 16, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_PSIZE, 0},
       {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
       {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 8},
-      {1, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},  // twice
+      {0, 16, D3DDECLTYPE_UBYTE4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDINDICES, 0},
+      {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 1},
+      {0, 16, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TESSFACTOR, 0},
+      {0, 16, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_FOG, 0},
+      {0, 16, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_DEPTH, 0},
+      {0, 16, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_SAMPLE, MAXD3DDECLUSAGEINDEX},
   };
+  for (const D3DVERTEXELEMENT9& e : accepted) {
+    const D3DVERTEXELEMENT9 elements[] = {position, e, D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    EXPECT_EQ(m_device->CreateVertexDeclaration(elements, &decl), D3D_OK)
+        << "usage " << int(e.Usage) << " index " << int(e.UsageIndex);
+    if (decl != nullptr) decl->Release();
+  }
   for (const D3DVERTEXELEMENT9& e : refused) {
     const D3DVERTEXELEMENT9 elements[] = {position, e, D3DDECL_END()};
     IDirect3DVertexDeclaration9* decl = reinterpret_cast<IDirect3DVertexDeclaration9*>(1);
