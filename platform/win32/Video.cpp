@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "DisplayLoss.h"
 #include "User32State.h"
 
 namespace {
@@ -64,6 +65,7 @@ bool InitVideo() {
     SDL_Delay(100);
   }
   SDL_StopTextInput();
+  WatchDisplay();
   video = Video::kReady;
   return true;
 }
