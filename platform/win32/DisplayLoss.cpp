@@ -9,6 +9,7 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
@@ -50,6 +51,10 @@ void WatchDisplay() {
   if (driver == nullptr || strcmp(driver, "x11") != 0) return;
   XSetIOErrorHandler(OnConnectionLost);
   XSetErrorHandler(OnRequestRefused);
+  // A write on the broken connection then fails with EPIPE, which reaches
+  // the I/O error handler, instead of ending the process without a word.
+  struct sigaction current;
+  if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 

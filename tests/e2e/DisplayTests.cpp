@@ -30,7 +30,8 @@ class OwnServer {
   explicit OwnServer(const std::vector<std::string>& options) {
     int fds[2];
     if (pipe(fds) != 0) return;
-    std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp"};
+    // -noreset: the server stays up when its last client goes, as each program run does.
+    std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
