@@ -18,8 +18,8 @@
 
 namespace {
 
-// Only async-signal-safe calls: the connection is gone and stdio may hold
-// locks of the thread that was interrupted.
+// write() and _exit() only: the handlers run inside whatever Xlib call met
+// the failure, which may be in the middle of anything, stdio included.
 [[noreturn]] void Die(const char* what, const char* detail) {
   char line[256];
   size_t n = 0;

@@ -1,6 +1,7 @@
 // What the window system reports, turned into what Windows would send or
 // post: window events (close, size, move, expose, minimise, focus) and key
-// events. PeekMessageW polls here before it looks at the queue.
+// events; a window destroyed by another client ends the process.
+// PeekMessageW polls here before it looks at the queue.
 #include "DisplayLoss.h"
 #include "NonClientMetrics.h"
 #include "User32State.h"
