@@ -121,6 +121,8 @@ void PollSdl() {
       case SDL_SYSWMEVENT:
         CheckDestroyedFromOutside(e);
         break;
+      case SDL_QUIT:
+        DisplayLost("the window system ended the session");
       default:
         break;
     }

@@ -97,9 +97,7 @@ pid_t WindowPid(Display* display, Window window) {
   return pid;
 }
 
-}  // namespace
-
-Window FindWindow(Display* display, Window root, const char* title, pid_t pid) {
+Window FindIn(Display* display, Window root, const char* title, pid_t pid) {
   Window parent, *children = nullptr;
   unsigned count = 0;
   if (!XQueryTree(display, root, &root, &parent, &children, &count)) return 0;
@@ -110,9 +108,24 @@ Window FindWindow(Display* display, Window root, const char* title, pid_t pid) {
       if (std::strcmp(name, title) == 0 && WindowPid(display, children[i]) == pid) found = children[i];
       XFree(name);
     }
-    if (found == 0) found = FindWindow(display, children[i], title, pid);
+    if (found == 0) found = FindIn(display, children[i], title, pid);
   }
   if (children != nullptr) XFree(children);
   return found;
 }
 
+// Other clients' windows come and go during the walk (SDL makes and drops
+// a probe window while it starts): their BadWindow errors are expected, not
+// a reason for Xlib to end the test.
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+Window FindWindow(Display* display, Window root, const char* title, pid_t pid) {
+  XSync(display, False);
+  const XErrorHandler previous = XSetErrorHandler(IgnoreErrors);
+  const Window found = FindIn(display, root, title, pid);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  return found;
+}

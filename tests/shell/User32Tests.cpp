@@ -333,6 +333,23 @@ TEST(User32, WindowSystemEventsBecomePostedMessages) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+// The window system ending (SDL's quit event, as when a Wayland compositor
+// goes) ends the process with one line and exit code 1. (Closing the last
+// window is only WM_CLOSE: the end-to-end close test exits with 0.)
+TEST(User32, TheWindowSystemEndingEndsTheProcess) {
+  const ChildResult r = RunInChild([] {
+    EXPECT_NE(CreateProbe(), nullptr);
+    SDL_Event e = {};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    MSG msg;
+    PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE);
+    return 0;
+  });
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.err, "ostrevin: the window system ended the session\n");
+}
+
 // The client size the layer reports to others is the one its windows get.
 TEST(User32, ClientSizeIsTheOuterSizeLessTheFrame) {
   struct Case {
