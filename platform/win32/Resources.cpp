@@ -1,6 +1,6 @@
 // Resources: LoadIconW finds the program's icons in the table its build
-// links in (ProgramResources.h), LoadCursorW has the arrow, and a window
-// whose class has an icon shows that image.
+// links in (ProgramResources.h) and has the system's, LoadCursorW has the
+// arrow, and a window whose class has an icon shows that image.
 #include "User32State.h"
 
 // A weak reference: in an executable without resources of its own (a test,
@@ -31,10 +31,16 @@ void SetWindowIcon(SDL_Window* window, HICON icon) {
 
 using namespace ostrevin::win32;
 
-// One handle per icon resource, the same on every call, as for a shared icon.
-HICON WINAPI LoadIconW(HINSTANCE, LPCWSTR lpIconName) {
+// One handle per icon resource, the same on every call, as for a shared
+// icon. Without an instance, the system's icons (IDI_APPLICATION and its
+// neighbours) have handles too; they carry no image here, so a window class
+// using one shows the window manager's default.
+HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName) {
   if (!IS_INTRESOURCE(lpIconName)) return nullptr;
   const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(lpIconName));
+  if (hInstance == nullptr && id >= kFirstSystemIcon && id < kFirstSystemIcon + kSystemIconCount) {
+    return &State().systemIcons[id - kFirstSystemIcon];
+  }
   if (kProgramIcons == nullptr) return nullptr;
   for (int i = 0; i < kMaxIcons && kProgramIcons[i].id != 0; ++i) {
     if (kProgramIcons[i].id != id) continue;

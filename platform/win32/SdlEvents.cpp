@@ -1,6 +1,8 @@
 // What the window system reports, turned into what Windows would send or
 // post: window events (close, size, move, expose, minimise, focus) and key
-// events. PeekMessageW polls here before it looks at the queue.
+// events; a window destroyed by another client ends the process.
+// PeekMessageW polls here before it looks at the queue.
+#include "DisplayLoss.h"
 #include "NonClientMetrics.h"
 #include "User32State.h"
 
@@ -87,6 +89,19 @@ void TranslateKeyEvent(const SDL_KeyboardEvent& e) {
   Enqueue(MakeHwnd(SlotOf(w)), message, static_cast<WPARAM>(vk), lParam);
 }
 
+// A live window's X window destroyed by another client: its drawing
+// surface is gone, and nothing the program could be sent would bring it
+// back.
+void CheckDestroyedFromOutside(const SDL_Event& e) {
+  const unsigned long destroyed = DestroyedWindow(e);
+  if (destroyed == 0) return;
+  for (const Window& w : State().windows) {
+    if (w.live && w.native == destroyed && NativeWindow(w.sdl) == destroyed) {
+      DisplayLost("the window was destroyed by another program");
+    }
+  }
+}
+
 }  // namespace
 
 namespace ostrevin::win32 {
@@ -103,6 +118,11 @@ void PollSdl() {
       case SDL_KEYUP:
         TranslateKeyEvent(e.key);
         break;
+      case SDL_SYSWMEVENT:
+        CheckDestroyedFromOutside(e);
+        break;
+      case SDL_QUIT:
+        DisplayLost("the window system ended the session");
       default:
         break;
     }

@@ -17,6 +17,9 @@ namespace ostrevin::win32 {
 constexpr int kMaxClasses = 32;
 constexpr int kMaxWindows = 64;
 constexpr int kMaxIcons = 8;
+// The system's icons, IDI_APPLICATION (32512) to IDI_SHIELD (32518).
+constexpr int kFirstSystemIcon = 32512;
+constexpr int kSystemIconCount = 7;
 constexpr int kClassNameMax = 128;
 constexpr int kTitleMax = 256;
 constexpr int kQueueCapacity = 1024;
@@ -49,10 +52,12 @@ struct Window {
   int clientWidth, clientHeight;
   bool visible;
   bool minimized;
+  bool needSize;  // overlapped: WM_SIZE and WM_MOVE wait for the first ShowWindow
   bool needsPaint;
   bool needsErase;
   SDL_Window* sdl;
   Uint32 sdlId;
+  unsigned long native;  // the X window, 0 under other window systems
   WCHAR title[kTitleMax];
 };
 
@@ -82,6 +87,7 @@ struct User32State {
   Video video;
   LoadedIcon icons[kMaxIcons];
   struct HICON__ arrowCursor;
+  struct HICON__ systemIcons[kSystemIconCount];
 };
 
 User32State& State();

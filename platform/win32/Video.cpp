@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "DisplayLoss.h"
 #include "User32State.h"
 
 namespace {
@@ -47,8 +48,11 @@ bool InitVideo() {
     const bool waylandPossible = (runtime != nullptr && *runtime != 0) || (wayland != nullptr && wayland[0] == '/');
     SDL_SetHint(SDL_HINT_VIDEODRIVER, waylandPossible ? "x11,wayland" : "x11");
   }
-  // Ctrl+C and SIGTERM keep their default meaning.
+  // Ctrl+C and SIGTERM keep their default meaning, and closing the last
+  // window is only WM_CLOSE: SDL's quit event then comes from the window
+  // system alone, when it ends (a Wayland compositor gone).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // A display that is configured but does not answer at once (a busy X
   // server refusing a connection) gets two more tries; without one
   // configured the answer is final.
@@ -64,6 +68,7 @@ bool InitVideo() {
     SDL_Delay(100);
   }
   SDL_StopTextInput();
+  WatchDisplay();
   video = Video::kReady;
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "DisplayLoss.h"
 #include "NonClientMetrics.h"
 #include "User32State.h"
 #include "Utf.h"
@@ -73,31 +74,37 @@ void FreeSlot(Window* w) {
   if (w->sdl != nullptr) SDL_DestroyWindow(w->sdl);
   w->sdl = nullptr;
   w->sdlId = 0;
+  w->native = 0;
   w->live = false;
   w->destroying = false;
   w->generation = static_cast<uint16_t>(w->generation == 0xFFFF ? 1 : w->generation + 1);
 }
 
-// The pixel format the OpenGL device draws with: RGBA8, no depth or stencil
-// on the default framebuffer (the device renders into its own), double
-// buffered.
+// The pixel formats the OpenGL device can draw with, best first: RGBA8,
+// then RGB8 for a display without alpha visuals, then 5-6-5 for a 16-bit
+// screen. None has depth or stencil (the device renders into its own
+// framebuffer); all are double buffered. The device presents an opaque
+// image, so alpha in the window is never needed.
+struct PixelFormat {
+  int red, green, blue, alpha;
+};
+constexpr PixelFormat kPixelFormats[] = {{8, 8, 8, 8}, {8, 8, 8, 0}, {5, 6, 5, 0}};
+
 SDL_Window* CreateSdlWindow(const Window& w, const RECT& client) {
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   const std::string title = ostrevin::utf::ToUtf8(w.title);
   const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN;
   const int sdlW = w.clientWidth > 0 ? w.clientWidth : 1, sdlH = w.clientHeight > 0 ? w.clientHeight : 1;
-  SDL_Window* sdl = SDL_CreateWindow(title.c_str(), client.left, client.top, sdlW, sdlH, flags);
-  if (sdl == nullptr) {
-    // A display without alpha visuals (a 16-bit X server, say): an opaque
-    // framebuffer is what the device presents anyway.
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+  SDL_Window* sdl = nullptr;
+  for (const PixelFormat& format : kPixelFormats) {
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, format.red);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, format.green);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, format.blue);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alpha);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     sdl = SDL_CreateWindow(title.c_str(), client.left, client.top, sdlW, sdlH, flags);
+    if (sdl != nullptr) break;
   }
   return sdl;
 }
@@ -138,7 +145,15 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
   w.proc = cls->proc;
   w.instance = hInstance;
   w.id = reinterpret_cast<LONG_PTR>(hMenu);
+  // Top-level windows clip their siblings; an overlapped one (neither
+  // popup nor child) always has a caption. CREATESTRUCTW keeps the style
+  // as given.
   w.style = dwStyle;
+  if ((dwStyle & (WS_CHILD | WS_POPUP)) != WS_CHILD) {
+    w.style |= WS_CLIPSIBLINGS;
+    if (!(dwStyle & WS_POPUP)) w.style |= WS_CAPTION;
+  }
+  w.needSize = !(dwStyle & (WS_CHILD | WS_POPUP));
   w.exStyle = dwExStyle;
   w.x = X;
   w.y = Y;
@@ -149,16 +164,26 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
   }
   const HWND hWnd = MakeHwnd(slot);
 
+  // Only a window the user can size or an overlapped one is held to the
+  // tracking sizes; a popup or child without a sizing border is made as
+  // asked, however small.
+  const bool tracked = (dwStyle & WS_THICKFRAME) || !(dwStyle & (WS_POPUP | WS_CHILD));
   MinMaxInfo mmi;
   memset(&mmi, 0, sizeof(mmi));
-  mmi.ptMaxSize = {nWidth > kDefaultWindowWidth ? nWidth : kDefaultWindowWidth,
-                   nHeight > kDefaultWindowHeight ? nHeight : kDefaultWindowHeight};
-  mmi.ptMinTrackSize = {kMinTrackWidth, kMinTrackHeight};
-  mmi.ptMaxTrackSize = {32767, 32767};
-  Send(&w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-  if (Lookup(hWnd) == nullptr) return nullptr;  // destroyed by its own procedure
-  if (nWidth < mmi.ptMinTrackSize.x) nWidth = mmi.ptMinTrackSize.x;
-  if (nHeight < mmi.ptMinTrackSize.y) nHeight = mmi.ptMinTrackSize.y;
+  if (nWidth < 0) nWidth = 0;
+  if (nHeight < 0) nHeight = 0;
+  if (tracked) {
+    mmi.ptMaxSize = {nWidth > kDefaultWindowWidth ? nWidth : kDefaultWindowWidth,
+                     nHeight > kDefaultWindowHeight ? nHeight : kDefaultWindowHeight};
+    mmi.ptMinTrackSize = {kMinTrackWidth, kMinTrackHeight};
+    mmi.ptMaxTrackSize = {32767, 32767};
+    Send(&w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    if (Lookup(hWnd) == nullptr) return nullptr;  // destroyed by its own procedure
+    if (nWidth < mmi.ptMinTrackSize.x) nWidth = mmi.ptMinTrackSize.x;
+    if (nHeight < mmi.ptMinTrackSize.y) nHeight = mmi.ptMinTrackSize.y;
+    if (nWidth > mmi.ptMaxTrackSize.x) nWidth = mmi.ptMaxTrackSize.x;
+    if (nHeight > mmi.ptMaxTrackSize.y) nHeight = mmi.ptMaxTrackSize.y;
+  }
 
   CREATESTRUCTW cs;
   cs.lpCreateParams = lpParam;
@@ -194,9 +219,13 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     return nullptr;
   }
   w.sdlId = SDL_GetWindowID(w.sdl);
-  const int frameW = w.clientWidth > 0 ? nWidth - w.clientWidth : 0, frameH = w.clientHeight > 0 ? nHeight - w.clientHeight : 0;
-  const int minW = mmi.ptMinTrackSize.x - frameW, minH = mmi.ptMinTrackSize.y - frameH;
-  SDL_SetWindowMinimumSize(w.sdl, minW > 1 ? minW : 1, minH > 1 ? minH : 1);
+  w.native = NativeWindow(w.sdl);
+  if (tracked) {
+    const int frameW = w.clientWidth > 0 ? nWidth - w.clientWidth : 0;
+    const int frameH = w.clientHeight > 0 ? nHeight - w.clientHeight : 0;
+    const int minW = mmi.ptMinTrackSize.x - frameW, minH = mmi.ptMinTrackSize.y - frameH;
+    SDL_SetWindowMinimumSize(w.sdl, minW > 1 ? minW : 1, minH > 1 ? minH : 1);
+  }
   SetWindowIcon(w.sdl, cls->icon);
 
   if (Send(&w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
@@ -204,8 +233,12 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
     return nullptr;
   }
   if (Lookup(hWnd) == nullptr) return nullptr;  // destroyed during WM_CREATE
-  Send(&w, WM_SIZE, SIZE_RESTORED, SizeParam(&w));
-  Send(&w, WM_MOVE, 0, MoveParam(&w));
+  if (!w.needSize) {
+    Send(&w, WM_SIZE, SIZE_RESTORED, SizeParam(&w));
+    if (Lookup(hWnd) == nullptr) return nullptr;
+    Send(&w, WM_MOVE, 0, MoveParam(&w));
+    if (Lookup(hWnd) == nullptr) return nullptr;
+  }
   if (dwStyle & WS_VISIBLE) {
     w.style &= ~static_cast<DWORD>(WS_VISIBLE);
     ShowWindow(hWnd, SW_SHOW);
@@ -253,7 +286,13 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     if (nCmdShow == SW_MAXIMIZE) SDL_MaximizeWindow(w->sdl);
     if (nCmdShow == SW_RESTORE) SDL_RestoreWindow(w->sdl);
   }
-  if (!wasVisible && Lookup(hWnd) != nullptr) Send(w, WM_SIZE, SIZE_RESTORED, SizeParam(w));
+  // An overlapped window learns its size and place when first shown; other
+  // windows learned them at creation, and showing changes neither.
+  if (w->needSize && Lookup(hWnd) != nullptr) {
+    w->needSize = false;
+    Send(w, WM_SIZE, SIZE_RESTORED, SizeParam(w));
+    if (Lookup(hWnd) != nullptr) Send(w, WM_MOVE, 0, MoveParam(w));
+  }
   return wasVisible;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "Child.h"
@@ -49,13 +50,19 @@ TEST(User32, RegisterClassRejectsBadClasses) {
   EXPECT_TRUE(UnregisterClassW(L"ProbeClass", NULL));
 }
 
-TEST(User32, LoadsTheProgramsIconsAndTheArrow) {
+TEST(User32, LoadsTheProgramsIconsTheSystemsAndTheArrow) {
   const HICON large = LoadIconW(NULL, MAKEINTRESOURCEW(107));
   const HICON small = LoadIconW(NULL, MAKEINTRESOURCEW(108));
   EXPECT_NE(large, nullptr);
   EXPECT_NE(small, nullptr);
   EXPECT_NE(large, small);
   EXPECT_EQ(LoadIconW(NULL, MAKEINTRESOURCEW(109)), nullptr);
+  const HICON application = LoadIconW(NULL, IDI_APPLICATION);
+  EXPECT_NE(application, nullptr);
+  EXPECT_EQ(LoadIconW(NULL, IDI_APPLICATION), application) << "a shared icon";
+  EXPECT_NE(LoadIconW(NULL, IDI_WARNING), nullptr);
+  EXPECT_NE(LoadIconW(NULL, IDI_WARNING), application);
+  EXPECT_EQ(LoadIconW(NULL, MAKEINTRESOURCEW(32519)), nullptr);
   EXPECT_NE(LoadCursorW(NULL, IDC_ARROW), nullptr);
   EXPECT_EQ(LoadCursorW(NULL, MAKEINTRESOURCEW(32513)), nullptr);
 }
@@ -105,25 +112,27 @@ TEST(User32, CreationSendsTheMessagesBeforeReturning) {
   const ChildResult r = RunInChild([] {
     const HWND hWnd = CreateProbe();
     EXPECT_NE(hWnd, nullptr);
-    const std::vector<UINT> expected = {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE};
+    const std::vector<UINT> expected = {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE};
     EXPECT_EQ(Messages(), expected);
     for (const Record& rec : g_sent) EXPECT_EQ(rec.userData, 0);
     EXPECT_EQ(g_create.cx, 800);
     EXPECT_EQ(g_create.cy, 600);
     EXPECT_STREQ(g_create.lpszName, L"Probe \u00e9");
-    EXPECT_EQ(LOWORD(g_sizeParam), 784);
-    EXPECT_EQ(HIWORD(g_sizeParam), 561);
 
     EXPECT_EQ(SetWindowLongPtrW(hWnd, GWLP_USERDATA, 42), 0);
     EXPECT_EQ(SetWindowLongPtrW(hWnd, GWLP_USERDATA, 43), 42);
     EXPECT_EQ(GetWindowLongPtrW(hWnd, GWLP_USERDATA), 43);
 
-    // ShowWindow reports the earlier visibility; UpdateWindow paints at once
-    // while the region is invalid, erasing first, and not again once valid.
+    // ShowWindow reports the earlier visibility, and the overlapped window
+    // gets its one WM_SIZE and WM_MOVE when first shown; UpdateWindow paints
+    // at once while the region is invalid, erasing first, and not again
+    // once valid.
     g_sent.clear();
     EXPECT_FALSE(ShowWindow(hWnd, SW_SHOW));
     EXPECT_TRUE(ShowWindow(hWnd, SW_SHOW));
-    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_SHOWWINDOW, WM_SIZE}));
+    EXPECT_EQ(Messages(), (std::vector<UINT>{WM_SHOWWINDOW, WM_SIZE, WM_MOVE}));
+    EXPECT_EQ(LOWORD(g_sizeParam), 784);
+    EXPECT_EQ(HIWORD(g_sizeParam), 561);
     g_sent.clear();
     UpdateWindow(hWnd);
     EXPECT_EQ(Messages(), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
@@ -161,6 +170,70 @@ TEST(User32, CreationRefusedByTheWindowProcedure) {
       while (at < sent.size() && sent[at] != c.refuse) ++at;
       EXPECT_EQ(std::vector<UINT>(sent.begin() + static_cast<long>(std::min(at + 1, sent.size())), sent.end()), c.tail);
       EXPECT_FALSE(IsWindow(g_seen));
+      return 0;
+    });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+  }
+}
+
+// What CreateWindowExW makes of the style: top-level windows clip their
+// siblings and an overlapped one has a caption; only overlapped windows and
+// those with a sizing border are held to the smallest tracking size (and
+// asked with WM_GETMINMAXINFO); an overlapped window's WM_SIZE and WM_MOVE
+// come at its first ShowWindow, a popup's at creation.
+TEST(User32, StyleDecidesSizingAndTheSizeMessages) {
+  struct Case {
+    const char* what;
+    DWORD style;
+    int width, height;             // asked
+    DWORD added;                   // styles the window gains
+    int clientWidth, clientHeight; // got
+    std::vector<UINT> created, shown;
+  };
+  const std::vector<UINT> kCreate = {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE};
+  const std::vector<UINT> kCreateTracked = {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE};
+  const std::vector<UINT> kSizeMove = {WM_SIZE, WM_MOVE};
+  const std::vector<UINT> kShow = {WM_SHOWWINDOW};
+  const std::vector<UINT> kShowSized = {WM_SHOWWINDOW, WM_SIZE, WM_MOVE};
+  auto cat = [](std::vector<UINT> a, const std::vector<UINT>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const Case cases[] = {
+      {"overlapped window", WS_OVERLAPPEDWINDOW, 800, 600, WS_CLIPSIBLINGS, 784, 561, kCreateTracked, kShowSized},
+      {"bare overlapped gains a caption", 0, 320, 240, WS_CLIPSIBLINGS | WS_CAPTION, 304, 201, kCreateTracked,
+       kShowSized},
+      {"tiny overlapped grows to the tracking size", WS_OVERLAPPEDWINDOW, 10, 10, WS_CLIPSIBLINGS, 136 - 16, 39 - 39,
+       kCreateTracked, kShowSized},
+      {"popup", WS_POPUP, 320, 240, WS_CLIPSIBLINGS, 320, 240, cat(kCreate, kSizeMove), kShow},
+      {"tiny popup stays tiny", WS_POPUP, 1, 2, WS_CLIPSIBLINGS, 1, 2, cat(kCreate, kSizeMove), kShow},
+      {"sizable popup is tracked", WS_POPUP | WS_THICKFRAME, 10, 10, WS_CLIPSIBLINGS, 136 - 16, 39 - 39,
+       cat(kCreateTracked, kSizeMove), kShow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ChildResult r = RunInChild([&] {
+      WNDCLASSEXW wc = ClassNamed(L"Styled");
+      wc.lpfnWndProc = RecordingProc;
+      RegisterClassExW(&wc);
+      const HWND hWnd = CreateWindowExW(0, L"Styled", L"", c.style, 0, 0, c.width, c.height, NULL, NULL, NULL, NULL);
+      EXPECT_NE(hWnd, nullptr);
+      EXPECT_EQ(Messages(), c.created);
+      EXPECT_EQ(static_cast<DWORD>(g_create.style), c.style) << "CREATESTRUCTW keeps the style as given";
+      EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(hWnd, GWL_STYLE)), c.style | c.added);
+      RECT rc = {};
+      EXPECT_TRUE(GetClientRect(hWnd, &rc));
+      EXPECT_EQ(rc.right, c.clientWidth);
+      EXPECT_EQ(rc.bottom, c.clientHeight);
+      g_sent.clear();
+      ShowWindow(hWnd, SW_SHOW);
+      std::vector<UINT> shown = Messages();
+      shown.erase(std::remove(shown.begin(), shown.end(), static_cast<UINT>(WM_PAINT)), shown.end());
+      EXPECT_EQ(shown, c.shown);
+      g_sent.clear();
+      ShowWindow(hWnd, SW_HIDE);
+      ShowWindow(hWnd, SW_SHOW);
+      EXPECT_EQ(Messages(), (std::vector<UINT>{WM_SHOWWINDOW, WM_SHOWWINDOW})) << "size messages come once";
       return 0;
     });
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -258,6 +331,23 @@ TEST(User32, WindowSystemEventsBecomePostedMessages) {
     return 0;
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// The window system ending (SDL's quit event, as when a Wayland compositor
+// goes) ends the process with one line and exit code 1. (Closing the last
+// window is only WM_CLOSE: the end-to-end close test exits with 0.)
+TEST(User32, TheWindowSystemEndingEndsTheProcess) {
+  const ChildResult r = RunInChild([] {
+    EXPECT_NE(CreateProbe(), nullptr);
+    SDL_Event e = {};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    MSG msg;
+    PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE);
+    return 0;
+  });
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.err, "ostrevin: the window system ended the session\n");
 }
 
 // The client size the layer reports to others is the one its windows get.
