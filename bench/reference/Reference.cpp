@@ -30,6 +30,7 @@
 
 #include "common/ReadWholeFile.h"
 #include "mesh/GameModel.h"
+#include "mesh/LittleEndian.h"
 #include "support/ProgramWindow.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
@@ -190,12 +191,7 @@ bool ReadLayout(const std::string& path, Layout* out) {
   return !out->viewProjection.empty() && !out->world.empty() && !out->attributes.empty();
 }
 
-uint32_t Le32(const std::string& b, size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) |
-         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
+uint32_t Le32(const std::string& b, size_t at) { return ReadU32(reinterpret_cast<const unsigned char*>(b.data()) + at); }
 
 // A DXT1 DDS file, every level it holds, straight into a GL texture.
 GLuint LoadDxt1Texture(const std::string& path) {

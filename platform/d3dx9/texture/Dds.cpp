@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "DxgiFormats.h"
+#include "LittleEndian.h"
 #include "TextureLayout.h"
 
 namespace d3dx {
@@ -49,10 +50,7 @@ constexpr size_t kOffDimension = 132;
 constexpr size_t kOffMiscFlag = 136;
 constexpr size_t kOffArraySize = 140;
 
-uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+using formats::ReadLe32;
 
 // The legacy pixel format as D3DX reads it: the FourCC field first (a block
 // format or any D3DFORMAT number), then the masks under DDPF_RGB,
@@ -61,9 +59,9 @@ uint32_t Read32(const uint8_t* p) {
 // alpha mask, so the table lists each A format before its X twin.
 D3DFORMAT LegacyFormat(const uint8_t* file) {
   using formats::DdsNaming;
-  const uint32_t flags = Read32(file + kOffPfFlags);
+  const uint32_t flags = ReadLe32(file + kOffPfFlags);
   if (flags & DDPF_FOURCC) {
-    const formats::FormatInfo* info = formats::FindFormat(static_cast<D3DFORMAT>(Read32(file + kOffFourCC)));
+    const formats::FormatInfo* info = formats::FindFormat(static_cast<D3DFORMAT>(ReadLe32(file + kOffFourCC)));
     return info != nullptr ? info->format : D3DFMT_UNKNOWN;
   }
   DdsNaming naming;
@@ -78,8 +76,8 @@ D3DFORMAT LegacyFormat(const uint8_t* file) {
   } else {
     return D3DFMT_UNKNOWN;
   }
-  const formats::DdsMasks file_masks = {Read32(file + kOffBitCount), Read32(file + kOffRMask), Read32(file + kOffGMask),
-                                        Read32(file + kOffBMask), Read32(file + kOffAMask)};
+  const formats::DdsMasks file_masks = {ReadLe32(file + kOffBitCount), ReadLe32(file + kOffRMask), ReadLe32(file + kOffGMask),
+                                        ReadLe32(file + kOffBMask), ReadLe32(file + kOffAMask)};
   const bool alphaPixels = (flags & DDPF_ALPHAPIXELS) != 0;
   for (const formats::FormatInfo& info : formats::kFormats) {
     const formats::DdsMasks& m = info.ddsMasks;
@@ -106,20 +104,20 @@ D3DFORMAT LegacyFormat(const uint8_t* file) {
 }  // namespace
 
 bool IsDds(const void* data, size_t size) {
-  return data != nullptr && size >= 4 && Read32(static_cast<const uint8_t*>(data)) == kDdsMagic;
+  return data != nullptr && size >= 4 && ReadLe32(static_cast<const uint8_t*>(data)) == kDdsMagic;
 }
 
 DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
   if (data == nullptr || out == nullptr || size < kDdsDataOffset) return DdsError::TooShort;
   const uint8_t* file = static_cast<const uint8_t*>(data);
-  if (Read32(file) != kDdsMagic) return DdsError::BadMagic;
-  if (Read32(file + kOffSize) != kDdsHeaderSize || Read32(file + kOffPfSize) != 32) return DdsError::BadHeaderSize;
+  if (ReadLe32(file) != kDdsMagic) return DdsError::BadMagic;
+  if (ReadLe32(file + kOffSize) != kDdsHeaderSize || ReadLe32(file + kOffPfSize) != 32) return DdsError::BadHeaderSize;
 
   DdsImage image;
   std::memset(&image, 0, sizeof(image));
   image.type = D3DRTYPE_TEXTURE;
-  const UINT width = Read32(file + kOffWidth);
-  const UINT height = Read32(file + kOffHeight);
+  const UINT width = ReadLe32(file + kOffWidth);
+  const UINT height = ReadLe32(file + kOffHeight);
   if (width == 0 || height == 0 || width > formats::kMaxTextureSize || height > formats::kMaxTextureSize) {
     return DdsError::BadDimensions;
   }
@@ -129,27 +127,27 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
   uint64_t images = 1;
   UINT depth = 1;
   size_t offset = kDdsDataOffset;
-  const uint32_t caps2 = Read32(file + kOffCaps2);
-  const bool dx10 = (Read32(file + kOffPfFlags) & DDPF_FOURCC) && Read32(file + kOffFourCC) == MAKEFOURCC('D', 'X', '1', '0');
+  const uint32_t caps2 = ReadLe32(file + kOffCaps2);
+  const bool dx10 = (ReadLe32(file + kOffPfFlags) & DDPF_FOURCC) && ReadLe32(file + kOffFourCC) == MAKEFOURCC('D', 'X', '1', '0');
   if (dx10) {
     if (size < kDdsDataOffset + kDdsDx10HeaderSize) return DdsError::TooShort;
     offset += kDdsDx10HeaderSize;
-    image.dxgiFormat = Read32(file + kOffDxgiFormat);
+    image.dxgiFormat = ReadLe32(file + kOffDxgiFormat);
     image.format = image.dxgiFormat < formats::kDxgiFormatCount ? formats::kDxgiFormats[image.dxgiFormat].loadAs
                                                                  : D3DFMT_UNKNOWN;
     if (image.format == D3DFMT_UNKNOWN) {
       out->dxgiFormat = image.dxgiFormat;
       return DdsError::UnsupportedDxgi;
     }
-    const uint32_t dimension = Read32(file + kOffDimension);
-    images = std::max<uint32_t>(1, Read32(file + kOffArraySize));
+    const uint32_t dimension = ReadLe32(file + kOffDimension);
+    images = std::max<uint32_t>(1, ReadLe32(file + kOffArraySize));
     if (dimension == kDimensionTexture3D) {
       image.type = D3DRTYPE_VOLUMETEXTURE;
-      depth = Read32(file + kOffDepth);
+      depth = ReadLe32(file + kOffDepth);
     } else if (dimension != kDimensionTexture2D && dimension != kDimensionTexture1D) {
       return DdsError::NotTexture2D;
     }
-    if (dimension == kDimensionTexture2D && (Read32(file + kOffMiscFlag) & kMiscTextureCube)) {
+    if (dimension == kDimensionTexture2D && (ReadLe32(file + kOffMiscFlag) & kMiscTextureCube)) {
       image.type = D3DRTYPE_CUBETEXTURE;
       images *= 6;
     }
@@ -158,7 +156,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
     if (image.format == D3DFMT_UNKNOWN) return DdsError::UnsupportedFormat;
     if (caps2 & DDSCAPS2_VOLUME) {
       image.type = D3DRTYPE_VOLUMETEXTURE;
-      depth = Read32(file + kOffDepth);
+      depth = ReadLe32(file + kOffDepth);
     } else if (caps2 & DDSCAPS2_CUBEMAP) {
       image.type = D3DRTYPE_CUBETEXTURE;
       images = static_cast<uint64_t>(__builtin_popcount(caps2 & DDSCAPS2_CUBEMAP_FACES));
@@ -172,7 +170,7 @@ DdsError ParseDds(const void* data, size_t size, DdsImage* out) {
 
   // The file's levels (of a volume: down to 1x1x1), then those of a 2D
   // texture that the first image fills.
-  const UINT fileLevels = std::min(std::max<UINT>(Read32(file + kOffMipCount), 1),
+  const UINT fileLevels = std::min(std::max<UINT>(ReadLe32(file + kOffMipCount), 1),
                                    formats::FullChainLength(std::max(width, depth), height));
   image.levelCount = std::min(fileLevels, formats::FullChainLength(width, height));
   image.width = width;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "LittleEndian.h"
 #include "TextureLayout.h"
 
 #define STB_DXT_STATIC
@@ -144,11 +145,7 @@ void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block) {
 
 uint8_t ToByte(float v) { return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, v * 255.0f + 0.5f))); }
 
-uint32_t ReadLe(const uint8_t* p, UINT bytes) {
-  uint32_t v = 0;
-  for (UINT i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return v;
-}
+using formats::ReadLe;
 
 void WriteLe(uint8_t* p, UINT bytes, uint32_t v) {
   for (UINT i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
