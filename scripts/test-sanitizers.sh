@@ -23,7 +23,7 @@ export XDG_CACHE_HOME="${scratch}/cache"
 echo "test-sanitizers: building the asan preset (unit tests, ostrevin)"
 start=$(date +%s)
 { cmake --preset asan > "${scratch}/configure.log" 2>&1 &&
-  cmake --build --preset asan --target unit_tests scene_allocation_tests ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
+  cmake --build --preset asan --target unit_tests scene_allocation_tests texture_dump ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
   tail -n 40 "${scratch}/configure.log" "${scratch}/build.log" 2>/dev/null
   echo "test-sanitizers: asan build failed" >&2
   exit 1

@@ -365,7 +365,7 @@ bool HlslFrontEnd::Parse(std::vector<uint32_t>* spirv, std::string* log) {
   log->append(reply, sizeof(header), header[1]);
   const size_t codeBytes = reply.size() - sizeof(header) - header[1];
   spirv->resize(codeBytes / 4);
-  std::memcpy(spirv->data(), reply.data() + sizeof(header) + header[1], codeBytes);
+  if (codeBytes > 0) std::memcpy(spirv->data(), reply.data() + sizeof(header) + header[1], codeBytes);
   return header[0] == 1;
 }
 
