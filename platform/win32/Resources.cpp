@@ -32,14 +32,15 @@ void SetWindowIcon(SDL_Window* window, HICON icon) {
 using namespace ostrevin::win32;
 
 // One handle per icon resource, the same on every call, as for a shared
-// icon. Without an instance, the system's icons (IDI_APPLICATION and its
-// neighbours) have handles too; they carry no image here, so a window class
-// using one shows the window manager's default.
+// icon. A module's icons need its instance; without one, only the system's
+// icons (IDI_APPLICATION and its neighbours) are found. Those carry no image
+// here, so a window class using one shows the window manager's default.
 HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName) {
   if (!IS_INTRESOURCE(lpIconName)) return nullptr;
   const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(lpIconName));
-  if (hInstance == nullptr && id >= kFirstSystemIcon && id < kFirstSystemIcon + kSystemIconCount) {
-    return &State().systemIcons[id - kFirstSystemIcon];
+  if (hInstance == nullptr) {
+    const bool system = id >= kFirstSystemIcon && id < kFirstSystemIcon + kSystemIconCount;
+    return system ? &State().systemIcons[id - kFirstSystemIcon] : nullptr;
   }
   if (kProgramIcons == nullptr) return nullptr;
   for (int i = 0; i < kMaxIcons && kProgramIcons[i].id != 0; ++i) {

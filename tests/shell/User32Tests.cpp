@@ -51,12 +51,16 @@ TEST(User32, RegisterClassRejectsBadClasses) {
 }
 
 TEST(User32, LoadsTheProgramsIconsTheSystemsAndTheArrow) {
-  const HICON large = LoadIconW(NULL, MAKEINTRESOURCEW(107));
-  const HICON small = LoadIconW(NULL, MAKEINTRESOURCEW(108));
+  static struct HINSTANCE__ module;
+  const HICON large = LoadIconW(&module, MAKEINTRESOURCEW(107));
+  const HICON small = LoadIconW(&module, MAKEINTRESOURCEW(108));
   EXPECT_NE(large, nullptr);
   EXPECT_NE(small, nullptr);
   EXPECT_NE(large, small);
-  EXPECT_EQ(LoadIconW(NULL, MAKEINTRESOURCEW(109)), nullptr);
+  EXPECT_EQ(LoadIconW(&module, MAKEINTRESOURCEW(107)), large) << "a shared icon";
+  EXPECT_EQ(LoadIconW(&module, MAKEINTRESOURCEW(109)), nullptr);
+  EXPECT_EQ(LoadIconW(NULL, MAKEINTRESOURCEW(107)), nullptr) << "a module's icon needs its instance";
+  EXPECT_EQ(LoadIconW(&module, IDI_APPLICATION), nullptr) << "the system's icons need none";
   const HICON application = LoadIconW(NULL, IDI_APPLICATION);
   EXPECT_NE(application, nullptr);
   EXPECT_EQ(LoadIconW(NULL, IDI_APPLICATION), application) << "a shared icon";
