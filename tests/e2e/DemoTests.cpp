@@ -270,7 +270,7 @@ TEST(DemoWindow, ShowsTitledWindowAndClosingItExitsWithZero) {
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
   Window window = 0;
-  for (int i = 0; i < 300 && window == 0; ++i) {
+  for (int i = 0; i < 1200 && window == 0; ++i) {
     window = FindWindow(display, DefaultRootWindow(display), "Ostrevin", p.pid);
     if (window == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
