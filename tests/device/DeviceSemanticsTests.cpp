@@ -20,6 +20,8 @@ const char kPixelShader[] =
     "sampler2D s : register(s0);\n"
     "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR0 { return c + tex2D(s, t.xy); }\n";
 
+using quadkit::SafeRelease;
+
 constexpr D3DCOLOR kBlack = D3DCOLOR_XRGB(0, 0, 0);
 constexpr D3DCOLOR kRed = D3DCOLOR_XRGB(255, 0, 0);
 constexpr D3DCOLOR kGreen = D3DCOLOR_XRGB(0, 255, 0);
@@ -82,12 +84,6 @@ class DeviceSemanticsTest : public ::testing::Test {
 
   // The back buffer's pixel at Direct3D coordinates (x, y), as 0xRRGGBB.
   static uint32_t Pixel(int x, int y) { return quadkit::BackBufferPixel(x, y, kSize); }
-
-  template <typename T>
-  static void SafeRelease(T*& p) {
-    if (p != nullptr) p->Release();
-    p = nullptr;
-  }
 
   void ReleaseDevice() {
     SafeRelease(m_vb);

@@ -3,8 +3,6 @@
 // and what is refused.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +13,7 @@
 #include <d3dx9.h>
 
 #include "LiveObjects.h"
-#include "support/PngImage.h"
+#include "support/FrameCapture.h"
 #include "support/QuadKit.h"
 #include "support/TestDevice.h"
 
@@ -26,6 +24,7 @@ namespace fs = std::filesystem;
 constexpr int kSize = 64;
 
 using quadkit::kElements;
+using quadkit::SafeRelease;
 using quadkit::Vertex;
 
 constexpr const char* kPassVs = quadkit::kPassThroughVs;
@@ -43,25 +42,15 @@ std::vector<Vertex> Rect(float x0, float y0, float x1, float y1, D3DCOLOR c = 0x
           At(x0, y0, c, u0), At(x1, y1, c, u1), At(x0, y1, c, u0)};
 }
 
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) p->Release();
-  p = nullptr;
-}
-
 // A device with a 64x64 back buffer captured at every Present; each test
 // runs in its own process, so the capture switches are set here.
 class DrawSemanticsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
-    m_dir = fs::temp_directory_path() / ("ostrevin-draw-" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("OSTREVIN_CAPTURE", m_dir.c_str(), 1);
     std::string frames = "1";
     for (int i = 2; i <= 24; ++i) frames += "," + std::to_string(i);
-    setenv("OSTREVIN_CAPTURE_FRAMES", frames.c_str(), 1);
+    m_dir = StartCapture("ostrevin-draw-", frames);
 
     ASSERT_EQ(m_test.Open(L"DrawSemanticsTest", 300, 300, kSize, kSize), nullptr);
     ASSERT_EQ(m_device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
@@ -118,11 +107,7 @@ class DrawSemanticsTest : public ::testing::Test {
   Image Present() {
     m_device->EndScene();
     EXPECT_EQ(m_device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    Image img;
-    char name[32];
-    std::snprintf(name, sizeof(name), "frame-%05u.png", ++m_frame);
-    EXPECT_TRUE(ReadPng((m_dir / name).string(), &img)) << name;
-    return img;
+    return CapturedFrame(m_dir, ++m_frame);
   }
 
   fs::path m_dir;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +14,7 @@
 
 #include <d3dx9.h>
 
-#include "support/PngImage.h"
+#include "support/FrameCapture.h"
 #include "support/QuadKit.h"
 #include "support/TestDevice.h"
 #include "LiveObjects.h"
@@ -27,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using quadkit::kElements;
+using quadkit::SafeRelease;
 using quadkit::Vertex;
 
 // A colour-from-constant pixel shader for the pass-through vertex shader.
@@ -34,12 +34,6 @@ const char kPixelShader[] =
     "sampler2D s : register(s0);\n"
     "float4 tint;\n"
     "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR0 { return c * tint + tex2D(s, t.xy); }\n";
-
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) p->Release();
-  p = nullptr;
-}
 
 // A window, a device with a 64x64 back buffer, the shader pair and a
 // declaration. Each test runs in its own process (gtest_discover_tests), so
@@ -50,11 +44,7 @@ class GlDeviceTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
-    m_dir = fs::temp_directory_path() / ("ostrevin-gl-" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("OSTREVIN_CAPTURE", m_dir.c_str(), 1);
-    setenv("OSTREVIN_CAPTURE_FRAMES", "1,2,3,4,5,6", 1);
+    m_dir = StartCapture("ostrevin-gl-", "1,2,3,4,5,6");
     setenv("OSTREVIN_PRESENT_FAIL", "4", 1);
 
     ASSERT_EQ(m_gl.Open(L"GlDeviceTest", 300, 300, kSize, kSize), nullptr);
@@ -139,11 +129,7 @@ class GlDeviceTest : public ::testing::Test {
   Image Present(unsigned frame) {
     m_gl.device->EndScene();
     m_gl.device->Present(nullptr, nullptr, nullptr, nullptr);
-    Image img;
-    char name[32];
-    std::snprintf(name, sizeof(name), "frame-%05u.png", frame);
-    EXPECT_TRUE(ReadPng((m_dir / name).string(), &img)) << name;
-    return img;
+    return CapturedFrame(m_dir, frame);
   }
 
   fs::path m_dir;

@@ -1,7 +1,7 @@
 // What the OpenGL device tests draw with: a vertex of position, colour and
 // texture coordinates and its declaration, the pass-through vertex shader,
 // shaders compiled and created from source, buffers filled from memory, the
-// full-window quad, and pixels read straight from the back buffer.
+// full-window quad, pixels read straight from the back buffer, and releasing.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,21 +62,26 @@ inline std::vector<DWORD> CompileShader(const char* source, const char* profile,
 
 // CompileShader, then the shader of the code; null when either fails, a
 // refused creation being a test failure.
-inline IDirect3DVertexShader9* CreateVertexShader(IDirect3DDevice9* device, const char* source, const char* profile) {
-  IDirect3DVertexShader9* vs = nullptr;
+inline HRESULT CreateShader(IDirect3DDevice9* device, const DWORD* code, IDirect3DVertexShader9** vs) {
+  return device->CreateVertexShader(code, vs);
+}
+inline HRESULT CreateShader(IDirect3DDevice9* device, const DWORD* code, IDirect3DPixelShader9** ps) {
+  return device->CreatePixelShader(code, ps);
+}
+template <typename Shader>
+Shader* CompileAndCreate(IDirect3DDevice9* device, const char* source, const char* profile) {
+  Shader* shader = nullptr;
   const std::vector<DWORD> code = CompileShader(source, profile);
   if (!code.empty()) {
-    EXPECT_EQ(device->CreateVertexShader(code.data(), &vs), D3D_OK);
+    EXPECT_EQ(CreateShader(device, code.data(), &shader), D3D_OK);
   }
-  return vs;
+  return shader;
+}
+inline IDirect3DVertexShader9* CreateVertexShader(IDirect3DDevice9* device, const char* source, const char* profile) {
+  return CompileAndCreate<IDirect3DVertexShader9>(device, source, profile);
 }
 inline IDirect3DPixelShader9* CreatePixelShader(IDirect3DDevice9* device, const char* source, const char* profile) {
-  IDirect3DPixelShader9* ps = nullptr;
-  const std::vector<DWORD> code = CompileShader(source, profile);
-  if (!code.empty()) {
-    EXPECT_EQ(device->CreatePixelShader(code.data(), &ps), D3D_OK);
-  }
-  return ps;
+  return CompileAndCreate<IDirect3DPixelShader9>(device, source, profile);
 }
 
 // Copies bytes to the start of a vertex or index buffer; Lock's result.
@@ -120,6 +125,13 @@ inline uint32_t BackBufferPixel(int x, int y, int height) {
   unsigned char rgba[4] = {};
   readPixels(x, height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
   return (uint32_t{rgba[0]} << 16) | (uint32_t{rgba[1]} << 8) | rgba[2];
+}
+
+// Releases the object, if any, and forgets it.
+template <typename T>
+void SafeRelease(T*& p) {
+  if (p != nullptr) p->Release();
+  p = nullptr;
 }
 
 }  // namespace quadkit
