@@ -3,38 +3,24 @@
 // OpenGL device under Xvfb; pixels read straight from the back buffer.
 #include <gtest/gtest.h>
 
-#include <GL/glcorearb.h>
-#include <SDL.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include <d3dx9.h>
 
 #include "LiveObjects.h"
+#include "support/QuadKit.h"
+#include "support/TestDevice.h"
 
 namespace {
 
-const char kVertexShader[] =
-    "struct V { float4 p : POSITION; float4 c : COLOR0; float4 t : TEXCOORD0; };\n"
-    "V main(V v) { return v; }\n";
 const char kPixelShader[] =
     "sampler2D s : register(s0);\n"
     "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR0 { return c + tex2D(s, t.xy); }\n";
 
-struct Vertex {
-  float x, y, z, w;
-  D3DCOLOR color;
-  float u, v, s, q;
-};
-const D3DVERTEXELEMENT9 kElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    {0, 20, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
+using quadkit::SafeRelease;
 
 constexpr D3DCOLOR kBlack = D3DCOLOR_XRGB(0, 0, 0);
 constexpr D3DCOLOR kRed = D3DCOLOR_XRGB(255, 0, 0);
@@ -54,109 +40,50 @@ class DeviceSemanticsTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
-    WNDCLASSEXW wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"DeviceSemanticsTest";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    m_window = CreateWindowExW(0, L"DeviceSemanticsTest", L"test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                               300, 200, NULL, NULL, NULL, NULL);
-    ASSERT_NE(m_window, nullptr);
-    m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(m_d3d, nullptr);
+    ASSERT_EQ(m_test.OpenDirect3D(L"DeviceSemanticsTest", 300, 200), nullptr);
   }
 
   void TearDown() override {
     ReleaseDevice();
-    if (m_d3d != nullptr) m_d3d->Release();
+    SafeRelease(m_d3d);
     EXPECT_EQ(ostrevin::LiveObjects(), 0);
-    if (m_window != nullptr) DestroyWindow(m_window);
+    m_test.Close();
   }
 
-  static D3DPRESENT_PARAMETERS Params() {
-    D3DPRESENT_PARAMETERS p;
-    std::memset(&p, 0, sizeof(p));
-    p.BackBufferWidth = kSize;
-    p.BackBufferHeight = kSize;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
-    p.BackBufferCount = 1;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.Windowed = TRUE;
-    p.EnableAutoDepthStencil = TRUE;
-    p.AutoDepthStencilFormat = D3DFMT_D24S8;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return p;
-  }
+  static D3DPRESENT_PARAMETERS Params() { return TestDevice::Params(kSize, kSize); }
 
-  HRESULT CreateDevice(D3DPRESENT_PARAMETERS* p) {
-    return m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_HARDWARE_VERTEXPROCESSING, p,
-                               &m_device);
-  }
+  HRESULT CreateDevice(D3DPRESENT_PARAMETERS* p) { return m_test.CreateDevice(p); }
 
   void CreateDrawingDevice() {
     D3DPRESENT_PARAMETERS p = Params();
     ASSERT_EQ(CreateDevice(&p), D3D_OK);
-    ASSERT_EQ(m_device->CreateVertexShader(Compile(kVertexShader, "vs_2_0").data(), &m_vs), D3D_OK);
-    ASSERT_EQ(m_device->CreatePixelShader(Compile(kPixelShader, "ps_2_0").data(), &m_ps), D3D_OK);
-    ASSERT_EQ(m_device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
+    ASSERT_NE(m_vs = quadkit::CreateVertexShader(m_device, quadkit::kPassThroughVs, "vs_2_0"), nullptr);
+    ASSERT_NE(m_ps = quadkit::CreatePixelShader(m_device, kPixelShader, "ps_2_0"), nullptr);
+    ASSERT_EQ(m_device->CreateVertexDeclaration(quadkit::kElements, &m_decl), D3D_OK);
     // A full-window quad: texture coordinates 0..1, colour per call.
-    ASSERT_EQ(m_device->CreateVertexBuffer(4 * sizeof(Vertex), 0, 0, D3DPOOL_MANAGED, &m_vb, nullptr), D3D_OK);
-    const WORD indices[6] = {0, 1, 2, 0, 2, 3};
-    ASSERT_EQ(m_device->CreateIndexBuffer(sizeof(indices), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_ib, nullptr), D3D_OK);
-    void* data = nullptr;
-    ASSERT_EQ(m_ib->Lock(0, 0, &data, 0), D3D_OK);
-    std::memcpy(data, indices, sizeof(indices));
-    m_ib->Unlock();
+    ASSERT_EQ(quadkit::CreateFullQuad(m_device, &m_vb, &m_ib), D3D_OK);
     SetQuadColour(kBlack);
     m_device->SetVertexShader(m_vs);
     m_device->SetPixelShader(m_ps);
     m_device->SetVertexDeclaration(m_decl);
-    m_device->SetStreamSource(0, m_vb, 0, sizeof(Vertex));
+    m_device->SetStreamSource(0, m_vb, 0, sizeof(quadkit::Vertex));
     m_device->SetIndices(m_ib);
     m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     m_device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
   }
 
-  void SetQuadColour(D3DCOLOR c) {
-    const Vertex quad[4] = {{-1, 1, 0.5f, 1, c, 0, 0, 0, 0},
-                            {1, 1, 0.5f, 1, c, 1, 0, 0, 0},
-                            {1, -1, 0.5f, 1, c, 1, 1, 0, 0},
-                            {-1, -1, 0.5f, 1, c, 0, 1, 0, 0}};
-    void* data = nullptr;
-    ASSERT_EQ(m_vb->Lock(0, 0, &data, 0), D3D_OK);
-    std::memcpy(data, quad, sizeof(quad));
-    m_vb->Unlock();
-  }
+  void SetQuadColour(D3DCOLOR c) { ASSERT_EQ(quadkit::ColourFullQuad(m_vb, c), D3D_OK); }
 
-  HRESULT DrawQuad() { return m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2); }
+  HRESULT DrawQuad() { return quadkit::DrawFullQuad(m_device); }
 
-  std::vector<DWORD> Compile(const char* source, const char* profile) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    const HRESULT hr = D3DXCompileShader(source, static_cast<UINT>(std::strlen(source)), nullptr, nullptr, "main",
-                                         profile, 0, &code, &errors, nullptr);
-    if (errors != nullptr) errors->Release();
-    if (FAILED(hr)) return {};
-    const DWORD* begin = static_cast<const DWORD*>(code->GetBufferPointer());
-    std::vector<DWORD> words(begin, begin + code->GetBufferSize() / sizeof(DWORD));
-    code->Release();
-    return words;
+  // The code's words, none when the compiler refuses the source.
+  static std::vector<DWORD> Compile(const char* source, const char* profile) {
+    std::string messages;
+    return quadkit::CompileShader(source, profile, nullptr, &messages);
   }
 
   // The back buffer's pixel at Direct3D coordinates (x, y), as 0xRRGGBB.
-  static uint32_t Pixel(int x, int y) {
-    auto readPixels = reinterpret_cast<PFNGLREADPIXELSPROC>(SDL_GL_GetProcAddress("glReadPixels"));
-    unsigned char rgba[4] = {};
-    readPixels(x, kSize - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    return (uint32_t{rgba[0]} << 16) | (uint32_t{rgba[1]} << 8) | rgba[2];
-  }
-
-  template <typename T>
-  static void SafeRelease(T*& p) {
-    if (p != nullptr) p->Release();
-    p = nullptr;
-  }
+  static uint32_t Pixel(int x, int y) { return quadkit::BackBufferPixel(x, y, kSize); }
 
   void ReleaseDevice() {
     SafeRelease(m_vb);
@@ -167,9 +94,10 @@ class DeviceSemanticsTest : public ::testing::Test {
     SafeRelease(m_device);
   }
 
-  HWND m_window = nullptr;
-  IDirect3D9* m_d3d = nullptr;
-  IDirect3DDevice9* m_device = nullptr;
+  TestDevice m_test;
+  HWND& m_window = m_test.window;
+  IDirect3D9*& m_d3d = m_test.d3d;
+  IDirect3DDevice9*& m_device = m_test.device;
   IDirect3DVertexShader9* m_vs = nullptr;
   IDirect3DPixelShader9* m_ps = nullptr;
   IDirect3DVertexDeclaration9* m_decl = nullptr;

@@ -3,8 +3,6 @@
 // and what is refused.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +13,9 @@
 #include <d3dx9.h>
 
 #include "LiveObjects.h"
-#include "support/PngImage.h"
+#include "support/FrameCapture.h"
+#include "support/QuadKit.h"
+#include "support/TestDevice.h"
 
 namespace {
 
@@ -23,21 +23,11 @@ namespace fs = std::filesystem;
 
 constexpr int kSize = 64;
 
-struct Vertex {
-  float x, y, z, w;
-  D3DCOLOR color;
-  float u, v, s, q;
-};
-const D3DVERTEXELEMENT9 kElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    {0, 20, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
+using quadkit::kElements;
+using quadkit::SafeRelease;
+using quadkit::Vertex;
 
-const char kPassVs[] =
-    "struct V { float4 p : POSITION; float4 c : COLOR0; float4 t : TEXCOORD0; };\n"
-    "V main(V v) { return v; }\n";
+constexpr const char* kPassVs = quadkit::kPassThroughVs;
 const char kColourPs[] = "float4 main(float4 c : COLOR0) : COLOR0 { return c; }\n";
 
 // Screen position (Direct3D pixel coordinates) to clip space.
@@ -52,51 +42,17 @@ std::vector<Vertex> Rect(float x0, float y0, float x1, float y1, D3DCOLOR c = 0x
           At(x0, y0, c, u0), At(x1, y1, c, u1), At(x0, y1, c, u0)};
 }
 
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) p->Release();
-  p = nullptr;
-}
-
 // A device with a 64x64 back buffer captured at every Present; each test
 // runs in its own process, so the capture switches are set here.
 class DrawSemanticsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
-    m_dir = fs::temp_directory_path() / ("ostrevin-draw-" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("OSTREVIN_CAPTURE", m_dir.c_str(), 1);
     std::string frames = "1";
     for (int i = 2; i <= 24; ++i) frames += "," + std::to_string(i);
-    setenv("OSTREVIN_CAPTURE_FRAMES", frames.c_str(), 1);
+    m_dir = StartCapture("ostrevin-draw-", frames);
 
-    WNDCLASSEXW wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"DrawSemanticsTest";
-    ASSERT_NE(RegisterClassExW(&wc), 0);
-    m_window = CreateWindowExW(0, L"DrawSemanticsTest", L"draw test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 300, 300, NULL, NULL, NULL, NULL);
-    ASSERT_NE(m_window, nullptr);
-    m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(m_d3d, nullptr);
-    D3DPRESENT_PARAMETERS params;
-    std::memset(&params, 0, sizeof(params));
-    params.BackBufferWidth = kSize;
-    params.BackBufferHeight = kSize;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                  &params, &m_device),
-              D3D_OK);
+    ASSERT_EQ(m_test.Open(L"DrawSemanticsTest", 300, 300, kSize, kSize), nullptr);
     ASSERT_EQ(m_device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
   }
 
@@ -104,45 +60,22 @@ class DrawSemanticsTest : public ::testing::Test {
     for (IUnknown* object : m_objects) object->Release();
     SafeRelease(m_decl);
     SafeRelease(m_device);
-    SafeRelease(m_d3d);
+    SafeRelease(m_test.d3d);
     EXPECT_EQ(ostrevin::LiveObjects(), 0);
-    if (m_window != nullptr) DestroyWindow(m_window);
+    m_test.Close();
     fs::remove_all(m_dir);
   }
 
   // Compiled and created; released at the end of the test.
   IDirect3DVertexShader9* Vs(const char* source) {
-    IDirect3DVertexShader9* vs = nullptr;
-    const std::vector<DWORD> code = Compile(source, "vs_3_0");
-    if (!code.empty()) {
-      EXPECT_EQ(m_device->CreateVertexShader(code.data(), &vs), D3D_OK);
-    }
+    IDirect3DVertexShader9* vs = quadkit::CreateVertexShader(m_device, source, "vs_3_0");
     if (vs != nullptr) m_objects.push_back(vs);
     return vs;
   }
   IDirect3DPixelShader9* Ps(const std::string& source) {
-    IDirect3DPixelShader9* ps = nullptr;
-    const std::vector<DWORD> code = Compile(source.c_str(), "ps_3_0");
-    if (!code.empty()) {
-      EXPECT_EQ(m_device->CreatePixelShader(code.data(), &ps), D3D_OK);
-    }
+    IDirect3DPixelShader9* ps = quadkit::CreatePixelShader(m_device, source.c_str(), "ps_3_0");
     if (ps != nullptr) m_objects.push_back(ps);
     return ps;
-  }
-  std::vector<DWORD> Compile(const char* source, const char* profile) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    const HRESULT hr = D3DXCompileShader(source, static_cast<UINT>(std::strlen(source)), nullptr, nullptr, "main",
-                                         profile, 0, &code, &errors, nullptr);
-    if (errors != nullptr) {
-      ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
-      errors->Release();
-    }
-    if (FAILED(hr)) return {};
-    const DWORD* p = static_cast<const DWORD*>(code->GetBufferPointer());
-    std::vector<DWORD> words(p, p + code->GetBufferSize() / 4);
-    code->Release();
-    return words;
   }
 
   IDirect3DVertexBuffer9* Buffer(const void* data, size_t bytes) {
@@ -150,10 +83,7 @@ class DrawSemanticsTest : public ::testing::Test {
     EXPECT_EQ(m_device->CreateVertexBuffer(static_cast<UINT>(bytes), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb,
                                            nullptr),
               D3D_OK);
-    void* p = nullptr;
-    EXPECT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
-    std::memcpy(p, data, bytes);
-    vb->Unlock();
+    EXPECT_EQ(quadkit::Fill(vb, data, bytes), D3D_OK);
     m_objects.push_back(vb);
     return vb;
   }
@@ -177,17 +107,12 @@ class DrawSemanticsTest : public ::testing::Test {
   Image Present() {
     m_device->EndScene();
     EXPECT_EQ(m_device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    Image img;
-    char name[32];
-    std::snprintf(name, sizeof(name), "frame-%05u.png", ++m_frame);
-    EXPECT_TRUE(ReadPng((m_dir / name).string(), &img)) << name;
-    return img;
+    return CapturedFrame(m_dir, ++m_frame);
   }
 
   fs::path m_dir;
-  HWND m_window = nullptr;
-  IDirect3D9* m_d3d = nullptr;
-  IDirect3DDevice9* m_device = nullptr;
+  TestDevice m_test;
+  IDirect3DDevice9*& m_device = m_test.device;
   IDirect3DVertexDeclaration9* m_decl = nullptr;
   std::vector<IUnknown*> m_objects;
   unsigned m_frame = 0;

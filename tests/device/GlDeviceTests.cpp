@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +14,8 @@
 
 #include <d3dx9.h>
 
-#include "support/PngImage.h"
+#include "support/FrameCapture.h"
+#include "support/QuadKit.h"
 #include "support/TestDevice.h"
 #include "LiveObjects.h"
 #include "mesh/Vertex.h"
@@ -25,32 +25,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Pass-through vertex shader and a colour-from-constant pixel shader.
-const char kVertexShader[] =
-    "struct V { float4 p : POSITION; float4 c : COLOR0; float4 t : TEXCOORD0; };\n"
-    "V main(V v) { return v; }\n";
+using quadkit::kElements;
+using quadkit::SafeRelease;
+using quadkit::Vertex;
+
+// A colour-from-constant pixel shader for the pass-through vertex shader.
 const char kPixelShader[] =
     "sampler2D s : register(s0);\n"
     "float4 tint;\n"
     "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR0 { return c * tint + tex2D(s, t.xy); }\n";
-
-struct Vertex {
-  float x, y, z, w;
-  D3DCOLOR color;
-  float u, v, s, q;
-};
-const D3DVERTEXELEMENT9 kElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
-    {0, 20, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
-
-template <typename T>
-void SafeRelease(T*& p) {
-  if (p != nullptr) p->Release();
-  p = nullptr;
-}
 
 // A window, a device with a 64x64 back buffer, the shader pair and a
 // declaration. Each test runs in its own process (gtest_discover_tests), so
@@ -61,15 +44,11 @@ class GlDeviceTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs the Xvfb display of ./test.sh";
-    m_dir = fs::temp_directory_path() / ("ostrevin-gl-" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("OSTREVIN_CAPTURE", m_dir.c_str(), 1);
-    setenv("OSTREVIN_CAPTURE_FRAMES", "1,2,3,4,5,6", 1);
+    m_dir = StartCapture("ostrevin-gl-", "1,2,3,4,5,6");
     setenv("OSTREVIN_PRESENT_FAIL", "4", 1);
 
     ASSERT_EQ(m_gl.Open(L"GlDeviceTest", 300, 300, kSize, kSize), nullptr);
-    ASSERT_TRUE(Compile(kVertexShader, "vs_2_0", true));
+    ASSERT_TRUE(Compile(quadkit::kPassThroughVs, "vs_2_0", true));
     ASSERT_TRUE(Compile(kPixelShader, "ps_2_0", false));
     ASSERT_EQ(m_gl.device->CreateVertexDeclaration(kElements, &m_decl), D3D_OK);
   }
@@ -90,19 +69,11 @@ class GlDeviceTest : public ::testing::Test {
   }
 
   bool Compile(const char* source, const char* profile, bool vertex) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
     ID3DXConstantTable* table = nullptr;
-    HRESULT hr = D3DXCompileShader(source, static_cast<UINT>(std::strlen(source)), nullptr, nullptr, "main", profile,
-                                   0, &code, &errors, &table);
-    if (errors != nullptr) {
-      ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
-      errors->Release();
-    }
-    if (FAILED(hr)) return false;
-    const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
-    hr = vertex ? m_gl.device->CreateVertexShader(function, &m_vs) : m_gl.device->CreatePixelShader(function, &m_ps);
-    code->Release();
+    const std::vector<DWORD> code = quadkit::CompileShader(source, profile, &table);
+    if (code.empty()) return false;
+    const HRESULT hr =
+        vertex ? m_gl.device->CreateVertexShader(code.data(), &m_vs) : m_gl.device->CreatePixelShader(code.data(), &m_ps);
     if (vertex) {
       table->Release();
     } else {
@@ -122,16 +93,22 @@ class GlDeviceTest : public ::testing::Test {
     ASSERT_EQ(m_gl.device->CreateVertexBuffer(static_cast<UINT>(vertices.size() * sizeof(Vertex)), D3DUSAGE_WRITEONLY,
                                            0, D3DPOOL_MANAGED, &m_vb, nullptr),
               D3D_OK);
-    void* p = nullptr;
-    ASSERT_EQ(m_vb->Lock(0, 0, &p, 0), D3D_OK);
-    std::memcpy(p, vertices.data(), vertices.size() * sizeof(Vertex));
-    m_vb->Unlock();
+    ASSERT_EQ(quadkit::Fill(m_vb, vertices.data(), vertices.size() * sizeof(Vertex)), D3D_OK);
     ASSERT_EQ(m_gl.device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
                                           D3DPOOL_MANAGED, &m_ib, nullptr),
               D3D_OK);
-    ASSERT_EQ(m_ib->Lock(0, 0, &p, 0), D3D_OK);
-    std::memcpy(p, indices.data(), indices.size() * 2);
-    m_ib->Unlock();
+    ASSERT_EQ(quadkit::Fill(m_ib, indices.data(), indices.size() * 2), D3D_OK);
+  }
+
+  // m_texture: 2x2 A8R8G8B8, top row first: red, green / blue, white.
+  void CreateQuadrantTexture() {
+    ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+    D3DLOCKED_RECT rect;
+    ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
+    const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (int row = 0; row < 2; ++row)
+      std::memcpy(static_cast<uint8_t*>(rect.pBits) + row * rect.Pitch, &texels[row * 2], 8);
+    m_texture->UnlockRect(0);
   }
 
   void Bind(float tintR = 1, float tintG = 1, float tintB = 1) {
@@ -152,11 +129,7 @@ class GlDeviceTest : public ::testing::Test {
   Image Present(unsigned frame) {
     m_gl.device->EndScene();
     m_gl.device->Present(nullptr, nullptr, nullptr, nullptr);
-    Image img;
-    char name[32];
-    std::snprintf(name, sizeof(name), "frame-%05u.png", frame);
-    EXPECT_TRUE(ReadPng((m_dir / name).string(), &img)) << name;
-    return img;
+    return CapturedFrame(m_dir, frame);
   }
 
   fs::path m_dir;
@@ -249,14 +222,7 @@ TEST_F(GlDeviceTest, DepthTestLessEqualHidesWhatIsBehind) {
 }
 
 TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
-  // 2x2 A8R8G8B8, top row first: red, green / blue, white.
-  ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
-  D3DLOCKED_RECT rect;
-  ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
-  const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
-  for (int row = 0; row < 2; ++row)
-    std::memcpy(static_cast<uint8_t*>(rect.pBits) + row * rect.Pitch, &texels[row * 2], 8);
-  m_texture->UnlockRect(0);
+  ASSERT_NO_FATAL_FAILURE(CreateQuadrantTexture());
   D3DSURFACE_DESC desc;
   ASSERT_EQ(m_texture->GetLevelDesc(0, &desc), D3D_OK);
   EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
@@ -381,13 +347,7 @@ TEST_F(GlDeviceTest, ShippedShadersDrawALitTexturedQuad) {
   compileFile("ps-phong.hlsl", "pixel_shader_main", "ps_2_0", &psTable, false);
   ASSERT_NE(vsTable, nullptr);
 
-  ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
-  D3DLOCKED_RECT rect;
-  ASSERT_EQ(m_texture->LockRect(0, &rect, nullptr, 0), D3D_OK);
-  const DWORD texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
-  for (int row = 0; row < 2; ++row)
-    std::memcpy(static_cast<uint8_t*>(rect.pBits) + row * rect.Pitch, &texels[row * 2], 8);
-  m_texture->UnlockRect(0);
+  ASSERT_NO_FATAL_FAILURE(CreateQuadrantTexture());
 
   // A quad in the plane z = 0 facing -z, where the eye and the lamp are.
   auto corner = [](float x, float y, float u, float v) {

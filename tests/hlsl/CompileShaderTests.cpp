@@ -353,36 +353,17 @@ TEST(ConstantTable, PackMatrixRowMajorFlag) {
 
 // ------------------------------------------------- register writes (fake)
 
-class ConstantWrites : public ::testing::Test {
+class ConstantWrites : public hlsltest::FakeDeviceShaderTest {
  protected:
   void SetUp() override {
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.Windowed = TRUE;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), D3D_OK);
-    Compile(&vs,
-            "float4x4 mWorld;\nrow_major float4x4 mRows;\nfloat4 vLight;\nfloat3 vDir;\nfloat fScale;\n"
-            "float4 vArr[3];\nfloat3x3 mNormal;\nsampler2D tex;\n"
-            "float4 main(float4 p : POSITION) : POSITION {\n"
-            "  return mul(p, mWorld) + mul(p, mRows) + vLight + float4(mul(vDir, mNormal), fScale)\n"
-            "       + vArr[2] + tex2Dlod(tex, p);\n}\n",
-            "main", "vs_3_0");
-    ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
-    fake::Clear();
-  }
-  void TearDown() override {
-    if (device) device->Release();
-    if (d3d) d3d->Release();
+    SetUpWith(
+        "float4x4 mWorld;\nrow_major float4x4 mRows;\nfloat4 vLight;\nfloat3 vDir;\nfloat fScale;\n"
+        "float4 vArr[3];\nfloat3x3 mNormal;\nsampler2D tex;\n"
+        "float4 main(float4 p : POSITION) : POSITION {\n"
+        "  return mul(p, mWorld) + mul(p, mRows) + vLight + float4(mul(vDir, mNormal), fScale)\n"
+        "       + vArr[2] + tex2Dlod(tex, p);\n}\n");
   }
   UINT Reg(const char* name) { return LayoutOf(vs.table, name).index; }
-  std::vector<fake::Call> Writes() { return fake::CallsNamed("SetVertexShaderConstantF"); }
-
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-  Compiled vs;
 };
 
 const D3DXMATRIX kM(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);

@@ -13,27 +13,13 @@ namespace {
 using hlsltest::Compile;
 using hlsltest::Compiled;
 
-class ConstantTableWrites : public ::testing::Test {
+class ConstantTableWrites : public hlsltest::FakeDeviceShaderTest {
  protected:
   void SetUp() override {
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.Windowed = TRUE;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), D3D_OK);
-    Compile(&vs,
-            "float f;\nfloat4 f4;\nfloat4x4 mvp;\nfloat4 arr[3];\nfloat4x4 mats[2];\n"
-            "float4 main(float4 p : POSITION) : POSITION {\n"
-            "  return mul(p, mvp) + f * f4 + arr[0] + arr[1] + arr[2] + mul(p, mats[0]) + mul(p, mats[1]);\n}\n",
-            "main", "vs_3_0");
-    ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
-    fake::Clear();
-  }
-  void TearDown() override {
-    if (device) device->Release();
-    if (d3d) d3d->Release();
+    SetUpWith(
+        "float f;\nfloat4 f4;\nfloat4x4 mvp;\nfloat4 arr[3];\nfloat4x4 mats[2];\n"
+        "float4 main(float4 p : POSITION) : POSITION {\n"
+        "  return mul(p, mvp) + f * f4 + arr[0] + arr[1] + arr[2] + mul(p, mats[0]) + mul(p, mats[1]);\n}\n");
   }
   D3DXCONSTANT_DESC Desc(D3DXHANDLE h) {
     D3DXCONSTANT_DESC d = {};
@@ -42,11 +28,6 @@ class ConstantTableWrites : public ::testing::Test {
     return d;
   }
   UINT Reg(const char* name) { return Desc(vs.table->GetConstantByName(nullptr, name)).RegisterIndex; }
-  std::vector<fake::Call> Writes() { return fake::CallsNamed("SetVertexShaderConstantF"); }
-
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-  Compiled vs;
 };
 
 const D3DXMATRIX kM(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);

@@ -1,5 +1,5 @@
 // Helpers shared by the HLSL tests: compiling from a string, reading the
-// shipped shaders, a fake device.
+// shipped shaders, a fake device with a vertex shader's constant table.
 #pragma once
 
 #define ENABLE_HLSL 1
@@ -12,8 +12,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "ShaderCode.h"
+#include "fake/FakeDevice.h"
 
 namespace hlsltest {
 
@@ -61,6 +63,34 @@ inline void Compile(Compiled* out, const std::string& source, const char* entry,
   out->hr = D3DXCompileShader(source.data(), static_cast<UINT>(source.size()), macros, include, entry, profile, flags,
                               &out->code, &out->messages, &out->table);
 }
+
+// A device of the fake Direct3D 9 and a vertex shader compiled from the
+// source the fixture gives SetUpWith, for the constant table's register
+// writes; the fake's call log starts empty.
+class FakeDeviceShaderTest : public ::testing::Test {
+ protected:
+  void SetUpWith(const char* vsSource) {
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.Windowed = TRUE;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &pp, &device), D3D_OK);
+    Compile(&vs, vsSource, "main", "vs_3_0");
+    ASSERT_EQ(vs.hr, D3D_OK) << vs.Messages();
+    fake::Clear();
+  }
+  void TearDown() override {
+    if (device) device->Release();
+    if (d3d) d3d->Release();
+  }
+  std::vector<fake::Call> Writes() { return fake::CallsNamed("SetVertexShaderConstantF"); }
+
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* device = nullptr;
+  Compiled vs;
+};
 
 // Compiles both stages as GLSL 3.30 core and links them; "" when fine.
 inline std::string GlslLinkErrors(const std::string& vs, const std::string& ps) {
