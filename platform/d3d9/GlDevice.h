@@ -93,6 +93,11 @@ class GlDevice {
   // the state cannot draw (no shader pair, or a stream the declaration reads unset).
   bool PrepareDraw(const DeviceState& state);
   void BindTextures(const DeviceState& state, const GlProgram& program);
+  // D3DRS_LASTPIXEL: the pixel at the end of each line, which GL's lines
+  // leave out, as a one-pixel point at the line's last vertex. `first` is
+  // the first vertex or index of the line draw; `indexBytes` 0 for an
+  // unindexed draw.
+  void DrawLastPixels(const DeviceState& state, GLenum mode, UINT first, UINT count, UINT indexBytes, INT baseVertex);
   void ApplyBlend(const DeviceState& state);
   void ApplyStencil(const DeviceState& state);
 
@@ -104,6 +109,11 @@ class GlDevice {
   GLuint m_samplers[DeviceState::kSamplers] = {};
   std::vector<GLuint> m_raisedBaseLevels;  // textures given a GL_TEXTURE_BASE_LEVEL above 0
   int m_programPointSize = -1;          // GL_PROGRAM_POINT_SIZE as last set; -1 unknown
+  // The last pixels of a line list, one point per line (kept between draws).
+  std::vector<GLint> m_pointFirsts;
+  std::vector<GLsizei> m_pointCounts;
+  std::vector<const void*> m_pointOffsets;
+  std::vector<GLint> m_pointBaseVertices;
   GlProgramCache m_programs;
   GlVertexArrayCache m_vertexArrays;
 };

@@ -30,13 +30,47 @@ HRESULT GlDevice::DrawIndexed(const DeviceState& state, GLenum mode, UINT indice
   gl::DrawElementsBaseVertex(mode, static_cast<GLsizei>(indices), indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexBytes),
                              baseVertex);
+  DrawLastPixels(state, mode, startIndex, indices, indexBytes, baseVertex);
   return D3D_OK;
 }
 
 HRESULT GlDevice::Draw(const DeviceState& state, GLenum mode, UINT startVertex, UINT vertices) {
   if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
   gl::DrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+  DrawLastPixels(state, mode, startVertex, vertices, 0, 0);
   return D3D_OK;
+}
+
+void GlDevice::DrawLastPixels(const DeviceState& state, GLenum mode, UINT first, UINT count, UINT indexBytes,
+                              INT baseVertex) {
+  if ((mode != GL_LINES && mode != GL_LINE_STRIP) || !state.renderStates[D3DRS_LASTPIXEL]) return;
+  // A strip ends once, at its last vertex; a list at every second vertex.
+  const UINT points = mode == GL_LINE_STRIP ? 1 : count / 2;
+  const UINT step = mode == GL_LINE_STRIP ? 0 : 2;
+  const UINT last = mode == GL_LINE_STRIP ? first + count - 1 : first + 1;
+  if (m_pointFirsts.size() < points) {
+    m_pointFirsts.resize(points);
+    m_pointCounts.resize(points, 1);
+    m_pointOffsets.resize(points);
+    m_pointBaseVertices.resize(points);
+  }
+  for (UINT i = 0; i < points; ++i) {
+    const UINT at = last + i * step;
+    m_pointFirsts[i] = static_cast<GLint>(at);
+    m_pointOffsets[i] = reinterpret_cast<const void*>(static_cast<uintptr_t>(at) * indexBytes);
+    m_pointBaseVertices[i] = baseVertex;
+  }
+  // One pixel whatever the point size states or the shader's PSIZE say.
+  if (m_programPointSize == 1) gl::Disable(GL_PROGRAM_POINT_SIZE);
+  gl::PointSize(1.0f);
+  if (indexBytes == 0) {
+    gl::MultiDrawArrays(GL_POINTS, m_pointFirsts.data(), m_pointCounts.data(), static_cast<GLsizei>(points));
+  } else {
+    gl::MultiDrawElementsBaseVertex(GL_POINTS, m_pointCounts.data(), indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                    m_pointOffsets.data(), static_cast<GLsizei>(points), m_pointBaseVertices.data());
+  }
+  if (m_programPointSize == 1) gl::Enable(GL_PROGRAM_POINT_SIZE);
+  ApplyRenderState(state, D3DRS_POINTSIZE);
 }
 
 void GlDevice::BindTextures(const DeviceState& state, const GlProgram& program) {

@@ -48,6 +48,8 @@
   X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                      \
   X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
   X(PFNGLDRAWARRAYSPROC, DrawArrays)                                              \
+  X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
+  X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)            \
   X(PFNGLGENTEXTURESPROC, GenTextures)                                            \
   X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                      \
   X(PFNGLBINDTEXTUREPROC, BindTexture)                                            \

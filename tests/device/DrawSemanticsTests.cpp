@@ -157,6 +157,63 @@ TEST_F(DrawSemanticsTest, DrawPrimitiveDrawsEveryPrimitiveTypeFromTheStartVertex
   }
 }
 
+// D3DRS_LASTPIXEL (TRUE by default) draws the pixel at the end of each line,
+// unindexed and indexed; FALSE leaves it out. Additive blending shows that
+// no pixel is drawn twice.
+TEST_F(DrawSemanticsTest, LastPixelStateDrawsTheEndOfEachLine) {
+  const D3DCOLOR grey = 0xFF606060;
+  // Two lines along rows 10 and 20, ending at x = 40 and x = 30; the strip
+  // turns at (40, 30) and ends at (40, 50).
+  const std::vector<Vertex> list = {At(4, 10, grey), At(40, 10, grey), At(4, 20, grey), At(30, 20, grey)};
+  const std::vector<Vertex> strip = {At(4, 30, grey), At(40, 30, grey), At(40, 50, grey)};
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(m_device->CreateIndexBuffer(4 * sizeof(WORD), 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+  m_objects.push_back(ib);
+  void* p = nullptr;
+  ASSERT_EQ(ib->Lock(0, 0, &p, 0), D3D_OK);
+  const WORD indices[] = {0, 1, 2, 3};
+  std::memcpy(p, indices, sizeof(indices));
+  ib->Unlock();
+  IDirect3DVertexShader9* vs = Vs(kPassVs);
+  IDirect3DPixelShader9* ps = Ps(kColourPs);
+  IDirect3DVertexBuffer9* listBuffer = Buffer(list);
+  IDirect3DVertexBuffer9* stripBuffer = Buffer(strip);
+  EXPECT_EQ(m_device->SetRenderState(D3DRS_LASTPIXEL, TRUE), D3D_OK);
+  for (const bool indexed : {false, true}) {
+    for (const DWORD lastPixel : {TRUE, FALSE}) {
+      Begin(vs, ps, listBuffer);
+      m_device->SetRenderState(D3DRS_LASTPIXEL, lastPixel);
+      m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+      m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+      m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+      m_device->SetRenderState(D3DRS_POINTSIZE, 0x40800000 /* 4.0f: not for the last pixels */);
+      if (indexed) {
+        m_device->SetIndices(ib);
+        EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, 4, 0, 2), D3D_OK);
+      } else {
+        EXPECT_EQ(m_device->DrawPrimitive(D3DPT_LINELIST, 0, 2), D3D_OK);
+      }
+      m_device->SetStreamSource(0, stripBuffer, 0, sizeof(Vertex));
+      if (indexed) {
+        EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_LINESTRIP, 0, 0, 3, 0, 2), D3D_OK);
+      } else {
+        EXPECT_EQ(m_device->DrawPrimitive(D3DPT_LINESTRIP, 0, 2), D3D_OK);
+      }
+      m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+      m_device->SetRenderState(D3DRS_POINTSIZE, 0x3F800000);
+      const Image img = Present();
+      const int end = lastPixel ? 0x60 : 0;
+      const std::string what = std::string(indexed ? "indexed" : "unindexed") + (lastPixel ? ", last pixel" : "");
+      for (auto [x, y] : {std::pair{4, 10}, {39, 10}, {29, 20}, {40, 30}, {40, 49}})
+        EXPECT_TRUE(Near(img.At(x, y), 0x60, 0x60, 0x60)) << what << " at " << x << "," << y;
+      for (auto [x, y] : {std::pair{40, 10}, {30, 20}, {40, 50}})
+        EXPECT_TRUE(Near(img.At(x, y), end, end, end)) << what << " at " << x << "," << y;
+      for (auto [x, y] : {std::pair{41, 10}, {42, 10}, {31, 20}, {40, 51}, {41, 51}})
+        EXPECT_TRUE(Near(img.At(x, y), 0, 0, 0)) << what << " at " << x << "," << y;
+    }
+  }
+}
+
 TEST_F(DrawSemanticsTest, DrawPrimitiveRefusesBadCallsAndDrawsNothingForNoPrimitives) {
   IDirect3DVertexShader9* vs = Vs(kPassVs);
   IDirect3DPixelShader9* ps = Ps(kColourPs);
