@@ -318,6 +318,10 @@ TEST(ScanInitialisers, EvaluatesLiteralsAndLeavesTheRestOut) {
       {"float a = 08;", "a", {}},
       {"float a = {};", "a", {}},
       {"float2 a = float2(1, 2) + float3(1, 2, 3);", "a", {}},
+      {"float3 a = float4(1, 2, 3, 4);", "a", {1, 2, 3}},
+      {"float a = float2(5, 6) * 2;", "a", {10}},
+      {"float3 a = {1, 2, 3, 4};", "a", {1, 2, 3, 4}},  // not cut: its length gives no default
+      {"float2 a[1] = float4(1, 2, 3, 4);", "a", {1, 2, 3, 4}},
       {"float4 f(float a = 1) { return a; }", "a", {}},
       {"struct S { float a; }; S s = { 1 };", "a", {}},
       {"float a = 1 float b = 2;", "b", {}},

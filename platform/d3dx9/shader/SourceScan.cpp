@@ -44,6 +44,14 @@ Kind NumericKind(const std::string& name) {
   return Kind::NotNumeric;
 }
 
+// Components of a scalar or vector type name (float -> 1, int3 -> 3); 0
+// for matrices and other names.
+size_t VectorSize(const std::string& name) {
+  if (NumericKind(name) == Kind::NotNumeric || name.find('x') != std::string::npos) return 0;
+  const char last = name.back();
+  return last >= '1' && last <= '4' ? static_cast<size_t>(last - '0') : 1;
+}
+
 // A constant expression's value: its components, and whether HLSL types
 // it as an integer (then 7 / 2 is 3).
 struct Value {
@@ -329,6 +337,7 @@ size_t Declaration(const std::vector<HlslToken>& tokens, size_t t, std::map<std:
     }
   }
   if (kind == Kind::NotNumeric) return SkipStatement(tokens, start);
+  const size_t vectorSize = VectorSize(tokens[t].text);
   ++t;
   while (t < n) {
     if (!IsName(tokens[t].text)) return SkipStatement(tokens, t);
@@ -336,9 +345,11 @@ size_t Declaration(const std::vector<HlslToken>& tokens, size_t t, std::map<std:
     ++t;
     if (t < n && tokens[t].text == "(") return SkipStatement(tokens, t);  // a function
     // Array sizes, semantic or register, annotations.
+    bool array = false;
     while (t < n && tokens[t].text != "=" && tokens[t].text != "," && tokens[t].text != ";") {
       const std::string& s = tokens[t].text;
       if (s == "{") return SkipStatement(tokens, t);
+      if (s == "[") array = true;
       t = s == "(" || s == "[" || s == "<" ? PastClose(tokens, t, n) : t + 1;
     }
     if (t < n && tokens[t].text == "=") {
@@ -349,6 +360,11 @@ size_t Declaration(const std::vector<HlslToken>& tokens, size_t t, std::map<std:
       }
       Value value;
       if (Evaluator(tokens, t, *known).Whole(begin, &value)) {
+        // A longer vector truncates into a scalar or vector (HLSL warns);
+        // a braced list must fit.
+        if (!array && tokens[begin].text != "{" && vectorSize != 0 && value.v.size() > vectorSize) {
+          value.v.resize(vectorSize);
+        }
         Convert(kind, &value);
         if (!isStatic) (*found)[name] = value.v;
         (*known)[name] = std::move(value);
