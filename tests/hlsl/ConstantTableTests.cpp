@@ -181,7 +181,7 @@ const char kInitialised[] =
     "float4 named : register(c40) = float4(kScale, kScale * 2, -kScale, (int)2.7) ;\n"
     "float4 annotated < string UIName = \"a; b = 1\"; > = {1, 2, 3, 4}, second = -1;\n"
     "float4 plain;\n"
-    "float4 called = sin(float4(0, 0, 0, 0));\n"
+    "float4 called = sin(float4(0, 0, 0, 0)) + float4(0, 0.5, 1, 0);\n"
     "float4 swizzled = float4(1, 2, 3, 4).wzyx;\n"
     "float4 main(float4 p : POSITION) : POSITION {\n"
     "  return f + v4 + v3.xyzz + arr[0] + arr[1] + arr[2] + pairs[0].xyxy + pairs[1].xyxy + nested[1].xyxy\n"
@@ -213,7 +213,7 @@ const std::vector<DefaultCase>& InitialisedCases() {
       {"annotated", {1, 2, 3, 4}},
       {"second", {-1, -1, -1, -1}},
       {"plain", {}},
-      {"called", {}},
+      {"called", {0, 0.5f, 1, 0}},
       {"swizzled", {}},
   };
   return cases;
@@ -282,7 +282,46 @@ TEST_F(ConstantTableWrites, SetDefaultsWritesEachDefaultsRegisters) {
       ++next;
     }
     EXPECT_EQ(next, w.size());
-    EXPECT_EQ(next, 14u);
+    EXPECT_EQ(next, 15u);
+  }
+}
+
+// HLSL's globals are const by default: a `const` float global is a
+// constant of the table with its default, not a value folded into the code.
+// Static ones are not constants; int ones stay folded (they may bound
+// loops).
+TEST_F(ConstantTableWrites, ConstFloatGlobalsAreConstantsWithDefaults) {
+  Compiled shader;
+  Compile(&shader,
+          "const float4 tint = {1, 0.5, 0.25, 1};\n"
+          "static const float4 kFixed = {2, 2, 2, 2};\n"
+          "const static float kAlso = 3;\n"
+          "const int kCount = 3;\n"
+          "uniform const float2x2 cm = {1, 2, 3, 4};\n"
+          "float4 twice(const float4 x) { return x * 2; }\n"
+          "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+          "  float4 sum = 0;\n"
+          "  for (int i = 0; i < kCount; ++i) sum += twice(tint);\n"
+          "  return sum + kFixed + kAlso + mul(uv, cm).xyxy;\n"
+          "}\n",
+          "main", "ps_3_0");
+  ASSERT_EQ(shader.hr, D3D_OK) << shader.Messages();
+  for (const char* folded : {"kFixed", "kAlso", "kCount"}) {
+    EXPECT_EQ(shader.table->GetConstantByName(nullptr, folded), nullptr) << folded;
+  }
+  const struct {
+    const char* name;
+    std::vector<float> registers;
+  } constants[] = {{"tint", {1, 0.5f, 0.25f, 1}}, {"cm", {1, 3, 0, 0, 2, 4, 0, 0}}};
+  for (const auto& c : constants) {
+    SCOPED_TRACE(c.name);
+    D3DXCONSTANT_DESC d = {};
+    UINT n = 1;
+    ASSERT_EQ(shader.table->GetConstantDesc(shader.table->GetConstantByName(nullptr, c.name), &d, &n), D3D_OK);
+    ASSERT_NE(d.DefaultValue, nullptr);
+    ASSERT_EQ(d.RegisterCount * 4, c.registers.size());
+    const float* values = static_cast<const float*>(d.DefaultValue);
+    EXPECT_EQ(std::vector<float>(values, values + c.registers.size()), c.registers);
   }
 }
 
@@ -306,6 +345,13 @@ TEST(ScanInitialisers, EvaluatesLiteralsAndLeavesTheRestOut) {
       {"uniform extern const float a = 1;", "a", {1}},
       {"float a = 1, b = a * 3;", "b", {3}},
       {"cbuffer cb : register(b0) { float a = 5; }", "a", {5}},
+      {"float3 a = normalize(float3(3, 0, 4));", "a", {0.6, 0, 0.8}},
+      {"float a = lerp(2, 4, 0.25) + max(1, 3) + dot(float2(1, 2), float2(3, 4));", "a", {16.5}},
+      {"float2 a = pow(float2(2, 3), 2) - saturate(float2(-1, 0.5));", "a", {4, 8.5}},
+      {"float3 a = cross(float3(1, 0, 0), float3(0, 1, 0));", "a", {0, 0, 1}},
+      {"float a = shade(1);", "a", {}},
+      {"float a = clamp(5, 0);", "a", {}},
+      {"float a = 1 < 2;", "a", {}},
       {"static float a = 1;", "a", {}},
       {"float a = 1 / 0;", "a", {}},
       {"float a = b;", "a", {}},

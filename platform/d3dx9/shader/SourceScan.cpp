@@ -237,10 +237,116 @@ class Evaluator {
       Convert(kind, out);
       return !out->v.empty();
     }
+    if (At(*t + 1) == "(") {
+      // An intrinsic of constant arguments.
+      const std::string& function = s;
+      *t += 2;
+      std::vector<Value> args;
+      while (At(*t) != ")") {
+        args.emplace_back();
+        if (args.size() > 3 || !Expression(t, &args.back())) return false;
+        if (At(*t) == ",") {
+          ++*t;
+        } else if (At(*t) != ")") {
+          return false;
+        }
+      }
+      ++*t;
+      return Intrinsic(function, args, out);
+    }
     const auto it = m_known.find(s);
     if (it == m_known.end()) return false;
     ++*t;
     *out = it->second;
+    return true;
+  }
+
+  // The math intrinsics D3DX folds in initialisers; false for the rest
+  // and for arguments of the wrong sizes.
+  static bool Intrinsic(const std::string& f, const std::vector<Value>& args, Value* out) {
+    using Unary = double (*)(double);
+    static const std::map<std::string, Unary> kUnary = {
+        {"abs", [](double x) { return std::fabs(x); }},
+        {"sqrt", [](double x) { return std::sqrt(x); }},
+        {"rsqrt", [](double x) { return 1.0 / std::sqrt(x); }},
+        {"sin", [](double x) { return std::sin(x); }},
+        {"cos", [](double x) { return std::cos(x); }},
+        {"tan", [](double x) { return std::tan(x); }},
+        {"asin", [](double x) { return std::asin(x); }},
+        {"acos", [](double x) { return std::acos(x); }},
+        {"atan", [](double x) { return std::atan(x); }},
+        {"exp", [](double x) { return std::exp(x); }},
+        {"exp2", [](double x) { return std::exp2(x); }},
+        {"log", [](double x) { return std::log(x); }},
+        {"log2", [](double x) { return std::log2(x); }},
+        {"log10", [](double x) { return std::log10(x); }},
+        {"floor", [](double x) { return std::floor(x); }},
+        {"ceil", [](double x) { return std::ceil(x); }},
+        {"frac", [](double x) { return x - std::floor(x); }},
+        {"round", [](double x) { return std::nearbyint(x); }},
+        {"trunc", [](double x) { return std::trunc(x); }},
+        {"saturate", [](double x) { return std::min(1.0, std::max(0.0, x)); }},
+        {"radians", [](double x) { return x * (3.14159265358979323846 / 180.0); }},
+        {"degrees", [](double x) { return x * (180.0 / 3.14159265358979323846); }},
+        {"sign", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0; }},
+    };
+    using Ternary = double (*)(double, double, double);
+    static const std::map<std::string, std::pair<size_t, Ternary>> kComponentwise = {
+        {"pow", {2, [](double x, double y, double) { return std::pow(x, y); }}},
+        {"min", {2, [](double x, double y, double) { return std::min(x, y); }}},
+        {"max", {2, [](double x, double y, double) { return std::max(x, y); }}},
+        {"atan2", {2, [](double y, double x, double) { return std::atan2(y, x); }}},
+        {"fmod", {2, [](double x, double y, double) { return std::fmod(x, y); }}},
+        {"step", {2, [](double edge, double x, double) { return x >= edge ? 1.0 : 0.0; }}},
+        {"clamp", {3, [](double x, double lo, double hi) { return std::min(hi, std::max(lo, x)); }}},
+        {"lerp", {3, [](double a, double b, double s) { return a + s * (b - a); }}},
+    };
+    if (args.empty()) return false;
+    const auto unary = kUnary.find(f);
+    if (unary != kUnary.end()) {
+      if (args.size() != 1) return false;
+      out->v = args[0].v;
+      for (double& x : out->v) x = unary->second(x);
+      out->integer = false;
+      return true;
+    }
+    const auto multi = kComponentwise.find(f);
+    if (multi != kComponentwise.end()) {
+      if (args.size() != multi->second.first) return false;
+      size_t n = 1;
+      for (const Value& a : args) n = std::max(n, a.v.size());
+      for (const Value& a : args) {
+        if (a.v.size() != n && a.v.size() != 1) return false;
+      }
+      out->v.resize(n);
+      for (size_t i = 0; i < n; ++i) {
+        auto at = [&](size_t k) { return k < args.size() ? args[k].v[args[k].v.size() == 1 ? 0 : i] : 0.0; };
+        out->v[i] = multi->second.second(at(0), at(1), at(2));
+      }
+      out->integer = false;
+      return true;
+    }
+    const std::vector<double>& a = args[0].v;
+    auto dot = [](const std::vector<double>& x, const std::vector<double>& y) {
+      double sum = 0;
+      for (size_t i = 0; i < x.size(); ++i) sum += x[i] * y[i];
+      return sum;
+    };
+    out->integer = false;
+    if (f == "length" && args.size() == 1) {
+      out->v.assign(1, std::sqrt(dot(a, a)));
+    } else if (f == "normalize" && args.size() == 1) {
+      const double length = std::sqrt(dot(a, a));
+      out->v = a;
+      for (double& x : out->v) x /= length;
+    } else if (f == "dot" && args.size() == 2 && args[1].v.size() == a.size()) {
+      out->v.assign(1, dot(a, args[1].v));
+    } else if (f == "cross" && args.size() == 2 && a.size() == 3 && args[1].v.size() == 3) {
+      const std::vector<double>& b = args[1].v;
+      out->v = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    } else {
+      return false;
+    }
     return true;
   }
 

@@ -26,9 +26,10 @@ std::map<std::string, ExplicitRegister> ScanRegisters(const std::string& text, c
 // tint = {1, 2, 3, 4};`, not `static`), the values in declaration order
 // (element by element, a matrix row by row; bools as 0 and 1). glslang
 // drops these initialisers from the SPIR-V. Literals, braced lists,
-// constructors (`float4(1, 2, 3, 4)`), casts, + - * / % and names of
-// globals initialised before are evaluated; a global whose initialiser
-// holds anything else (a function call, a swizzle) is left out.
+// constructors (`float4(1, 2, 3, 4)`), casts, + - * / %, the math
+// intrinsics (`normalize`, `sin`, `pow`, `lerp`...) and names of globals
+// initialised before are evaluated; a global whose initialiser holds
+// anything else (a user function, a swizzle, a comparison) is left out.
 std::map<std::string, std::vector<double>> ScanInitialisers(const std::string& text);
 
 // Errors in preprocessed text that glslang 12 crashes on instead of
