@@ -228,11 +228,11 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     }
   }
 
-  // The part of an array's default value that is element's, from its
+  // The element's part of an array's default value, from the element's
   // first register.
   static std::vector<uint32_t> ElementDefault(const ShaderConstant& array, UINT firstRegister, UINT registers) {
-    if (array.defaultValue.empty()) return {};
     const size_t words = array.registerSet == D3DXRS_BOOL ? 1 : 4;
+    if (registers == 0 || (size_t(firstRegister) + registers) * words > array.defaultValue.size()) return {};
     const auto begin = array.defaultValue.begin() + static_cast<std::ptrdiff_t>(firstRegister * words);
     return std::vector<uint32_t>(begin, begin + static_cast<std::ptrdiff_t>(registers * words));
   }
