@@ -25,12 +25,13 @@ bool IsName(const std::string& t) {
 // The scalar kind of a numeric type: what its values convert to.
 enum class Kind { NotNumeric, Real, Integer, Boolean };
 
-// float, half3, int4x4, bool2...: the kind; None for other names.
+// float, half3, int4x4, bool2...: the kind; NotNumeric for other names.
 Kind NumericKind(const std::string& name) {
   static const std::pair<const char*, Kind> kBases[] = {
-      {"float", Kind::Real},     {"half", Kind::Real},      {"double", Kind::Real}, {"min16float", Kind::Real},
-      {"min10float", Kind::Real}, {"int", Kind::Integer},        {"uint", Kind::Integer},     {"dword", Kind::Integer},
-      {"min16int", Kind::Integer},    {"min12int", Kind::Integer},    {"min16uint", Kind::Integer}, {"bool", Kind::Boolean}};
+      {"float", Kind::Real},        {"half", Kind::Real},         {"double", Kind::Real},
+      {"min16float", Kind::Real},   {"min10float", Kind::Real},   {"int", Kind::Integer},
+      {"uint", Kind::Integer},      {"dword", Kind::Integer},     {"min16int", Kind::Integer},
+      {"min12int", Kind::Integer},  {"min16uint", Kind::Integer}, {"bool", Kind::Boolean}};
   for (const auto& [base, kind] : kBases) {
     const std::string b = base;
     if (name.compare(0, b.size(), b) != 0) continue;
