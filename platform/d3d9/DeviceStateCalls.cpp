@@ -64,7 +64,13 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport) {
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* pTexture) {
   if (stage >= DeviceState::kSamplers) return D3DERR_INVALIDCALL;
-  if (pTexture != nullptr && dynamic_cast<Texture*>(pTexture) == nullptr) return D3DERR_INVALIDCALL;
+  Texture* texture = pTexture != nullptr ? dynamic_cast<Texture*>(pTexture) : nullptr;
+  if (pTexture != nullptr && texture == nullptr) return D3DERR_INVALIDCALL;
+  // The device samples no scratch memory, and no system memory either:
+  // it has no D3DDEVCAPS_TEXTURESYSTEMMEMORY.
+  if (texture != nullptr && (texture->Pool() == D3DPOOL_SCRATCH || texture->Pool() == D3DPOOL_SYSTEMMEM)) {
+    return D3DERR_INVALIDCALL;
+  }
   m_state.textures[stage] = pTexture;  // bound at the next draw
   return D3D_OK;
 }

@@ -1,4 +1,5 @@
-// The shader-code container: header, constant records, names, SPIR-V.
+// The shader-code container: header, constant records, names, default
+// values, SPIR-V.
 #include "ShaderCode.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ enum HeaderWord : uint32_t {
   kConstantsOffset,  // in words from the start
   kNamesOffset,      // in words
   kNamesBytes,       // bytes of the name area (padded to whole words)
+  kDefaultsOffset,   // in words
+  kDefaultsWords,
   kSpirvOffset,      // in words
   kSpirvWords,
   kHeaderWords
@@ -36,6 +39,8 @@ enum ConstantWord : uint32_t {
   kRows,
   kColumns,
   kElements,
+  kDefaultOffset,  // words into the default-value area
+  kDefaultWords,   // 0: no default value
   kConstantWords
 };
 
@@ -48,6 +53,7 @@ constexpr uint64_t kMaxRegisters = 65536;
 
 std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code) {
   std::string names;
+  std::vector<uint32_t> defaults;
   std::vector<uint32_t> records;
   records.reserve(code.constants.size() * kConstantWords);
   for (const ShaderConstant& c : code.constants) {
@@ -63,14 +69,18 @@ std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code) {
                                           static_cast<uint32_t>(c.parameterType),
                                           c.rows,
                                           c.columns,
-                                          c.elements};
+                                          c.elements,
+                                          static_cast<uint32_t>(defaults.size()),
+                                          static_cast<uint32_t>(c.defaultValue.size())};
+    defaults.insert(defaults.end(), c.defaultValue.begin(), c.defaultValue.end());
     records.insert(records.end(), rec, rec + kConstantWords);
   }
   while (names.size() % 4 != 0) names.push_back('\0');
 
   const uint32_t constantsOffset = kHeaderWords;
   const uint32_t namesOffset = constantsOffset + static_cast<uint32_t>(records.size());
-  const uint32_t spirvOffset = namesOffset + static_cast<uint32_t>(names.size() / 4);
+  const uint32_t defaultsOffset = namesOffset + static_cast<uint32_t>(names.size() / 4);
+  const uint32_t spirvOffset = defaultsOffset + static_cast<uint32_t>(defaults.size());
   const uint32_t totalWords = spirvOffset + static_cast<uint32_t>(code.spirv.size());
 
   std::vector<uint32_t> out(totalWords, 0);
@@ -84,10 +94,13 @@ std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code) {
   out[kConstantsOffset] = constantsOffset;
   out[kNamesOffset] = namesOffset;
   out[kNamesBytes] = static_cast<uint32_t>(names.size());
+  out[kDefaultsOffset] = defaultsOffset;
+  out[kDefaultsWords] = static_cast<uint32_t>(defaults.size());
   out[kSpirvOffset] = spirvOffset;
   out[kSpirvWords] = static_cast<uint32_t>(code.spirv.size());
   std::copy(records.begin(), records.end(), out.begin() + constantsOffset);
   if (!names.empty()) std::memcpy(&out[namesOffset], names.data(), names.size());
+  std::copy(defaults.begin(), defaults.end(), out.begin() + defaultsOffset);
   std::copy(code.spirv.begin(), code.spirv.end(), out.begin() + spirvOffset);
   return out;
 }
@@ -117,11 +130,14 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
   const uint64_t constantsOffset = w[kConstantsOffset];
   const uint64_t namesOffset = w[kNamesOffset];
   const uint64_t namesBytes = w[kNamesBytes];
+  const uint64_t defaultsOffset = w[kDefaultsOffset];
+  const uint64_t defaultsWords = w[kDefaultsWords];
   const uint64_t spirvOffset = w[kSpirvOffset];
   const uint64_t spirvWords = w[kSpirvWords];
   if (constantCount > kMaxConstants || namesBytes % 4 != 0) return false;
   if (constantsOffset < kHeaderWords || constantsOffset + constantCount * kConstantWords > namesOffset) return false;
-  if (namesOffset + namesBytes / 4 > spirvOffset) return false;
+  if (namesOffset + namesBytes / 4 > defaultsOffset) return false;
+  if (defaultsOffset + defaultsWords > spirvOffset) return false;
   if (spirvOffset + spirvWords != totalWords) return false;
 
   ShaderCode code;
@@ -154,6 +170,17 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
     if (uint64_t(c.registerIndex) + c.registerCount > kMaxRegisters) return false;
     if (c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4) return false;
     if (c.elements < 1 || c.elements > kMaxRegisters) return false;
+    const uint64_t defaultOffset = rec[kDefaultOffset];
+    const uint64_t defaultWords = rec[kDefaultWords];
+    if (defaultWords != 0) {
+      const uint64_t registerWords = c.registerSet == D3DXRS_BOOL ? 1 : 4;
+      if (c.registerSet == D3DXRS_SAMPLER || defaultWords != c.registerCount * registerWords ||
+          defaultOffset + defaultWords > defaultsWords) {
+        return false;
+      }
+      const DWORD* data = w + defaultsOffset + defaultOffset;
+      c.defaultValue.assign(data, data + defaultWords);
+    }
     code.constants.push_back(std::move(c));
   }
   code.spirv.assign(w + spirvOffset, w + spirvOffset + spirvWords);

@@ -4,6 +4,7 @@
 // Layout (little-endian 32-bit words, DWORD aligned like Direct3D bytecode):
 //   ShaderCodeHeader
 //   constant records (ShaderCodeConstant) and their names
+//   the constants' default values (register data)
 //   SPIR-V words (glslang's HLSL front end, HLSL functionality1 semantics)
 // The device turns the SPIR-V into GLSL with TranslateShaderToGlsl.
 #pragma once
@@ -18,7 +19,7 @@
 namespace ostrevin {
 
 constexpr uint32_t kShaderCodeMagic = 0x5650534F;  // "OSPV"
-constexpr uint32_t kShaderCodeVersion = 1;
+constexpr uint32_t kShaderCodeVersion = 2;
 
 enum class ShaderStage : uint32_t { Vertex = 0, Pixel = 1 };
 
@@ -33,6 +34,11 @@ struct ShaderConstant {
   uint32_t rows = 1;
   uint32_t columns = 4;
   uint32_t elements = 1;
+  // The initialiser's value as the registers hold it (registerCount x 4
+  // words: floats for FLOAT4, ints for INT4; one BOOL a register for
+  // BOOL), what D3DXCONSTANT_DESC::DefaultValue points at; empty when the
+  // declaration has none.
+  std::vector<uint32_t> defaultValue;
 };
 
 // The decoded form of a code buffer.

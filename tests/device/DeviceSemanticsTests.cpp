@@ -571,6 +571,40 @@ TEST_F(DeviceSemanticsTest, AutogenMipmapGeneratesTheLowerLevels) {
   texture->Release();
 }
 
+// Only textures the device can sample are bound: not scratch ones, and not
+// system-memory ones (no D3DDEVCAPS_TEXTURESYSTEMMEMORY). A refused texture
+// leaves the stage as it was.
+TEST_F(DeviceSemanticsTest, SetTextureTakesNoScratchOrSystemMemoryTexture) {
+  CreateDrawingDevice();
+  IDirect3DTexture9* bound = nullptr;
+  ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &bound, nullptr), D3D_OK);
+  ASSERT_EQ(m_device->SetTexture(3, bound), D3D_OK);
+  const struct {
+    DWORD usage;
+    D3DPOOL pool;
+    HRESULT expected;
+  } cases[] = {
+      {0, D3DPOOL_SCRATCH, D3DERR_INVALIDCALL},
+      {0, D3DPOOL_SYSTEMMEM, D3DERR_INVALIDCALL},
+      {D3DUSAGE_DYNAMIC, D3DPOOL_SYSTEMMEM, D3DERR_INVALIDCALL},
+      {D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, D3D_OK},
+      {0, D3DPOOL_MANAGED, D3D_OK},
+  };
+  for (const auto& c : cases) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, c.usage, D3DFMT_A8R8G8B8, c.pool, &texture, nullptr), D3D_OK);
+    EXPECT_EQ(m_device->SetTexture(3, texture), c.expected) << c.pool;
+    IDirect3DBaseTexture9* now = nullptr;
+    ASSERT_EQ(m_device->GetTexture(3, &now), D3D_OK);
+    EXPECT_EQ(now, c.expected == D3D_OK ? static_cast<IDirect3DBaseTexture9*>(texture) : bound) << c.pool;
+    if (now != nullptr) now->Release();
+    ASSERT_EQ(m_device->SetTexture(3, bound), D3D_OK);
+    texture->Release();
+  }
+  EXPECT_EQ(m_device->SetTexture(3, nullptr), D3D_OK);
+  bound->Release();
+}
+
 // No vertex texture fetch and no displacement map: the vertex and
 // displacement samplers are refused, as is a vertex shader that samples.
 TEST_F(DeviceSemanticsTest, VertexAndDisplacementSamplersAreRefused) {

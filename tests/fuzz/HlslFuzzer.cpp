@@ -1,11 +1,14 @@
-// HLSL compile (and with it SPIR-V -> GLSL) on arbitrary source bytes.
+// HLSL compile (and with it SPIR-V -> GLSL) on arbitrary source bytes, and
+// the initialiser scan on the same text.
 #include <d3dx9.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/shadercode/ShaderCode.h"
+#include "shader/SourceScan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 65536) return 0;
@@ -14,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(words.data(), data, size);
   ostrevin::ShaderCode decoded;
   ostrevin::DecodeShaderCode(words.data(), size, &decoded);
+
+  // The initialiser scan sees text glslang refuses too.
+  ostrevin::ScanInitialisers(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
 
   const char* profile = (data[0] & 1) ? "ps_2_0" : "vs_2_0";
   ID3DXBuffer* code = nullptr;

@@ -2,11 +2,13 @@
 // handles, default values; observed as register writes on the fake device.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fake/FakeDevice.h"
 #include "hlsl/HlslTestUtil.h"
+#include "shader/SourceScan.h"
 
 namespace {
 
@@ -140,6 +142,229 @@ TEST_F(ConstantTableWrites, ConstantsWithoutInitialisersHaveNoDefaults) {
   EXPECT_EQ(vs.table->SetDefaults(device), D3D_OK);
   EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(vs.table->SetDefaults(nullptr), D3DERR_INVALIDCALL);
+}
+
+// Globals declared with values, read by the code so that they are in the
+// table; each with the registers D3DX keeps as its DefaultValue.
+const char kInitialised[] =
+    "float f = 9.99;\n"
+    "float4 v4 = {10, 20, 30, 40};\n"
+    "float3 v3 = float3(1, -2, .5f);\n"
+    "float arr[3] = {100, 200, 300};\n"
+    "float2 pairs[2] = {1, 2, 3, 4};\n"
+    "float2 nested[2] = {{5, 6}, {7, 8}};\n"
+    "float4x4 m = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};\n"
+    "float3x2 c32 = {1, 2, 3, 4, 5, 6};\n"
+    "row_major float2x3 r23 = {1, 2, 3, 4, 5, 6};\n"
+    "float4 splat = 0.5;\n"
+    "float4 folded = {1e-3, 1.0f, 2 * (3 + 1), 7 / 2};\n"
+    "static const float kScale = 2;\n"
+    "float4 named : register(c40) = float4(kScale, kScale * 2, -kScale, (int)2.7) ;\n"
+    "float4 annotated < string UIName = \"a; b = 1\"; > = {1, 2, 3, 4}, second = -1;\n"
+    "float4 plain;\n"
+    "float4 called = sin(float4(0, 0, 0, 0)) + float4(0, 0.5, 1, 0);\n"
+    "float4 swizzled = float4(1, 2, 3, 4).wzyx;\n"
+    "float4 main(float4 p : POSITION) : POSITION {\n"
+    "  return f + v4 + v3.xyzz + arr[0] + arr[1] + arr[2] + pairs[0].xyxy + pairs[1].xyxy + nested[1].xyxy\n"
+    "       + mul(p, m) + mul(mul(p.xyz, c32), r23).xyzz + splat + folded + named + annotated + second\n"
+    "       + plain + called + swizzled;\n"
+    "}\n";
+
+struct DefaultCase {
+  const char* name;
+  std::vector<float> registers;  // empty: no default value
+};
+
+const std::vector<DefaultCase>& InitialisedCases() {
+  static const std::vector<DefaultCase> cases = {
+      {"f", {9.99f, 0, 0, 0}},
+      {"v4", {10, 20, 30, 40}},
+      {"v3", {1, -2, 0.5f, 0}},
+      {"arr", {100, 0, 0, 0, 200, 0, 0, 0, 300, 0, 0, 0}},
+      {"pairs", {1, 2, 0, 0, 3, 4, 0, 0}},
+      {"nested", {5, 6, 0, 0, 7, 8, 0, 0}},
+      // column_major: one column per register.
+      {"m", {1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}},
+      {"c32", {1, 3, 5, 0, 2, 4, 6, 0}},
+      // row_major: one row per register.
+      {"r23", {1, 2, 3, 0, 4, 5, 6, 0}},
+      {"splat", {0.5f, 0.5f, 0.5f, 0.5f}},
+      {"folded", {0.001f, 1, 8, 3}},
+      {"named", {2, 4, -2, 2}},
+      {"annotated", {1, 2, 3, 4}},
+      {"second", {-1, -1, -1, -1}},
+      {"plain", {}},
+      {"called", {0, 0.5f, 1, 0}},
+      {"swizzled", {}},
+  };
+  return cases;
+}
+
+TEST_F(ConstantTableWrites, DefaultValuesHoldTheInitialisersInRegisterLayout) {
+  Compiled shader;
+  Compile(&shader, kInitialised, "main", "vs_3_0");
+  ASSERT_EQ(shader.hr, D3D_OK) << shader.Messages();
+  // The same table read back from the code buffer, as a cached compile
+  // gives it.
+  ID3DXConstantTable* fromCode = nullptr;
+  ASSERT_EQ(D3DXGetShaderConstantTable(static_cast<const DWORD*>(shader.code->GetBufferPointer()), &fromCode), D3D_OK);
+  for (ID3DXConstantTable* table : {shader.table, fromCode}) {
+    for (const DefaultCase& c : InitialisedCases()) {
+      SCOPED_TRACE(c.name);
+      D3DXCONSTANT_DESC d = {};
+      UINT n = 1;
+      ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, c.name), &d, &n), D3D_OK);
+      if (c.registers.empty()) {
+        EXPECT_EQ(d.DefaultValue, nullptr);
+        continue;
+      }
+      ASSERT_NE(d.DefaultValue, nullptr);
+      ASSERT_EQ(d.RegisterCount * 4, c.registers.size());
+      std::vector<float> got(c.registers.size());
+      std::memcpy(got.data(), d.DefaultValue, got.size() * sizeof(float));
+      EXPECT_EQ(got, c.registers);
+    }
+  }
+  // An array element's default is its part of the array's.
+  D3DXCONSTANT_DESC d = {};
+  UINT n = 1;
+  ASSERT_EQ(fromCode->GetConstantDesc(fromCode->GetConstantElement("arr", 1), &d, &n), D3D_OK);
+  ASSERT_NE(d.DefaultValue, nullptr);
+  EXPECT_EQ(static_cast<const float*>(d.DefaultValue)[0], 200.0f);
+  EXPECT_EQ(d.RegisterCount, 1u);
+  fromCode->Release();
+}
+
+TEST_F(ConstantTableWrites, SetDefaultsWritesEachDefaultsRegisters) {
+  for (const char* profile : {"vs_3_0", "ps_3_0"}) {
+    SCOPED_TRACE(profile);
+    Compiled shader;
+    const bool pixel = profile[0] == 'p';
+    std::string source = kInitialised;
+    if (pixel) source.replace(source.find("POSITION) : POSITION"), 21, "TEXCOORD0) : COLOR");
+    Compile(&shader, source, "main", profile);
+    ASSERT_EQ(shader.hr, D3D_OK) << shader.Messages();
+    fake::Clear();
+    ASSERT_EQ(shader.table->SetDefaults(device), D3D_OK);
+    const std::vector<fake::Call> w =
+        fake::CallsNamed(pixel ? "SetPixelShaderConstantF" : "SetVertexShaderConstantF");
+    size_t next = 0;
+    // In the table's order, one call per constant with a default.
+    for (UINT i = 0; shader.table->GetConstant(nullptr, i) != nullptr; ++i) {
+      D3DXCONSTANT_DESC d = {};
+      UINT n = 1;
+      ASSERT_EQ(shader.table->GetConstantDesc(shader.table->GetConstant(nullptr, i), &d, &n), D3D_OK);
+      if (d.DefaultValue == nullptr) continue;
+      SCOPED_TRACE(d.Name);
+      ASSERT_LT(next, w.size());
+      EXPECT_EQ(w[next].args, (std::vector<uint64_t>{d.RegisterIndex, d.RegisterCount}));
+      const float* values = static_cast<const float*>(d.DefaultValue);
+      EXPECT_EQ(w[next].floats, std::vector<float>(values, values + d.RegisterCount * 4));
+      ++next;
+    }
+    EXPECT_EQ(next, w.size());
+    EXPECT_EQ(next, 15u);
+  }
+}
+
+// HLSL's globals are const by default: a `const` float global is a
+// constant of the table with its default, not a value folded into the code.
+// Static ones are not constants; int ones stay folded (they may bound
+// loops).
+TEST_F(ConstantTableWrites, ConstFloatGlobalsAreConstantsWithDefaults) {
+  Compiled shader;
+  Compile(&shader,
+          "const float4 tint = {1, 0.5, 0.25, 1};\n"
+          "static const float4 kFixed = {2, 2, 2, 2};\n"
+          "const static float kAlso = 3;\n"
+          "const int kCount = 3;\n"
+          "uniform const float2x2 cm = {1, 2, 3, 4};\n"
+          "float4 twice(const float4 x) { return x * 2; }\n"
+          "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+          "  float4 sum = 0;\n"
+          "  for (int i = 0; i < kCount; ++i) sum += twice(tint);\n"
+          "  return sum + kFixed + kAlso + mul(uv, cm).xyxy;\n"
+          "}\n",
+          "main", "ps_3_0");
+  ASSERT_EQ(shader.hr, D3D_OK) << shader.Messages();
+  for (const char* folded : {"kFixed", "kAlso", "kCount"}) {
+    EXPECT_EQ(shader.table->GetConstantByName(nullptr, folded), nullptr) << folded;
+  }
+  const struct {
+    const char* name;
+    std::vector<float> registers;
+  } constants[] = {{"tint", {1, 0.5f, 0.25f, 1}}, {"cm", {1, 3, 0, 0, 2, 4, 0, 0}}};
+  for (const auto& c : constants) {
+    SCOPED_TRACE(c.name);
+    D3DXCONSTANT_DESC d = {};
+    UINT n = 1;
+    ASSERT_EQ(shader.table->GetConstantDesc(shader.table->GetConstantByName(nullptr, c.name), &d, &n), D3D_OK);
+    ASSERT_NE(d.DefaultValue, nullptr);
+    ASSERT_EQ(d.RegisterCount * 4, c.registers.size());
+    const float* values = static_cast<const float*>(d.DefaultValue);
+    EXPECT_EQ(std::vector<float>(values, values + c.registers.size()), c.registers);
+  }
+}
+
+// What the scan makes of initialisers it cannot evaluate, and of text
+// that is no HLSL at all: no value, and no crash.
+TEST(ScanInitialisers, EvaluatesLiteralsAndLeavesTheRestOut) {
+  struct Case {
+    const char* source;
+    const char* name;
+    std::vector<double> values;  // empty: not found
+  } cases[] = {
+      {"float a = 0x10;", "a", {16}},
+      {"float a = 010;", "a", {8}},
+      {"float a = 2u + 1.5h;", "a", {3.5}},
+      {"int a = 2.7;", "a", {2}},
+      {"int a = -7 / 2;", "a", {-3}},
+      {"float a = 7 % 4;", "a", {3}},
+      {"bool2 a = {true, 0.5};", "a", {1, 1}},
+      {"half4 a = half4(half2(1, 2), 3, 4);", "a", {1, 2, 3, 4}},
+      {"vector<float, 2> a = {1, 2};", "a", {1, 2}},
+      {"uniform extern const float a = 1;", "a", {1}},
+      {"float a = 1, b = a * 3;", "b", {3}},
+      {"cbuffer cb : register(b0) { float a = 5; }", "a", {5}},
+      {"float3 a = normalize(float3(3, 0, 4));", "a", {0.6, 0, 0.8}},
+      {"float a = lerp(2, 4, 0.25) + max(1, 3) + dot(float2(1, 2), float2(3, 4));", "a", {16.5}},
+      {"float2 a = pow(float2(2, 3), 2) - saturate(float2(-1, 0.5));", "a", {4, 8.5}},
+      {"float3 a = cross(float3(1, 0, 0), float3(0, 1, 0));", "a", {0, 0, 1}},
+      {"float a = shade(1);", "a", {}},
+      {"float a = clamp(5, 0);", "a", {}},
+      {"float a = 1 < 2;", "a", {}},
+      {"static float a = 1;", "a", {}},
+      {"float a = 1 / 0;", "a", {}},
+      {"float a = b;", "a", {}},
+      {"float a = {1, 2,", "a", {}},
+      {"float a = ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1))))))))))))))))))))))))))))"
+       "))))))))))))))))))))))))))))))))))));",
+       "a",
+       {}},
+      {"float a = 1.2.3;", "a", {}},
+      {"float a = 08;", "a", {}},
+      {"float a = {};", "a", {}},
+      {"float2 a = float2(1, 2) + float3(1, 2, 3);", "a", {}},
+      {"float3 a = float4(1, 2, 3, 4);", "a", {1, 2, 3}},
+      {"float a = float2(5, 6) * 2;", "a", {10}},
+      {"float3 a = {1, 2, 3, 4};", "a", {1, 2, 3, 4}},  // not cut: its length gives no default
+      {"float2 a[1] = float4(1, 2, 3, 4);", "a", {1, 2, 3, 4}},
+      {"float4 f(float a = 1) { return a; }", "a", {}},
+      {"struct S { float a; }; S s = { 1 };", "a", {}},
+      {"float a = 1 float b = 2;", "b", {}},
+      {"= = ; } } { ( [ < float", "float", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    const std::map<std::string, std::vector<double>> found = ostrevin::ScanInitialisers(c.source);
+    const auto it = found.find(c.name);
+    if (c.values.empty()) {
+      EXPECT_EQ(it, found.end());
+    } else {
+      ASSERT_NE(it, found.end());
+      EXPECT_EQ(it->second, c.values);
+    }
+  }
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 // Every compile is also translated to GLSL once, so that a shader the
 // OpenGL device could not use fails here, with a message and, where the
 // SPIR-V's line information gives it, the HLSL line. As in D3DX, constants
-// the shader never reads are not in the table. Initial values of globals
-// are not kept, so SetDefaults writes nothing.
+// the shader never reads are not in the table. glslang drops the
+// initialisers of globals; they are read from the source text instead and
+// kept as the constants' default values.
 #include <d3dx9.h>
 
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "ShaderCode.h"
 #include "shader/Buffer.h"
 #include "shader/ConstantTable.h"
+#include "shader/DefaultValues.h"
 #include "shader/GlslangDriver.h"
 #include "shader/RegisterAllocation.h"
 #include "shader/ShaderCache.h"
@@ -92,6 +94,7 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
       result.messages += error + "\n";
       return result;
     }
+    ostrevin::AttachDefaultValues(ostrevin::ScanInitialisers(preprocessed), &code.constants);
   } catch (const std::exception& e) {
     result.messages += std::string("error: ") + e.what() + "\n";
     return result;

@@ -34,6 +34,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
         e.elements = 1;
         e.registerIndex = c.registerIndex + i * per;
         e.registerCount = i * per < c.registerCount ? std::min<UINT>(per, c.registerCount - i * per) : 0;
+        e.defaultValue = ElementDefault(c, i * per, e.registerCount);
         m_elements.push_back(std::move(e));
         m_elementHandles.push_back(c.name + "[" + std::to_string(i) + "]");
       }
@@ -66,7 +67,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       pDesc->Elements = c->elements;
       pDesc->StructMembers = 0;
       pDesc->Bytes = c->registerSet == D3DXRS_SAMPLER ? 4 : 4 * c->rows * c->columns * c->elements;
-      pDesc->DefaultValue = nullptr;
+      pDesc->DefaultValue = c->defaultValue.empty() ? nullptr : c->defaultValue.data();
     }
     if (pCount != nullptr) *pCount = 1;
     return D3D_OK;
@@ -105,8 +106,20 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return nullptr;
   }
 
+  // Each constant with a default value gets its registers written whole,
+  // as DefaultValue holds them.
   HRESULT STDMETHODCALLTYPE SetDefaults(LPDIRECT3DDEVICE9 pDevice) override {
-    return pDevice != nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+    if (pDevice == nullptr) return D3DERR_INVALIDCALL;
+    for (const ShaderConstant& c : m_constants) {
+      if (c.defaultValue.empty() || c.registerCount == 0) continue;
+      if (c.registerSet == D3DXRS_FLOAT4) {
+        std::vector<float> floats(c.defaultValue.size());
+        std::memcpy(floats.data(), c.defaultValue.data(), floats.size() * sizeof(float));
+        const HRESULT hr = Upload(pDevice, c.registerIndex, floats.data(), c.registerCount);
+        if (FAILED(hr)) return hr;
+      }
+    }
+    return D3D_OK;
   }
 
   HRESULT STDMETHODCALLTYPE SetFloat(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, FLOAT f) override {
@@ -213,6 +226,15 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       *reg = element;
       *comp = col;
     }
+  }
+
+  // The element's part of an array's default value, from the element's
+  // first register.
+  static std::vector<uint32_t> ElementDefault(const ShaderConstant& array, UINT firstRegister, UINT registers) {
+    const size_t words = array.registerSet == D3DXRS_BOOL ? 1 : 4;
+    if (registers == 0 || (size_t(firstRegister) + registers) * words > array.defaultValue.size()) return {};
+    const auto begin = array.defaultValue.begin() + static_cast<std::ptrdiff_t>(firstRegister * words);
+    return std::vector<uint32_t>(begin, begin + static_cast<std::ptrdiff_t>(registers * words));
   }
 
   static UINT RegistersPerElement(const ShaderConstant& c) {

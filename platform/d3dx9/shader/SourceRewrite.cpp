@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace ostrevin {
@@ -96,6 +97,34 @@ unsigned Components(const std::string& type) {
   return 0;
 }
 
+// Whether the `const` at `at` declares float globals that are constants of
+// the table: no `static` in the statement, a float scalar, vector or matrix
+// type. HLSL's globals are const by default, so D3DX lists these as it
+// lists any global; glslang would fold them into the code instead. Int and
+// bool ones keep their `const`: their values may size arrays and bound
+// loops.
+bool ConstFloatGlobal(const std::vector<HlslToken>& tokens, size_t statement, size_t at) {
+  static const std::set<std::string> kModifiers = {"const",  "uniform",   "extern",       "shared",
+                                                   "volatile", "row_major", "column_major", "precise"};
+  size_t t = statement;
+  while (t < tokens.size() && (kModifiers.count(tokens[t].text) != 0 || tokens[t].text == "static")) {
+    if (tokens[t].text == "static") return false;
+    ++t;
+  }
+  if (t <= at || t >= tokens.size()) return false;
+  const std::string& type = tokens[t].text;
+  if (type == "matrix" || type == "vector") {
+    if (t + 2 >= tokens.size() || tokens[t + 1].text != "<") return true;  // float4x4, float4
+    const std::string& base = tokens[t + 2].text;
+    return base == "float" || base == "half" || base == "double";
+  }
+  if (Components(type) == 0) return false;
+  for (const char* real : {"float", "half", "double", "min16float", "min10float"}) {
+    if (type.compare(0, std::strlen(real), real) == 0) return true;
+  }
+  return false;
+}
+
 // More initialiser items than any shader has: such lists are left alone.
 constexpr unsigned long kMaxElements = 65536;
 
@@ -184,12 +213,21 @@ std::string RewriteForGlslang(const std::string& text, const std::map<std::strin
   std::vector<Edit> edits;
   static const std::set<std::string> kTextureTypes = {"texture",   "Texture",   "texture1D", "texture2D",
                                                       "texture3D", "textureCUBE", "TEXTURE"};
-  int depth = 0;  // braces
+  int depth = 0;   // braces
+  int parens = 0;  // parentheses at file scope (parameter lists)
+  size_t statement = 0;  // the first token of the file-scope statement at t
   for (size_t t = 0; t < tokens.size(); ++t) {
     const std::string& s = tokens[t].text;
     if (s == "{") ++depth;
     if (s == "}" && depth > 0) --depth;
+    if (depth == 0 && s == "(") ++parens;
+    if (depth == 0 && s == ")" && parens > 0) --parens;
+    if (depth == 0 && (s == ";" || s == "}" || s == "{")) statement = t + 1;
 
+    if (s == "const" && depth == 0 && parens == 0 && ConstFloatGlobal(tokens, statement, t)) {
+      edits.push_back({tokens[t].begin, tokens[t].end, Blank(text, tokens[t].begin, tokens[t].end)});
+      continue;
+    }
     if (s == "sampler" && t + 1 < tokens.size()) {
       auto it = samplerTypes.find(tokens[t + 1].text);
       if (it != samplerTypes.end()) edits.push_back({tokens[t].begin, tokens[t].end, it->second});

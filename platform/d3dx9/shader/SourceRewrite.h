@@ -30,7 +30,10 @@ std::map<std::string, std::string> UntypedSamplerTypes(const std::string& prepro
 //    `= sampler_state { ... }` initialisers blanked: a plain compile ignores
 //    them, as D3DX does outside effects;
 //  - flat initialisers of vector and matrix arrays (`float2 o[2] = {1, 2,
-//    3, 4}`) braced per element.
+//    3, 4}`) braced per element;
+//  - `const` dropped from file-scope float globals that are not `static`:
+//    globals are const by default in HLSL and D3DX lists these as
+//    constants like any other, where glslang would fold them.
 std::string RewriteForGlslang(const std::string& text, const std::map<std::string, std::string>& samplerTypes);
 
 // The `uniform` parameters of the entry point's definition in the
