@@ -99,6 +99,16 @@ const Pair kPairs[] = {
      "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv) + tex2D(s2, uv); }\n",
      {},
      {"uniform sampler2D ps_s;", "uniform sampler2D ps_s2;"}},
+    {"an effect file's techniques and passes",
+     "float4x4 wvp;\n"
+     "void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 oUv : TEXCOORD0) {\n"
+     "  oPos = mul(p, wvp); oUv = p;\n}\n"
+     "technique T < string Name = \"t\"; >\n{\n  pass P0\n  {\n    ZEnable = true;\n"
+     "    VertexShader = compile vs_2_0 main();\n    PixelShader = null;\n  }\n}\n"
+     "technique Other { pass { VertexShader = compile vs_2_0 main(); } }\n",
+     kPlainPs,
+     {"gl_Position = "},
+     {}},
     {"uniform parameters of the entry point", kPlainVs,
      "float4 main(uniform float4 k, float2 uv : TEXCOORD0, uniform sampler2D t) : COLOR {\n"
      "  return k + tex2D(t, uv);\n}\n",

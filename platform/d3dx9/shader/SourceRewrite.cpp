@@ -202,6 +202,23 @@ std::string RewriteForGlslang(const std::string& text, const std::map<std::strin
       t = close;
       continue;
     }
+    // An effect file's techniques: a shader compile ignores them.
+    if (depth == 0 && s == "technique" && t + 1 < tokens.size() &&
+        (t == 0 || tokens[t - 1].text == ";" || tokens[t - 1].text == "}")) {
+      size_t open = t + 1;
+      for (int angle = 0; open < tokens.size(); ++open) {  // past the name and annotations (<...>)
+        const std::string& a = tokens[open].text;
+        if (a == "<") ++angle;
+        if (a == ">" && angle > 0) --angle;
+        if (angle == 0 && (a == "{" || a == ";")) break;
+      }
+      if (open == tokens.size() || tokens[open].text != "{") continue;
+      const size_t close = Matching(tokens, open);
+      if (close == tokens.size()) continue;
+      edits.push_back({tokens[t].begin, tokens[close].end, Blank(text, tokens[t].begin, tokens[close].end)});
+      t = close;
+      continue;
+    }
     if (depth == 0 && kTextureTypes.count(s) != 0 && t + 1 < tokens.size() && IsName(tokens[t + 1].text) &&
         (t == 0 || tokens[t - 1].text == ";" || tokens[t - 1].text == "}" || tokens[t - 1].text == "uniform" ||
          tokens[t - 1].text == "shared" || tokens[t - 1].text == "extern")) {
