@@ -190,7 +190,7 @@ class CorpusEnvironment : public ::testing::Environment {
   void TearDown() override {
     const Tally& t = g_tally;
     std::printf(
-        "corpus: %d of %d compile, %d translate, %d create; %d of %d pairs link, %d of %d rendered plausibly; "
+        "corpus: %d of %d compile, %d translate, %d create; %d of %d pairs drawn, %d of %d rendered plausibly; "
         "%d expected failures, %d surprises\n",
         t.reached[kTranslate], t.rows, t.reached[kCreate], t.reached[kDraw], t.linked, t.pairs, t.plausible, t.looked,
         t.expectedFailures, t.surprises);
