@@ -41,7 +41,7 @@ struct Row {
   int failingStep = kSteps;  // from `expect`: kSteps when it should pass
   bool Vertex() const { return stage == "vs"; }
   std::string Name() const {
-    std::string name = file + "_" + entry;
+    std::string name = file + "_" + entry + "_" + profile;
     for (char& c : name) {
       if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     }

@@ -109,6 +109,15 @@ const Pair kPairs[] = {
      kPlainPs,
      {"gl_Position = "},
      {}},
+    {"a vector constructor as the target of an assignment", kPlainVs,
+     "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+     "  float2 dxSize, dySize;\n  float2 dx, dy;\n  float a; float3 b;\n"
+     "  float4( dxSize, dx ) = ddx( float4( uv * 64, uv ) );\n"
+     "  float4(dySize, dy) = ddy(float4(uv * 64,\n    uv));\n"
+     "  float4(a, b) = uv.xyxy;\n"
+     "  return float4(dxSize + dy, dx.x + dySize.y, a + b.z);\n}\n",
+     {},
+     {"dFdx(", "dFdy("}},
     {"uniform parameters of the entry point", kPlainVs,
      "float4 main(uniform float4 k, float2 uv : TEXCOORD0, uniform sampler2D t) : COLOR {\n"
      "  return k + tex2D(t, uv);\n}\n",

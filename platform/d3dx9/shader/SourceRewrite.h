@@ -30,7 +30,10 @@ std::map<std::string, std::string> UntypedSamplerTypes(const std::string& prepro
 //    `= sampler_state { ... }` initialisers blanked: a plain compile ignores
 //    them, as D3DX does outside effects;
 //  - flat initialisers of vector and matrix arrays (`float2 o[2] = {1, 2,
-//    3, 4}`) braced per element.
+//    3, 4}`) braced per element;
+//  - a vector constructor assigned to (`float4(a, b) = ddx(v);`) turned into
+//    a temporary and an assignment to each name, as their declared sizes
+//    split it.
 std::string RewriteForGlslang(const std::string& text, const std::map<std::string, std::string>& samplerTypes);
 
 // The `uniform` parameters of the entry point's definition in the
