@@ -250,6 +250,26 @@ TEST(HlslFidelity, IncludedFilesAreRewrittenToo) {
   EXPECT_NE(Translated(ps).source.find("uniform samplerCube ps_cube;"), std::string::npos);
 }
 
+// Half-written techniques and constructor targets are left to the parser:
+// an error naming the line, no crash.
+TEST(HlslFidelity, BrokenTechniquesAndConstructorTargetsAreErrors) {
+  const char* const kBroken[] = {
+      "float4 main() : COLOR { return 1; }\ntechnique",
+      "float4 main() : COLOR { return 1; }\ntechnique T < string a = \"{\"; \n",
+      "float4 main() : COLOR { return 1; }\ntechnique T { pass { \n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = \n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = (uv.xyxy;\n}\n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a;\n  float4(a, q) = uv.xyxy;\n  return a.xyxy;\n}\n",
+  };
+  for (const char* source : kBroken) {
+    SCOPED_TRACE(source);
+    Compiled ps;
+    Compile(&ps, source, "main", "ps_2_0");
+    EXPECT_LT(ps.hr, 0);
+    EXPECT_NE(ps.Messages().find("memory("), std::string::npos) << ps.Messages();
+  }
+}
+
 // A shader whose GLSL the device could not compile fails at the compile,
 // with the HLSL line, not at CreatePixelShader or the first draw. (D3DX
 // refuses this one too: sampler arrays take constant indices only.)
