@@ -1,7 +1,8 @@
 // Shaders from public projects (tests/hlsl/corpus, listed in manifest.tsv):
 // each compiles with D3DXCompileShader, translates to GLSL and is created on
 // the OpenGL device under Xvfb; each vertex/pixel pair is drawn (the GL
-// program links), and a few are looked at. A pixel shader without a partner
+// program links), and a few are looked at (two that copy the texture pixel
+// for pixel, as Direct3D 9 samples it). A pixel shader without a partner
 // is drawn behind a pass-through vertex shader, a vertex shader behind a
 // flat pixel shader. A row whose `expect` names a failing step must fail at
 // that step. The last line printed counts what passed.
@@ -326,6 +327,9 @@ const std::set<std::string> kLookedAt = {"ogre-blur0", "ogre-blurh", "dxsdk-shad
 
 void PrintTo(const Pair& pair, std::ostream* os) { *os << pair.name; }
 
+// Of those, the pairs whose output is the texture unchanged.
+const std::set<std::string> kCopies = {"dxsdk-shadow-light", "ps-ogre/Combine_fp.cg"};
+
 std::vector<Pair> MakePairs() {
   std::vector<Pair> pairs;
   std::map<std::string, size_t> byId;
@@ -510,6 +514,17 @@ TEST_P(CorpusPair, Draws) {
   const bool plausible = lit > 100 && reds.size() > 3 && greens.size() > 3;
   if (plausible) ++g_tally.plausible;
   EXPECT_TRUE(plausible) << lit << " lit samples, " << reds.size() << " reds, " << greens.size() << " greens";
+  if (kCopies.count(pair.name) == 0) return;
+  // The texture itself, as Direct3D 9 samples it: pixel x's centre is at
+  // u = x / 64, halfway between texels x - 1 and x.
+  for (int y = 4; y < kSize - 4; y += 8) {
+    for (int x = 4; x < kSize - 4; x += 8) {
+      const uint8_t* p = img.At(x, y);
+      EXPECT_NEAR(p[0], 4 * x - 2, 3) << x << "," << y;
+      EXPECT_NEAR(p[1], 4 * y - 2, 3) << x << "," << y;
+      EXPECT_NEAR(p[2], 128, 3) << x << "," << y;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusPair, ::testing::ValuesIn(MakePairs()),
