@@ -8,7 +8,10 @@
 // that step. The last line printed counts what passed.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,17 +40,20 @@ constexpr int kSize = 64;
 enum Step { kCompile, kTranslate, kCreate, kDraw, kSteps };
 const char* const kStepNames[kSteps] = {"compile", "translate", "create", "draw"};
 
+// A gtest name: letters, digits and underscores.
+std::string TestName(const std::string& s) {
+  std::string name = s;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
 struct Row {
   std::string file, entry, profile, stage, pair, defines, expect;
   int failingStep = kSteps;  // from `expect`: kSteps when it should pass
   bool Vertex() const { return stage == "vs"; }
-  std::string Name() const {
-    std::string name = file + "_" + entry + "_" + profile;
-    for (char& c : name) {
-      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
-    return name;
-  }
+  std::string Name() const { return TestName(file + "_" + entry + "_" + profile); }
 };
 
 // gtest shows parameters by these.
@@ -356,14 +362,6 @@ std::vector<Pair> MakePairs() {
   }
   for (Pair& p : pairs) p.look = kLookedAt.count(p.name) != 0;
   return pairs;
-}
-
-std::string TestName(const std::string& s) {
-  std::string name = s;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
 }
 
 class CorpusShader : public ::testing::TestWithParam<Row> {};
