@@ -218,7 +218,8 @@ IDirect3DTexture9* CorpusEnvironment::texture = nullptr;
 fs::path CorpusEnvironment::captureDir;
 unsigned CorpusEnvironment::frames = 0;
 
-const ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new CorpusEnvironment);
+[[maybe_unused]] const ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new CorpusEnvironment);
 
 // Compiles, translates and creates, as far as it goes.
 Result Build(const std::string& source, const std::string& entry, const std::string& profile,
