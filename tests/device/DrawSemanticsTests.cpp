@@ -240,6 +240,22 @@ TEST_F(DrawSemanticsTest, DrawPrimitiveRefusesBadCallsAndDrawsNothingForNoPrimit
   EXPECT_TRUE(Near(Present().At(32, 32), 0, 0, 0));
 }
 
+// The device has only 2-D textures: a shader that reads a volume or cube
+// sampler is created, but its draws are refused rather than sampling nothing.
+TEST_F(DrawSemanticsTest, DrawsOfShadersReadingVolumeOrCubeTexturesAreRefused) {
+  IDirect3DVertexShader9* vs = Vs(kPassVs);
+  IDirect3DVertexBuffer9* vb = Buffer(Rect(0, 0, 64, 64));
+  for (const char* ps : {"sampler3D v;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return tex3D(v, t.xyz); }\n",
+                         "sampler c;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return texCUBE(c, t.xyz); }\n"}) {
+    SCOPED_TRACE(ps);
+    Begin(vs, Ps(ps), vb);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL);
+    m_device->SetPixelShader(Ps(kColourPs));
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    Present();
+  }
+}
+
 // The declaration's Stream fields choose the buffers; stride 0 gives every
 // vertex the stream's first element.
 TEST_F(DrawSemanticsTest, ElementsComeFromTheirStreamsAndStrideZeroRepeatsOneElement) {

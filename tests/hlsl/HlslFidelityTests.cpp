@@ -99,6 +99,25 @@ const Pair kPairs[] = {
      "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv) + tex2D(s2, uv); }\n",
      {},
      {"uniform sampler2D ps_s;", "uniform sampler2D ps_s2;"}},
+    {"an effect file's techniques and passes",
+     "float4x4 wvp;\n"
+     "void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 oUv : TEXCOORD0) {\n"
+     "  oPos = mul(p, wvp); oUv = p;\n}\n"
+     "technique T < string Name = \"t\"; >\n{\n  pass P0\n  {\n    ZEnable = true;\n"
+     "    VertexShader = compile vs_2_0 main();\n    PixelShader = null;\n  }\n}\n"
+     "technique Other { pass { VertexShader = compile vs_2_0 main(); } }\n",
+     kPlainPs,
+     {"gl_Position = "},
+     {}},
+    {"a vector constructor as the target of an assignment", kPlainVs,
+     "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+     "  float2 dxSize, dySize;\n  float2 dx, dy;\n  float a; float3 b;\n"
+     "  float4( dxSize, dx ) = ddx( float4( uv * 64, uv ) );\n"
+     "  float4(dySize, dy) = ddy(float4(uv * 64,\n    uv));\n"
+     "  float4(a, b) = uv.xyxy;\n"
+     "  return float4(dxSize + dy, dx.x + dySize.y, a + b.z);\n}\n",
+     {},
+     {"dFdx(", "dFdy("}},
     {"uniform parameters of the entry point", kPlainVs,
      "float4 main(uniform float4 k, float2 uv : TEXCOORD0, uniform sampler2D t) : COLOR {\n"
      "  return k + tex2D(t, uv);\n}\n",
@@ -229,6 +248,26 @@ TEST(HlslFidelity, IncludedFilesAreRewrittenToo) {
   ASSERT_EQ(ps.table->GetConstantDesc("cube", &d, &n), D3D_OK);
   EXPECT_EQ(d.Type, D3DXPT_SAMPLERCUBE);
   EXPECT_NE(Translated(ps).source.find("uniform samplerCube ps_cube;"), std::string::npos);
+}
+
+// Half-written techniques and constructor targets are left to the parser:
+// an error naming the line, no crash.
+TEST(HlslFidelity, BrokenTechniquesAndConstructorTargetsAreErrors) {
+  const char* const kBroken[] = {
+      "float4 main() : COLOR { return 1; }\ntechnique",
+      "float4 main() : COLOR { return 1; }\ntechnique T < string a = \"{\"; \n",
+      "float4 main() : COLOR { return 1; }\ntechnique T { pass { \n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = \n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = (uv.xyxy;\n}\n",
+      "float4 main(float2 uv : TEXCOORD0) : COLOR {\n  float2 a;\n  float4(a, q) = uv.xyxy;\n  return a.xyxy;\n}\n",
+  };
+  for (const char* source : kBroken) {
+    SCOPED_TRACE(source);
+    Compiled ps;
+    Compile(&ps, source, "main", "ps_2_0");
+    EXPECT_LT(ps.hr, 0);
+    EXPECT_NE(ps.Messages().find("memory("), std::string::npos) << ps.Messages();
+  }
 }
 
 // A shader whose GLSL the device could not compile fails at the compile,

@@ -186,6 +186,64 @@ void BraceFlatInitialiser(const std::vector<HlslToken>& tokens, size_t open, siz
   }
 }
 
+
+// The components of the variable `name` as declared before token `at`: the
+// nearest `type name` or `type a, b, name` (without initialisers); 0 when
+// not found.
+unsigned DeclaredComponents(const std::vector<HlslToken>& tokens, size_t at, const std::string& name) {
+  for (size_t k = at; k-- > 1;) {
+    if (tokens[k].text != name) continue;
+    size_t j = k - 1;
+    while (j >= 2 && tokens[j].text == "," && IsName(tokens[j - 1].text) && Components(tokens[j - 1].text) == 0) {
+      j -= 2;
+    }
+    const unsigned n = Components(tokens[j].text);
+    if (n > 0) return n;
+  }
+  return 0;
+}
+
+// `float4(a, b) = expr;` (a constructor as the target, which D3DX takes):
+// `{ float4 tmp = expr; a = tmp.xy; b = tmp.zw; }` when the names' declared
+// sizes add up to the constructor's. False when it is not such a statement.
+bool ConstructorAssignment(const std::vector<HlslToken>& tokens, size_t t, std::vector<Edit>* edits,
+                           size_t* statementEnd) {
+  const unsigned components = Components(tokens[t].text);
+  if (components < 2 || components > 4 || t == 0 || t + 1 >= tokens.size() || tokens[t + 1].text != "(") return false;
+  const std::string& before = tokens[t - 1].text;
+  if (before != ";" && before != "{" && before != "}") return false;
+  const size_t close = Matching(tokens, t + 1);
+  if (close + 1 >= tokens.size() || tokens[close + 1].text != "=") return false;
+  std::vector<std::pair<std::string, unsigned>> targets;
+  unsigned total = 0;
+  for (size_t k = t + 2; k < close; k += 2) {
+    if (!IsName(tokens[k].text) || (k + 1 < close && tokens[k + 1].text != ",")) return false;
+    const unsigned n = DeclaredComponents(tokens, t, tokens[k].text);
+    if (n == 0) return false;
+    targets.emplace_back(tokens[k].text, n);
+    total += n;
+  }
+  if (targets.empty() || total != components) return false;
+  size_t semi = close + 2;
+  while (semi < tokens.size() && tokens[semi].text != ";") {
+    const std::string& x = tokens[semi].text;
+    if (x == "{" || x == "}") return false;
+    if (x == "(" || x == "[") semi = Matching(tokens, semi);
+    if (semi < tokens.size()) ++semi;
+  }
+  if (semi >= tokens.size()) return false;
+  const std::string tmp = "ostrevin_target";
+  edits->push_back({tokens[t].begin, tokens[close + 1].end, "{ " + tokens[t].text + " " + tmp + " ="});
+  std::string assign = ";";
+  unsigned offset = 0;
+  for (const auto& target : targets) {
+    assign += " " + target.first + " = " + tmp + "." + std::string("xyzw").substr(offset, target.second) + ";";
+    offset += target.second;
+  }
+  edits->push_back({tokens[semi].begin, tokens[semi].end, assign + " }"});
+  *statementEnd = semi;
+  return true;
+}
 }  // namespace
 
 std::map<std::string, std::string> UntypedSamplerTypes(const std::string& preprocessed) {
@@ -240,6 +298,23 @@ std::string RewriteForGlslang(const std::string& text, const std::map<std::strin
       t = close;
       continue;
     }
+    // An effect file's techniques: a shader compile ignores them.
+    if (depth == 0 && s == "technique" && t + 1 < tokens.size() &&
+        (t == 0 || tokens[t - 1].text == ";" || tokens[t - 1].text == "}")) {
+      size_t open = t + 1;
+      for (int angle = 0; open < tokens.size(); ++open) {  // past the name and annotations (<...>)
+        const std::string& a = tokens[open].text;
+        if (a == "<") ++angle;
+        if (a == ">" && angle > 0) --angle;
+        if (angle == 0 && (a == "{" || a == ";")) break;
+      }
+      if (open == tokens.size() || tokens[open].text != "{") continue;
+      const size_t close = Matching(tokens, open);
+      if (close == tokens.size()) continue;
+      edits.push_back({tokens[t].begin, tokens[close].end, Blank(text, tokens[t].begin, tokens[close].end)});
+      t = close;
+      continue;
+    }
     if (depth == 0 && kTextureTypes.count(s) != 0 && t + 1 < tokens.size() && IsName(tokens[t + 1].text) &&
         (t == 0 || tokens[t - 1].text == ";" || tokens[t - 1].text == "}" || tokens[t - 1].text == "uniform" ||
          tokens[t - 1].text == "shared" || tokens[t - 1].text == "extern")) {
@@ -260,6 +335,11 @@ std::string RewriteForGlslang(const std::string& text, const std::map<std::strin
       }
       edits.push_back({tokens[begin].begin, tokens[end].end, Blank(text, tokens[begin].begin, tokens[end].end)});
       t = end;
+      continue;
+    }
+    size_t statementEnd = 0;
+    if (depth > 0 && ConstructorAssignment(tokens, t, &edits, &statementEnd)) {
+      t = statementEnd;
       continue;
     }
     // type name [n]... = { flat list }

@@ -34,6 +34,9 @@ std::map<std::string, std::string> UntypedSamplerTypes(const std::string& prepro
 //  - `const` dropped from file-scope float globals that are not `static`:
 //    globals are const by default in HLSL and D3DX lists these as
 //    constants like any other, where glslang would fold them.
+//  - a vector constructor assigned to (`float4(a, b) = ddx(v);`) turned into
+//    a temporary and an assignment to each name, as their declared sizes
+//    split it.
 std::string RewriteForGlslang(const std::string& text, const std::map<std::string, std::string>& samplerTypes);
 
 // The `uniform` parameters of the entry point's definition in the
