@@ -28,7 +28,8 @@
 #include <d3dx9.h>
 
 #include "ShaderCode.h"
-#include "support/PngImage.h"
+#include "support/FrameCapture.h"
+#include "support/TestDevice.h"
 
 namespace {
 
@@ -150,38 +151,14 @@ class CorpusEnvironment : public ::testing::Environment {
 
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) return;
-    captureDir = fs::temp_directory_path() / ("ostrevin-corpus-" + std::to_string(::getpid()));
-    fs::remove_all(captureDir);
-    fs::create_directories(captureDir);
-    setenv("OSTREVIN_CAPTURE", captureDir.c_str(), 1);
     std::string list = "1";
     for (int i = 2; i <= 200; ++i) list += "," + std::to_string(i);
-    setenv("OSTREVIN_CAPTURE_FRAMES", list.c_str(), 1);
-
-    WNDCLASSEXW wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"CorpusTest";
-    RegisterClassExW(&wc);
-    m_window = CreateWindowExW(0, L"CorpusTest", L"corpus", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200,
-                               200, NULL, NULL, NULL, NULL);
-    m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (m_window == nullptr || m_d3d == nullptr) return;
-    D3DPRESENT_PARAMETERS params;
-    std::memset(&params, 0, sizeof(params));
-    params.BackBufferWidth = kSize;
-    params.BackBufferHeight = kSize;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (FAILED(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                   D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device))) {
+    captureDir = StartCapture("ostrevin-corpus-", list);
+    if (m_test.Open(L"CorpusTest", 200, 200, kSize, kSize) != nullptr) {
       device = nullptr;
       return;
     }
+    device = m_test.device;
     // A gradient: red across, green down, blue half, opaque.
     device->CreateTexture(kSize, kSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
     D3DLOCKED_RECT rect;
@@ -203,15 +180,13 @@ class CorpusEnvironment : public ::testing::Environment {
         t.expectedFailures, t.surprises);
     for (IUnknown* shader : g_created) shader->Release();
     if (texture != nullptr) texture->Release();
-    if (device != nullptr) device->Release();
-    if (m_d3d != nullptr) m_d3d->Release();
-    if (m_window != nullptr) DestroyWindow(m_window);
+    m_test.Close();
+    device = nullptr;
     if (!captureDir.empty()) fs::remove_all(captureDir);
   }
 
  private:
-  HWND m_window = nullptr;
-  IDirect3D9* m_d3d = nullptr;
+  TestDevice m_test;
 };
 IDirect3DDevice9* CorpusEnvironment::device = nullptr;
 IDirect3DTexture9* CorpusEnvironment::texture = nullptr;
@@ -496,10 +471,8 @@ TEST_P(CorpusPair, Draws) {
   if (!pair.look || FAILED(drawn)) return;
 
   ++g_tally.looked;
-  char name[32];
-  std::snprintf(name, sizeof(name), "frame-%05u.png", CorpusEnvironment::frames);
-  Image img;
-  ASSERT_TRUE(ReadPng((CorpusEnvironment::captureDir / name).string(), &img)) << name;
+  const Image img = CapturedFrame(CorpusEnvironment::captureDir, CorpusEnvironment::frames);
+  ASSERT_GT(img.width, 0);
   // Not blank, and not one colour: the gradient shows through.
   int lit = 0;
   std::set<int> reds, greens;
