@@ -7,7 +7,7 @@
 #     back after every loss), both runs exit 0 with live_objects=0, no
 #     "still alive" and nothing from a sanitizer on standard error.
 # Needs DISPLAY. Run from anywhere; builds only the unit tests (unit_tests,
-# scene_allocation_tests) and ostrevin.
+# scene_allocation_tests), the shader corpus test and ostrevin.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -20,10 +20,10 @@ trap 'rm -rf "${scratch}"' EXIT
 # the second takes them from the cache.
 export XDG_CACHE_HOME="${scratch}/cache"
 
-echo "test-sanitizers: building the asan preset (unit tests, ostrevin)"
+echo "test-sanitizers: building the asan preset (unit tests, the shader corpus, ostrevin)"
 start=$(date +%s)
 { cmake --preset asan > "${scratch}/configure.log" 2>&1 &&
-  cmake --build --preset asan --target unit_tests scene_allocation_tests texture_dump ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
+  cmake --build --preset asan --target unit_tests scene_allocation_tests texture_dump hlsl_corpus_tests ostrevin -j2 > "${scratch}/build.log" 2>&1; } || {
   tail -n 40 "${scratch}/configure.log" "${scratch}/build.log" 2>/dev/null
   echo "test-sanitizers: asan build failed" >&2
   exit 1
@@ -65,12 +65,23 @@ fail() {
 
 echo "test-sanitizers: unit tests under ASan/UBSan/LSan"
 start=$(date +%s)
-if ! ctest --test-dir build-asan -j2 --timeout 300 -E _NOT_BUILT --output-on-failure > "${scratch}/ctest.log" 2>&1; then
+if ! ctest --test-dir build-asan -j2 --timeout 300 -E "_NOT_BUILT|hlsl_corpus" --output-on-failure > "${scratch}/ctest.log" 2>&1; then
   grep -E "tests passed|Failed|\*\*\*" "${scratch}/ctest.log" | head -n 30
   sanitizer_report "${scratch}/ctest.log" | head -n 20
   fail "unit tests"
 else
   echo "test-sanitizers: $(grep -E 'tests passed' "${scratch}/ctest.log") in $(( $(date +%s) - start )) s"
+fi
+
+# The shader corpus draws with GL, so it runs with the driver preloaded.
+echo "test-sanitizers: the shader corpus under ASan/UBSan/LSan"
+if ! (cd build-asan/tests/hlsl && LD_PRELOAD="${driver_preload}" timeout -k 10 300 ./hlsl_corpus_tests \
+        > "${scratch}/corpus.log" 2>&1) || [ -n "$(sanitizer_report "${scratch}/corpus.log")" ]; then
+  grep -E "Failure|FAILED|corpus:" "${scratch}/corpus.log" | head -n 20
+  sanitizer_report "${scratch}/corpus.log" | head -n 20
+  fail "shader corpus"
+else
+  echo "test-sanitizers: $(grep -E '^corpus:' "${scratch}/corpus.log")"
 fi
 
 # run_demo NAME [VAR=VALUE...]: runs the asan demo from a copy of build-asan/demo.
