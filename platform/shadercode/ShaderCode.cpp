@@ -36,6 +36,7 @@ enum ConstantWord : uint32_t {
   kRows,
   kColumns,
   kElements,
+  kStructMembers,
   kConstantWords
 };
 
@@ -63,7 +64,8 @@ std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code) {
                                           static_cast<uint32_t>(c.parameterType),
                                           c.rows,
                                           c.columns,
-                                          c.elements};
+                                          c.elements,
+                                          c.structMembers};
     records.insert(records.end(), rec, rec + kConstantWords);
   }
   while (names.size() % 4 != 0) names.push_back('\0');
@@ -151,8 +153,12 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
     c.rows = rec[kRows];
     c.columns = rec[kColumns];
     c.elements = rec[kElements];
+    c.structMembers = rec[kStructMembers];
     if (uint64_t(c.registerIndex) + c.registerCount > kMaxRegisters) return false;
-    if (c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4) return false;
+    if (c.structMembers > kMaxConstants || (c.structMembers != 0) != (c.parameterClass == D3DXPC_STRUCT)) return false;
+    if (c.parameterClass == D3DXPC_STRUCT ? c.rows != 1 || c.columns < 1 || c.columns > kMaxRegisters * 4
+                                           : c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4)
+      return false;
     if (c.elements < 1 || c.elements > kMaxRegisters) return false;
     code.constants.push_back(std::move(c));
   }

@@ -274,11 +274,11 @@ TEST(ShaderCodeFormat, CorruptFieldsFail) {
   struct Patch {
     size_t word;
     uint32_t value;
-  } patches[] = {{0, 0},          {1, 2},          {2, 3},          {2, 0xFFFFFFF0u}, {3, 7},
+  } patches[] = {{0, 0},          {1, ostrevin::kShaderCodeVersion - 1}, {2, 3},          {2, 0xFFFFFFF0u}, {3, 7},
                  {6, 0x7FFFFFFFu}, {6, 2},          {7, 0},          {8, 0xFFFFFFFFu}, {9, 0xFFFFFFFCu},
                  {10, 0},         {11, 9999},      {12 + 0, 100},   {12 + 1, 0},      {12 + 1, 50},
                  {12 + 2, 9},     {12 + 4, 70000}, {12 + 5, 99},    {12 + 7, 0},      {12 + 8, 5},
-                 {12 + 9, 0}};
+                 {12 + 9, 0},     {12 + 10, 2}};
   for (const Patch& p : patches) {
     std::vector<uint32_t> bad = good;
     ASSERT_LT(p.word, bad.size());
