@@ -86,12 +86,13 @@ TEST(BoolIntPlacement, FlowControlUseChoosesTheRegisterSet) {
 TEST(BoolIntPlacement, AnnotationsArraysAndVectors) {
   Compiled vs;
   Compile(&vs,
-          "bool b : register(b3);\nint n : register(i2);\nbool flags[3];\nint4 iv;\nbool2 bv;\n"
+          "bool b : register(b3);\nint n : register(i2);\nbool flags[3];\nint4 iv;\nbool2 bv;\nbool both;\n"
           "float4 main(float4 pos : POSITION) : POSITION {\n"
           "  float4 tmp = pos;\n"
           "  if (b) tmp.x += 1;\n"
           "  if (flags[2]) tmp.y += 1;\n"
           "  if (bv.y) tmp.z += 1;\n"
+          "  if (both) tmp.x += both ? 2 : 3;\n"
           "  for (int i = 0; i < n; i++) tmp.w += 1;\n"
           "  return tmp + iv;\n}\n",
           "main", "vs_2_0");
@@ -102,6 +103,8 @@ TEST(BoolIntPlacement, AnnotationsArraysAndVectors) {
                                  {"flags", D3DXRS_BOOL, 0, 3, D3DXPC_SCALAR, D3DXPT_BOOL, 1, 1, 3, 0},
                                  {"iv", D3DXRS_FLOAT4, 0, 1, D3DXPC_VECTOR, D3DXPT_INT, 1, 4, 1, 0},
                                  {"bv", D3DXRS_BOOL, 4, 2, D3DXPC_VECTOR, D3DXPT_BOOL, 1, 2, 1, 0},
+                                 // branched on and computed with: read as a float
+                                 {"both", D3DXRS_FLOAT4, 1, 1, D3DXPC_SCALAR, D3DXPT_BOOL, 1, 1, 1, 0},
                              });
 }
 
