@@ -73,6 +73,10 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9* pShader) override;
   HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT start, const float* pData, UINT count) override;
   HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT start, float* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT start, const int* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE GetVertexShaderConstantI(UINT start, int* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT start, const BOOL* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT start, BOOL* pData, UINT count) override;
   HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* pBuffer, UINT offset,
                                             UINT stride) override;
   HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9* pIndexData) override;
@@ -80,6 +84,10 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9* pShader) override;
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT start, const float* pData, UINT count) override;
   HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT start, float* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT start, const int* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE GetPixelShaderConstantI(UINT start, int* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT start, const BOOL* pData, UINT count) override;
+  HRESULT STDMETHODCALLTYPE GetPixelShaderConstantB(UINT start, BOOL* pData, UINT count) override;
 
   // For the resources: they register while they live, and bind through the
   // cache of the device's context, made current.

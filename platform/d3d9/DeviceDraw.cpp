@@ -5,6 +5,7 @@
 #include "Buffer.h"
 #include "Device.h"
 #include "GlEnums.h"
+#include "Shader.h"
 #include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
@@ -20,6 +21,20 @@ bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
     if (s.buffer == nullptr) continue;  // refused when drawn
     const uint64_t last = s.stride == 0 ? 0 : static_cast<uint64_t>(first) + count - 1;
     if (s.offset + last * s.stride + e.Offset + VertexDeclaration::TypeSize(e.Type) > s.buffer->Size()) return false;
+  }
+  return true;
+}
+
+// Whether every sampler the current shaders read takes a 2-D texture: the
+// device has no volume or cube textures, and a draw that reads one is
+// refused rather than drawn with the wrong lookup.
+bool ReadsPlanarSamplersOnly(const DeviceState& state) {
+  for (const ShaderStageObject* shader : {static_cast<const ShaderStageObject*>(state.vs.get()),
+                                          static_cast<const ShaderStageObject*>(state.ps.get())}) {
+    if (shader == nullptr) continue;
+    for (const GlslSampler& s : shader->Glsl().samplers) {
+      if (!s.planar) return false;
+    }
   }
   return true;
 }
@@ -43,6 +58,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   UINT indices;
   if (!GlPrimitive(type, primCount, &mode, &indices)) return D3DERR_INVALIDCALL;
   if (m_state.decl == nullptr || m_state.indices == nullptr) return D3DERR_INVALIDCALL;
+  if (!ReadsPlanarSamplersOnly(m_state)) return D3DERR_INVALIDCALL;
   if (primCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   const UINT indexBytes = m_state.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
   if (static_cast<uint64_t>(startIndex) + indices > m_state.indices->Size() / indexBytes) return D3DERR_INVALIDCALL;
@@ -58,6 +74,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   UINT vertices;
   if (!GlPrimitive(type, primitiveCount, &mode, &vertices)) return D3DERR_INVALIDCALL;
   if (m_state.decl == nullptr) return D3DERR_INVALIDCALL;
+  if (!ReadsPlanarSamplersOnly(m_state)) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu || !StreamsHold(m_state, startVertex, vertices))
     return D3DERR_INVALIDCALL;

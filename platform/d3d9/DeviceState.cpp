@@ -23,6 +23,10 @@ DeviceState::DeviceState() {
   std::memset(&scissorRect, 0, sizeof(scissorRect));
   std::memset(vsConstants, 0, sizeof(vsConstants));
   std::memset(psConstants, 0, sizeof(psConstants));
+  std::memset(vsInts, 0, sizeof(vsInts));
+  std::memset(psInts, 0, sizeof(psInts));
+  std::memset(vsBools, 0, sizeof(vsBools));
+  std::memset(psBools, 0, sizeof(psBools));
 }
 
 void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
@@ -43,6 +47,10 @@ void DeviceState::SetDefaults(bool autoDepthStencil, UINT width, UINT height) {
 
   std::memset(vsConstants, 0, sizeof(vsConstants));
   std::memset(psConstants, 0, sizeof(psConstants));
+  std::memset(vsInts, 0, sizeof(vsInts));
+  std::memset(psInts, 0, sizeof(psInts));
+  std::memset(vsBools, 0, sizeof(vsBools));
+  std::memset(psBools, 0, sizeof(psBools));
   ++vsVersion;
   ++psVersion;
   ReleaseBindings();

@@ -57,6 +57,8 @@ struct DeviceState {
   static constexpr UINT kVertexRegisters = 256;
   static constexpr UINT kPixelRegisters = 224;
   static constexpr UINT kStreams = 16;
+  static constexpr UINT kBoolRegisters = 16;  // b0..b15 of each stage
+  static constexpr UINT kIntRegisters = 16;   // i0..i15 of each stage, four ints each
 
   DWORD renderStates[kRenderStates];
   DWORD samplerStates[kSamplers][kSamplerStates];
@@ -66,7 +68,11 @@ struct DeviceState {
 
   float vsConstants[kVertexRegisters][4];
   float psConstants[kPixelRegisters][4];
-  uint64_t vsVersion = 1, psVersion = 1;
+  int vsInts[kIntRegisters][4];
+  int psInts[kIntRegisters][4];
+  BOOL vsBools[kBoolRegisters];
+  BOOL psBools[kBoolRegisters];
+  uint64_t vsVersion = 1, psVersion = 1;  // any of the stage's float, int or bool registers
 
   struct Stream {
     Binding<VertexBuffer> buffer;

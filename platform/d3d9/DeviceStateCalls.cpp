@@ -134,40 +134,76 @@ HRESULT Device::SetPixelShader(IDirect3DPixelShader9* pShader) {
 }
 
 namespace {
-// Shared by both stages: a range of float4 registers in a file of `size`.
-template <UINT kSize>
-HRESULT SetConstants(float (&file)[kSize][4], uint64_t* version, UINT start, const float* pData, UINT count) {
-  if (pData == nullptr || start > kSize || count > kSize - start) return D3DERR_INVALIDCALL;
-  const size_t bytes = sizeof(float) * 4 * count;
-  if (std::memcmp(file[start], pData, bytes) != 0) {
-    std::memcpy(file[start], pData, bytes);
+// Shared by both stages and the three register kinds: registers
+// start .. start + count - 1 of `width` values each, in a file of `size`.
+template <typename T>
+HRESULT SetRegisters(T* file, UINT size, UINT width, uint64_t* version, UINT start, const T* pData, UINT count) {
+  if (pData == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
+  const size_t bytes = sizeof(T) * width * count;
+  if (std::memcmp(file + start * width, pData, bytes) != 0) {
+    std::memcpy(file + start * width, pData, bytes);
     ++*version;
   }
   return D3D_OK;
 }
 
-template <UINT kSize>
-HRESULT GetConstants(const float (&file)[kSize][4], UINT start, float* pData, UINT count) {
-  if (pData == nullptr || start > kSize || count > kSize - start) return D3DERR_INVALIDCALL;
-  std::memcpy(pData, file[start], sizeof(float) * 4 * count);
+template <typename T>
+HRESULT GetRegisters(const T* file, UINT size, UINT width, UINT start, T* pData, UINT count) {
+  if (pData == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
+  std::memcpy(pData, file + start * width, sizeof(T) * width * count);
   return D3D_OK;
 }
+
+constexpr UINT kVs = DeviceState::kVertexRegisters, kPs = DeviceState::kPixelRegisters;
+constexpr UINT kInts = DeviceState::kIntRegisters, kBools = DeviceState::kBoolRegisters;
 }  // namespace
 
 HRESULT Device::SetVertexShaderConstantF(UINT start, const float* pData, UINT count) {
-  return SetConstants(m_state.vsConstants, &m_state.vsVersion, start, pData, count);
+  return SetRegisters(m_state.vsConstants[0], kVs, 4, &m_state.vsVersion, start, pData, count);
 }
 
 HRESULT Device::GetVertexShaderConstantF(UINT start, float* pData, UINT count) {
-  return GetConstants(m_state.vsConstants, start, pData, count);
+  return GetRegisters(m_state.vsConstants[0], kVs, 4, start, pData, count);
+}
+
+HRESULT Device::SetVertexShaderConstantI(UINT start, const int* pData, UINT count) {
+  return SetRegisters(m_state.vsInts[0], kInts, 4, &m_state.vsVersion, start, pData, count);
+}
+
+HRESULT Device::GetVertexShaderConstantI(UINT start, int* pData, UINT count) {
+  return GetRegisters(m_state.vsInts[0], kInts, 4, start, pData, count);
+}
+
+HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* pData, UINT count) {
+  return SetRegisters(m_state.vsBools, kBools, 1, &m_state.vsVersion, start, pData, count);
+}
+
+HRESULT Device::GetVertexShaderConstantB(UINT start, BOOL* pData, UINT count) {
+  return GetRegisters(m_state.vsBools, kBools, 1, start, pData, count);
 }
 
 HRESULT Device::SetPixelShaderConstantF(UINT start, const float* pData, UINT count) {
-  return SetConstants(m_state.psConstants, &m_state.psVersion, start, pData, count);
+  return SetRegisters(m_state.psConstants[0], kPs, 4, &m_state.psVersion, start, pData, count);
 }
 
 HRESULT Device::GetPixelShaderConstantF(UINT start, float* pData, UINT count) {
-  return GetConstants(m_state.psConstants, start, pData, count);
+  return GetRegisters(m_state.psConstants[0], kPs, 4, start, pData, count);
+}
+
+HRESULT Device::SetPixelShaderConstantI(UINT start, const int* pData, UINT count) {
+  return SetRegisters(m_state.psInts[0], kInts, 4, &m_state.psVersion, start, pData, count);
+}
+
+HRESULT Device::GetPixelShaderConstantI(UINT start, int* pData, UINT count) {
+  return GetRegisters(m_state.psInts[0], kInts, 4, start, pData, count);
+}
+
+HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* pData, UINT count) {
+  return SetRegisters(m_state.psBools, kBools, 1, &m_state.psVersion, start, pData, count);
+}
+
+HRESULT Device::GetPixelShaderConstantB(UINT start, BOOL* pData, UINT count) {
+  return GetRegisters(m_state.psBools, kBools, 1, start, pData, count);
 }
 
 }  // namespace ostrevin::d3d9

@@ -2,7 +2,6 @@
 // array, the constants and the textures the shaders sample, then the draw.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "GlDevice.h"
 #include "GlEnums.h"
@@ -14,12 +13,6 @@ namespace ostrevin::d3d9 {
 bool GlDevice::PrepareDraw(const DeviceState& state) {
   GlProgram* program = m_programs.Current(state, m_cache);
   if (program == nullptr) return false;  // no fixed-function pipeline
-  const ShaderStageObject* const shaders[] = {program->vs, program->ps};
-  for (const ShaderStageObject* shader : shaders) {
-    if (!shader->SamplesVolumeOrCube()) continue;
-    if (shader->ReportRefusal()) std::fprintf(stderr, "ostrevin: draw refused: the shader reads a volume or cube texture\n");
-    return false;
-  }
   if (!m_vertexArrays.Bind(state, m_cache)) return false;
   GlProgramCache::UploadConstants(*program, state);
   BindTextures(state, *program);

@@ -96,6 +96,14 @@
   X(PFNGLUNIFORM2FVPROC, Uniform2fv)                                              \
   X(PFNGLUNIFORM3FVPROC, Uniform3fv)                                              \
   X(PFNGLUNIFORM4FVPROC, Uniform4fv)                                              \
+  X(PFNGLUNIFORM1IVPROC, Uniform1iv)                                              \
+  X(PFNGLUNIFORM2IVPROC, Uniform2iv)                                              \
+  X(PFNGLUNIFORM3IVPROC, Uniform3iv)                                              \
+  X(PFNGLUNIFORM4IVPROC, Uniform4iv)                                              \
+  X(PFNGLUNIFORM1UIVPROC, Uniform1uiv)                                            \
+  X(PFNGLUNIFORM2UIVPROC, Uniform2uiv)                                            \
+  X(PFNGLUNIFORM3UIVPROC, Uniform3uiv)                                            \
+  X(PFNGLUNIFORM4UIVPROC, Uniform4uiv)                                            \
   X(PFNGLUNIFORMMATRIX2FVPROC, UniformMatrix2fv)                                  \
   X(PFNGLUNIFORMMATRIX3FVPROC, UniformMatrix3fv)                                  \
   X(PFNGLUNIFORMMATRIX4FVPROC, UniformMatrix4fv)                                  \

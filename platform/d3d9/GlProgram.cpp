@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <regex>
@@ -223,6 +224,50 @@ bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
 }
 
 namespace {
+// Int and bool registers to an int, uint or HLSL-bool uniform: each
+// element's register (int4: its first `columns` ints; bool: `columns`
+// registers of one value each), or float registers holding the values
+// D3DX converted, packed and handed to glUniform{columns}{i,ui}v.
+void UploadIntegers(GLint location, const GlslUniform& info, const void* regs) {
+  const uint32_t columns = std::min(std::max(info.columns, 1u), 4u);
+  const uint32_t n = std::min(std::max(1u, info.elements), 256u);
+  const uint32_t step = info.registerSet == D3DXRS_BOOL ? 1 : 4;  // values per register
+  int32_t packed[4 * 256];
+  for (uint32_t e = 0; e < n; ++e) {
+    for (uint32_t k = 0; k < columns; ++k) {
+      const uint32_t at = info.registerSet == D3DXRS_BOOL ? e * columns + k : e * step + k;
+      int32_t v;
+      if (info.registerSet == D3DXRS_FLOAT4) {
+        const float f = static_cast<const float*>(regs)[at];
+        v = f != f ? 0 : f >= 2147483520.0f ? 0x7FFFFF80 : f <= -2147483648.0f ? INT32_MIN : static_cast<int32_t>(f);
+        if (info.component == 'b') v = f != 0.0f;
+      } else {
+        v = static_cast<const int32_t*>(regs)[at];
+      }
+      if (info.component == 'b') v = v != 0;
+      if (info.component == 'u' && v < 0) v = 0;
+      packed[e * columns + k] = v;
+    }
+  }
+  const GLsizei count = static_cast<GLsizei>(n);
+  if (info.component == 'i') {
+    switch (columns) {
+      case 1: gl::Uniform1iv(location, count, packed); break;
+      case 2: gl::Uniform2iv(location, count, packed); break;
+      case 3: gl::Uniform3iv(location, count, packed); break;
+      default: gl::Uniform4iv(location, count, packed); break;
+    }
+    return;
+  }
+  const GLuint* u = reinterpret_cast<const GLuint*>(packed);
+  switch (columns) {
+    case 1: gl::Uniform1uiv(location, count, u); break;
+    case 2: gl::Uniform2uiv(location, count, u); break;
+    case 3: gl::Uniform3uiv(location, count, u); break;
+    default: gl::Uniform4uiv(location, count, u); break;
+  }
+}
+
 // Registers to a uniform: each element's `rows` registers, of which the
 // first `columns` floats are used, packed and handed to the glUniform* of
 // the uniform's shape (see GlslUniform).
@@ -285,13 +330,31 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
   for (const GlProgram::Uniform& u : program.uniforms) {
     const GlslUniform& info = *u.info;
     const size_t floats = 4 * static_cast<size_t>(info.registerCount);
-    const UINT limit = u.pixel ? DeviceState::kPixelRegisters : DeviceState::kVertexRegisters;
-    if ((u.pixel ? psChanged : vsChanged) && info.registerIndex + info.registerCount <= limit) {
-      const float* regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
-      if (std::memcmp(shadow, regs, floats * sizeof(float)) != 0) {
-        std::memcpy(shadow, regs, floats * sizeof(float));
-        Upload(u.location, info, regs);
-      }
+    // The registers the uniform reads, and their bytes.
+    const void* regs = nullptr;
+    size_t bytes = floats * sizeof(float);
+    switch (info.registerSet) {
+      case D3DXRS_BOOL:
+        if (info.registerIndex + info.registerCount <= DeviceState::kBoolRegisters)
+          regs = u.pixel ? &state.psBools[info.registerIndex] : &state.vsBools[info.registerIndex];
+        bytes = sizeof(BOOL) * info.registerCount;
+        break;
+      case D3DXRS_INT4:
+        if (info.registerIndex + info.registerCount <= DeviceState::kIntRegisters)
+          regs = u.pixel ? state.psInts[info.registerIndex] : state.vsInts[info.registerIndex];
+        break;
+      default:
+        if (info.registerIndex + info.registerCount <=
+            (u.pixel ? DeviceState::kPixelRegisters : DeviceState::kVertexRegisters))
+          regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
+        break;
+    }
+    if ((u.pixel ? psChanged : vsChanged) && regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
+      std::memcpy(shadow, regs, bytes);
+      if (info.component == 'f')
+        Upload(u.location, info, static_cast<const float*>(regs));
+      else
+        UploadIntegers(u.location, info, regs);
     }
     shadow += floats;
   }

@@ -11,12 +11,6 @@ ShaderStageObject::ShaderStageObject(Device* device, const DWORD* code, size_t c
     : Resource(device),
       m_code(reinterpret_cast<const uint8_t*>(code), reinterpret_cast<const uint8_t*>(code) + codeBytes),
       m_glsl(std::move(glsl)) {
-  ShaderCode decoded;
-  if (DecodeShaderCode(code, codeBytes, &decoded)) {
-    for (const ShaderConstant& c : decoded.constants) {
-      if (c.parameterType == D3DXPT_SAMPLER3D || c.parameterType == D3DXPT_SAMPLERCUBE) m_volumeOrCube = true;
-    }
-  }
   RecreateGl();
 }
 

@@ -24,14 +24,6 @@ class ShaderStageObject : public Resource {
   GLuint GlShader() const { return m_shader; }
   const GlslShader& Glsl() const { return m_glsl; }
   const std::string& CompileLog() const { return m_log; }
-  // The shader reads a volume or cube sampler: the device has only 2-D
-  // textures, so a draw with it is refused (reported once per shader).
-  bool SamplesVolumeOrCube() const { return m_volumeOrCube; }
-  bool ReportRefusal() const {
-    const bool first = !m_refusalReported;
-    m_refusalReported = true;
-    return first;
-  }
 
  protected:
   HRESULT GetFunctionBytes(void* pData, UINT* pSizeOfData) const;
@@ -41,8 +33,6 @@ class ShaderStageObject : public Resource {
   GlslShader m_glsl;
   GLuint m_shader = 0;
   std::string m_log;
-  bool m_volumeOrCube = false;
-  mutable bool m_refusalReported = false;
 };
 
 template <typename Interface, const IID& kIid>

@@ -237,6 +237,76 @@ bool AppendToMain(std::string* source, const std::string& lines, std::string* er
   return false;
 }
 
+// The uniforms of member `member` of struct type `parent` (the constant
+// block or a struct constant), the table entry `tableName`: one per scalar,
+// vector or matrix, a struct's members each by its path ("vs_c.s[1].f").
+bool AddUniforms(spirv_cross::CompilerGLSL& glsl, uint32_t parent, uint32_t member, const ShaderCode& code,
+                 const std::string& tableName, const std::string& glslName, std::vector<GlslUniform>* out,
+                 std::string* error) {
+  const ShaderConstant* c = nullptr;
+  for (const ShaderConstant& k : code.constants) {
+    if (k.name == tableName && k.registerSet != D3DXRS_SAMPLER) c = &k;
+  }
+  if (c == nullptr) {
+    *error = "constant '" + tableName + "' is missing from the constant table";
+    return false;
+  }
+  const spirv_cross::SPIRType& type = glsl.get_type(glsl.get_type(parent).member_types[member]);
+  if (type.basetype == spirv_cross::SPIRType::Struct) {
+    const uint32_t elements = type.array.empty() ? 1 : type.array[0];
+    for (uint32_t e = 0; e < elements; ++e) {
+      const std::string index = type.array.empty() ? "" : "[" + std::to_string(e) + "]";
+      for (uint32_t k = 0; k < type.member_types.size(); ++k) {
+        const std::string name = glsl.get_member_name(type.self, k);
+        if (!AddUniforms(glsl, type.self, k, code, tableName + index + "." + name, glslName + index + "." + name, out,
+                         error))
+          return false;
+      }
+    }
+    return true;
+  }
+  GlslUniform u;
+  u.glslName = glslName;
+  u.registerSet = c->registerSet;
+  u.registerIndex = c->registerIndex;
+  u.registerCount = c->registerCount;
+  u.elements = c->elements;
+  switch (type.basetype) {
+    case spirv_cross::SPIRType::Float: u.component = 'f'; break;
+    case spirv_cross::SPIRType::Int: u.component = 'i'; break;
+    case spirv_cross::SPIRType::UInt: u.component = c->parameterType == D3DXPT_BOOL ? 'b' : 'u'; break;
+    default:
+      *error = "constant '" + tableName + "' has a type GLSL uniforms cannot take";
+      return false;
+  }
+  if (type.columns > 1) {
+    if (u.component != 'f' || u.registerSet != D3DXRS_FLOAT4) {
+      *error = "constant '" + tableName + "': only float matrices are supported";
+      return false;
+    }
+    // glslang keeps HLSL rows as GLSL columns; a RowMajor member is an
+    // HLSL column_major matrix, whose registers hold GLSL rows.
+    const bool rowMajor = glsl.has_member_decoration(parent, member, spv::DecorationRowMajor);
+    u.matrix = true;
+    u.transpose = rowMajor;
+    u.rows = rowMajor ? type.vecsize : type.columns;     // registers per element
+    u.columns = rowMajor ? type.columns : type.vecsize;  // values per register
+    glsl.unset_member_decoration(parent, member, spv::DecorationRowMajor);
+    glsl.unset_member_decoration(parent, member, spv::DecorationColMajor);
+  } else {
+    u.rows = 1;
+    u.columns = type.vecsize;
+  }
+  // A bool register holds one component, an int or float register a vector.
+  const uint32_t needed = u.registerSet == D3DXRS_BOOL ? u.columns * u.elements : u.rows * u.elements;
+  if (needed > u.registerCount) {
+    *error = "constant '" + tableName + "' needs more registers than the table gives it";
+    return false;
+  }
+  out->push_back(u);
+  return true;
+}
+
 bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* out, std::string* error) {
   if (code.spirv.size() < 5 || code.spirv[0] != 0x07230203u) {
     *error = "shader code holds no SPIR-V";
@@ -255,7 +325,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   if (!res.storage_buffers.empty() || !res.storage_images.empty() || !res.push_constant_buffers.empty() ||
       !res.separate_images.empty() || !res.separate_samplers.empty() || !res.subpass_inputs.empty() ||
       !res.atomic_counters.empty() || res.uniform_buffers.size() > 1) {
-    *error = "the shader uses resources other than float constants and samplers";
+    *error = "the shader uses resources other than constants and samplers";
     return false;
   }
 
@@ -447,35 +517,8 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         *error = "constant '" + name + "' is missing from the constant table";
         return false;
       }
-      const spirv_cross::SPIRType& type = glsl.get_type(block.member_types[i]);
-      if (type.basetype != spirv_cross::SPIRType::Float) {
-        *error = "constant '" + name + "': only float constants are supported";
+      if (!AddUniforms(glsl, r.base_type_id, i, code, c->name, prefix + "_c." + name, &result.uniforms, error))
         return false;
-      }
-      GlslUniform u;
-      u.glslName = prefix + "_c." + name;
-      u.registerIndex = c->registerIndex;
-      u.registerCount = c->registerCount;
-      u.elements = c->elements;
-      if (type.columns > 1) {
-        // glslang keeps HLSL rows as GLSL columns; a RowMajor member is an
-        // HLSL column_major matrix, whose registers hold GLSL rows.
-        const bool rowMajor = glsl.has_member_decoration(r.base_type_id, i, spv::DecorationRowMajor);
-        u.matrix = true;
-        u.transpose = rowMajor;
-        u.rows = rowMajor ? type.vecsize : type.columns;     // registers per element
-        u.columns = rowMajor ? type.columns : type.vecsize;  // floats per register
-        glsl.unset_member_decoration(r.base_type_id, i, spv::DecorationRowMajor);
-        glsl.unset_member_decoration(r.base_type_id, i, spv::DecorationColMajor);
-      } else {
-        u.rows = 1;
-        u.columns = type.vecsize;
-      }
-      if (u.rows * u.elements > u.registerCount) {
-        *error = "constant '" + name + "' needs more registers than the table gives it";
-        return false;
-      }
-      result.uniforms.push_back(u);
     }
   }
 
@@ -492,11 +535,12 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     glsl.unset_decoration(r.id, spv::DecorationBinding);
     glsl.unset_decoration(r.id, spv::DecorationDescriptorSet);
     const spirv_cross::SPIRType& type = glsl.get_type(r.type_id);
+    const bool planar = type.image.dim == spv::Dim1D || type.image.dim == spv::Dim2D;
     if (type.array.empty()) {
-      result.samplers.push_back({glslName, c->registerIndex});
+      result.samplers.push_back({glslName, c->registerIndex, planar});
     } else {
       for (uint32_t e = 0; e < c->elements; ++e) {
-        result.samplers.push_back({glslName + "[" + std::to_string(e) + "]", c->registerIndex + e});
+        result.samplers.push_back({glslName + "[" + std::to_string(e) + "]", c->registerIndex + e, planar});
       }
     }
   }

@@ -39,6 +39,7 @@ enum ConstantWord : uint32_t {
   kRows,
   kColumns,
   kElements,
+  kStructMembers,
   kDefaultOffset,  // words into the default-value area
   kDefaultWords,   // 0: no default value
   kConstantWords
@@ -70,6 +71,7 @@ std::vector<uint32_t> EncodeShaderCode(const ShaderCode& code) {
                                           c.rows,
                                           c.columns,
                                           c.elements,
+                                          c.structMembers,
                                           static_cast<uint32_t>(defaults.size()),
                                           static_cast<uint32_t>(c.defaultValue.size())};
     defaults.insert(defaults.end(), c.defaultValue.begin(), c.defaultValue.end());
@@ -167,8 +169,12 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
     c.rows = rec[kRows];
     c.columns = rec[kColumns];
     c.elements = rec[kElements];
+    c.structMembers = rec[kStructMembers];
     if (uint64_t(c.registerIndex) + c.registerCount > kMaxRegisters) return false;
-    if (c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4) return false;
+    if (c.structMembers > kMaxConstants || (c.structMembers != 0) != (c.parameterClass == D3DXPC_STRUCT)) return false;
+    if (c.parameterClass == D3DXPC_STRUCT ? c.rows != 1 || c.columns < 1 || c.columns > kMaxRegisters * 4
+                                           : c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4)
+      return false;
     if (c.elements < 1 || c.elements > kMaxRegisters) return false;
     const uint64_t defaultOffset = rec[kDefaultOffset];
     const uint64_t defaultWords = rec[kDefaultWords];

@@ -12,6 +12,7 @@
 #include <d3dx9.h>
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,11 +20,14 @@
 namespace ostrevin {
 
 constexpr uint32_t kShaderCodeMagic = 0x5650534F;  // "OSPV"
-constexpr uint32_t kShaderCodeVersion = 2;
+constexpr uint32_t kShaderCodeVersion = 3;
 
 enum class ShaderStage : uint32_t { Vertex = 0, Pixel = 1 };
 
-// One entry of the constant table, as ID3DXConstantTable reports it.
+// One entry of the constant table, as ID3DXConstantTable reports it. A
+// struct's entry (D3DXPC_STRUCT: rows 1, columns its scalars) is followed by
+// its members', named by their path ("s.member", "s[1].member"), each with
+// registers of its own inside the struct's range.
 struct ShaderConstant {
   std::string name;
   D3DXREGISTER_SET registerSet = D3DXRS_FLOAT4;
@@ -34,6 +38,7 @@ struct ShaderConstant {
   uint32_t rows = 1;
   uint32_t columns = 4;
   uint32_t elements = 1;
+  uint32_t structMembers = 0;
   // The initialiser's value as the registers hold it (registerCount x 4
   // words: floats for FLOAT4, ints for INT4; one BOOL a register for
   // BOOL), what D3DXCONSTANT_DESC::DefaultValue points at; empty when the
@@ -64,8 +69,10 @@ uint32_t ShaderCodeSize(const DWORD* pFunction);
 // other inputs at free locations: GlslShader::attributes has them all.
 int VertexAttributeLocation(BYTE usage, BYTE usageIndex);
 
-// A float constant as the GLSL program sees it. The device uploads
-// `registerCount` registers starting at `registerIndex` from its register file.
+// A constant as the GLSL program sees it. The device uploads
+// `registerCount` registers starting at `registerIndex` from the register
+// file of `registerSet` (float4, int4 or bool registers, a bool register
+// holding one value), converted to the uniform's component type.
 // Each array element takes `rows` consecutive registers, of which the first
 // `columns` floats are used: pack rows x columns floats per element (register
 // by register) and upload
@@ -84,11 +91,16 @@ struct GlslUniform {
   uint32_t elements = 1;     // array length
   bool matrix = false;       // upload with glUniformMatrix*fv
   bool transpose = false;    // the transpose flag of that upload
+  D3DXREGISTER_SET registerSet = D3DXRS_FLOAT4;
+  // GLSL components: 'f' float, 'i' int (glUniform*iv), 'u' uint and 'b' an
+  // HLSL bool, which GLSL holds as a uint 0 or 1 (glUniform*uiv).
+  char component = 'f';
 };
 
 struct GlslSampler {
   std::string glslName;      // "vs_"/"ps_" + the HLSL name; arrays: one entry per element, "name[i]"
   uint32_t samplerIndex = 0; // texture stage / unit
+  bool planar = true;        // read as a 1-D or 2-D texture; false for volume and cube samplers
 };
 
 // A vertex shader input: the declaration element of this (usage, usage
@@ -111,6 +123,14 @@ struct GlslShader {
 // by member index. glslang keeps every global in the block and drops only
 // the functions the entry point never calls; the rest count as read.
 std::set<uint32_t> UsedBlockMembers(const std::vector<uint32_t>& spirv);
+// How the code reads a member of the global constant block (glslang keeps an
+// HLSL bool there as a uint that each read compares with zero).
+struct BlockMemberUse {
+  bool boolean = true;      // every read is compared with zero at once: an HLSL bool
+  bool branchOnly = true;   // ... and the comparison only decides branches (an `if`)
+  bool loopCountOnly = true;  // every read only bounds a loop (compared by its condition)
+};
+std::map<uint32_t, BlockMemberUse> BlockMemberUses(const std::vector<uint32_t>& spirv);
 // The variables the code loads from or indexes, by SPIR-V id: a sampler
 // outside this set is never read.
 std::set<uint32_t> ReadVariables(const std::vector<uint32_t>& spirv);

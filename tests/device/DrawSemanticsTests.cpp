@@ -240,22 +240,6 @@ TEST_F(DrawSemanticsTest, DrawPrimitiveRefusesBadCallsAndDrawsNothingForNoPrimit
   EXPECT_TRUE(Near(Present().At(32, 32), 0, 0, 0));
 }
 
-// The device has only 2-D textures: a shader that reads a volume or cube
-// sampler is created, but its draws are refused rather than sampling nothing.
-TEST_F(DrawSemanticsTest, DrawsOfShadersReadingVolumeOrCubeTexturesAreRefused) {
-  IDirect3DVertexShader9* vs = Vs(kPassVs);
-  IDirect3DVertexBuffer9* vb = Buffer(Rect(0, 0, 64, 64));
-  for (const char* ps : {"sampler3D v;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return tex3D(v, t.xyz); }\n",
-                         "sampler c;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return texCUBE(c, t.xyz); }\n"}) {
-    SCOPED_TRACE(ps);
-    Begin(vs, Ps(ps), vb);
-    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL);
-    m_device->SetPixelShader(Ps(kColourPs));
-    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
-    Present();
-  }
-}
-
 // The declaration's Stream fields choose the buffers; stride 0 gives every
 // vertex the stream's first element.
 TEST_F(DrawSemanticsTest, ElementsComeFromTheirStreamsAndStrideZeroRepeatsOneElement) {
@@ -526,6 +510,90 @@ TEST_F(DrawSemanticsTest, MatrixArrayConstantsReachTheVertexShader) {
   m_device->SetVertexShaderConstantF(4, &regs[0][0], 6);
   EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
   EXPECT_TRUE(Near(Present().At(32, 32), 32, 64, 128));
+}
+
+// A bool deciding an `if` (b0), an int counting a loop (i0), a bool read as
+// a float (c0) and a struct's int member (c5) change the pixel.
+TEST_F(DrawSemanticsTest, BoolIntAndStructConstantsReachTheShader) {
+  IDirect3DVertexShader9* vs = Vs(kPassVs);
+  IDirect3DPixelShader9* ps = Ps(
+      "bool b;\nint n;\nbool bf : register(c0);\nstruct S { float a; int k; };\nS s : register(c4);\n"
+      "float4 main(float4 t : TEXCOORD0) : COLOR0 {\n"
+      "  float4 c = float4(0, 0, 0, 1);\n"
+      "  if (b) c.r = 1;\n"
+      "  for (int i = 0; i < n; i++) c.g += 0.25;\n"
+      "  c.b = (bf ? 0.5 : 0) + s.a * s.k;\n"
+      "  return c;\n}\n");
+  ASSERT_NE(ps, nullptr);
+  struct Case {
+    BOOL b;
+    int n;
+    float bf, a, k;
+    int r, g, bl;
+  } cases[] = {
+      {FALSE, 0, 0, 0, 0, 0, 0, 0},   {TRUE, 0, 0, 0, 0, 255, 0, 0}, {2, 2, 0, 0, 0, 255, 128, 0},
+      {FALSE, 4, 1, 0, 0, 0, 255, 128}, {FALSE, 1, 0, 0.125f, 2, 0, 64, 64},
+  };
+  for (const Case& c : cases) {
+    Begin(vs, ps, Buffer(Rect(0, 0, 64, 64)));
+    const int loop[4] = {c.n, 0, 1, 0};
+    const float bf[4] = {c.bf, 0, 0, 0}, member[2][4] = {{c.a, 0, 0, 0}, {c.k, 0, 0, 0}};
+    EXPECT_EQ(m_device->SetPixelShaderConstantB(0, &c.b, 1), D3D_OK);
+    EXPECT_EQ(m_device->SetPixelShaderConstantI(0, loop, 1), D3D_OK);
+    EXPECT_EQ(m_device->SetPixelShaderConstantF(0, bf, 1), D3D_OK);
+    EXPECT_EQ(m_device->SetPixelShaderConstantF(4, member[0], 2), D3D_OK);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    EXPECT_TRUE(Near(Present().At(32, 32), c.r, c.g, c.bl)) << "b " << c.b << " n " << c.n;
+  }
+}
+
+// Bool and int registers: 16 of each per stage, read back as set.
+TEST_F(DrawSemanticsTest, BoolAndIntRegistersTakeSixteenEach) {
+  const int ints[8] = {1, -2, 3, 4, 5, 6, 7, 8};
+  const BOOL bools[2] = {TRUE, 7};
+  struct Case {
+    UINT start, count;
+    HRESULT hr;
+  } cases[] = {{0, 2, D3D_OK}, {14, 2, D3D_OK}, {16, 0, D3D_OK}, {15, 2, D3DERR_INVALIDCALL}, {16, 1, D3DERR_INVALIDCALL},
+               {0xFFFFFFFFu, 2, D3DERR_INVALIDCALL}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(m_device->SetVertexShaderConstantI(c.start, ints, c.count), c.hr) << c.start << "+" << c.count;
+    EXPECT_EQ(m_device->SetPixelShaderConstantI(c.start, ints, c.count), c.hr) << c.start << "+" << c.count;
+    EXPECT_EQ(m_device->SetVertexShaderConstantB(c.start, bools, c.count), c.hr) << c.start << "+" << c.count;
+    EXPECT_EQ(m_device->SetPixelShaderConstantB(c.start, bools, c.count), c.hr) << c.start << "+" << c.count;
+  }
+  EXPECT_EQ(m_device->SetVertexShaderConstantI(0, nullptr, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(m_device->SetPixelShaderConstantB(0, nullptr, 1), D3DERR_INVALIDCALL);
+  int gotInts[8] = {};
+  BOOL gotBools[2] = {};
+  EXPECT_EQ(m_device->GetVertexShaderConstantI(14, gotInts, 2), D3D_OK);
+  EXPECT_EQ(std::memcmp(gotInts, ints, sizeof(ints)), 0);
+  EXPECT_EQ(m_device->GetPixelShaderConstantB(14, gotBools, 2), D3D_OK);
+  EXPECT_EQ(gotBools[1], 7);  // kept as given
+  EXPECT_EQ(m_device->GetPixelShaderConstantI(15, gotInts, 2), D3DERR_INVALIDCALL);
+}
+
+// The device has only 2-D textures: a draw whose shader reads a volume or
+// cube sampler is refused, one reading 1-D and 2-D samplers is not.
+TEST_F(DrawSemanticsTest, DrawsReadingVolumeOrCubeSamplersAreRefused) {
+  IDirect3DVertexShader9* vs = Vs(kPassVs);
+  struct Case {
+    const char* source;
+    HRESULT hr;
+  } cases[] = {
+      {"sampler2D s;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return tex2D(s, t.xy); }\n", D3D_OK},
+      {"sampler3D s;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return tex3D(s, t.xyz); }\n", D3DERR_INVALIDCALL},
+      {"samplerCUBE s;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return texCUBE(s, t.xyz); }\n",
+       D3DERR_INVALIDCALL},
+      {"sampler s;\nfloat4 main(float4 t : TEXCOORD0) : COLOR0 { return texCUBE(s, t.xyz); }\n", D3DERR_INVALIDCALL},
+  };
+  for (const Case& c : cases) {
+    IDirect3DPixelShader9* ps = Ps(c.source);
+    ASSERT_NE(ps, nullptr) << c.source;
+    Begin(vs, ps, Buffer(Rect(0, 0, 64, 64)));
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), c.hr) << c.source;
+    Present();
+  }
 }
 
 // ------------------------------------------------------------ render states

@@ -438,6 +438,18 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT start, float* data, UINT count) override {
     return GetConstants(m_vsConstants, 256, start, data, count);
   }
+  HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT start, const int* data, UINT count) override {
+    return SetInts("SetVertexShaderConstantI", m_vsInts[0], 16, 4, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE GetVertexShaderConstantI(UINT start, int* data, UINT count) override {
+    return GetInts(m_vsInts[0], 16, 4, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count) override {
+    return SetInts("SetVertexShaderConstantB", m_vsBools, 16, 1, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT start, BOOL* data, UINT count) override {
+    return GetInts(m_vsBools, 16, 1, start, data, count);
+  }
   HRESULT STDMETHODCALLTYPE SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT offset,
                                             UINT stride) override {
     Log("SetStreamSource", this, {stream, P(vb), offset, stride});
@@ -465,6 +477,18 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT start, float* data, UINT count) override {
     return GetConstants(m_psConstants, 224, start, data, count);
   }
+  HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT start, const int* data, UINT count) override {
+    return SetInts("SetPixelShaderConstantI", m_psInts[0], 16, 4, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE GetPixelShaderConstantI(UINT start, int* data, UINT count) override {
+    return GetInts(m_psInts[0], 16, 4, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) override {
+    return SetInts("SetPixelShaderConstantB", m_psBools, 16, 1, start, data, count);
+  }
+  HRESULT STDMETHODCALLTYPE GetPixelShaderConstantB(UINT start, BOOL* data, UINT count) override {
+    return GetInts(m_psBools, 16, 1, start, data, count);
+  }
 
  private:
   HRESULT SetConstants(const char* name, float (*file)[4], UINT size, UINT start, const float* data, UINT count) {
@@ -472,6 +496,19 @@ class FakeDevice : public Object<IDirect3DDevice9> {
     if (data == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
     if (S().recording) c.floats.assign(data, data + 4 * count);
     std::memcpy(file[start], data, sizeof(float) * 4 * count);
+    return D3D_OK;
+  }
+  // Int (4 per register) and bool (1 per register) files.
+  HRESULT SetInts(const char* name, int* file, UINT size, UINT width, UINT start, const int* data, UINT count) {
+    Call& c = Log(name, this, {start, count});
+    if (data == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
+    if (S().recording) c.ints.assign(data, data + width * count);
+    std::memcpy(file + start * width, data, sizeof(int) * width * count);
+    return D3D_OK;
+  }
+  HRESULT GetInts(const int* file, UINT size, UINT width, UINT start, int* data, UINT count) {
+    if (data == nullptr || start > size || count > size - start) return D3DERR_INVALIDCALL;
+    std::memcpy(data, file + start * width, sizeof(int) * width * count);
     return D3D_OK;
   }
   HRESULT GetConstants(float (*file)[4], UINT size, UINT start, float* data, UINT count) {
@@ -488,6 +525,10 @@ class FakeDevice : public Object<IDirect3DDevice9> {
   IDirect3DBaseTexture9* m_textures[16] = {};
   float m_vsConstants[256][4];
   float m_psConstants[224][4];
+  int m_vsInts[16][4] = {};
+  int m_psInts[16][4] = {};
+  BOOL m_vsBools[16] = {};
+  BOOL m_psBools[16] = {};
 };
 
 class FakeD3D : public Object<IDirect3D9> {

@@ -17,6 +17,7 @@ struct Call {
   std::string name;             // method name, e.g. "SetRenderState"
   std::vector<uint64_t> args;   // integer and pointer arguments, in order
   std::vector<float> floats;    // float arguments and constant data
+  std::vector<int> ints;        // int and BOOL constant data
   const void* object = nullptr; // the interface the call was made on
 };
 

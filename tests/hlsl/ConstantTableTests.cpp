@@ -267,6 +267,45 @@ TEST_F(ConstantTableWrites, SetDefaultsWritesEachDefaultsRegisters) {
   }
 }
 
+// Defaults of constants in bool and int registers go to those registers.
+TEST_F(ConstantTableWrites, SetDefaultsWritesBoolAndIntRegisters) {
+  Compiled shader;
+  Compile(&shader,
+          "bool bOn = true;\nint nSteps = 3;\nfloat4 vBase = {0.5, 0, 0, 1};\n"
+          "float4 main(float4 p : POSITION) : POSITION {\n"
+          "  float4 c = vBase;\n  if (bOn) c.x = 1;\n  for (int i = 0; i < nSteps; i++) c.y += 0.25;\n"
+          "  return c + p;\n}\n",
+          "main", "vs_3_0");
+  ASSERT_EQ(shader.hr, D3D_OK) << shader.Messages();
+  struct Expect {
+    const char* name;
+    D3DXREGISTER_SET set;
+    const char* call;
+  } expects[] = {{"bOn", D3DXRS_BOOL, "SetVertexShaderConstantB"},
+                 {"nSteps", D3DXRS_INT4, "SetVertexShaderConstantI"},
+                 {"vBase", D3DXRS_FLOAT4, "SetVertexShaderConstantF"}};
+  fake::Clear();
+  ASSERT_EQ(shader.table->SetDefaults(device), D3D_OK);
+  for (const Expect& e : expects) {
+    SCOPED_TRACE(e.name);
+    D3DXCONSTANT_DESC d = {};
+    UINT n = 1;
+    ASSERT_EQ(shader.table->GetConstantDesc(shader.table->GetConstantByName(nullptr, e.name), &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterSet, e.set);
+    ASSERT_NE(d.DefaultValue, nullptr);
+    const std::vector<fake::Call> calls = fake::CallsNamed(e.call);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, (std::vector<uint64_t>{d.RegisterIndex, d.RegisterCount}));
+    if (e.set == D3DXRS_BOOL) {
+      EXPECT_EQ(calls[0].ints, (std::vector<int>{1}));
+    } else if (e.set == D3DXRS_INT4) {
+      EXPECT_EQ(calls[0].ints.at(0), 3);
+    } else {
+      EXPECT_EQ(calls[0].floats, (std::vector<float>{0.5f, 0, 0, 1}));
+    }
+  }
+}
+
 // HLSL's globals are const by default: a `const` float global is a
 // constant of the table with its default, not a value folded into the code.
 // Static ones are not constants; int ones stay folded (they may bound

@@ -275,18 +275,23 @@ TEST(ShaderCodeFormat, CorruptFieldsFail) {
   EXPECT_EQ(decoded.constants.at(0).defaultValue, c.defaultValue);
   // Header words: magic, version, bytes, stage, major, minor, count,
   // constants, names, namesBytes, defaults, defaultsWords, spirv,
-  // spirvWords; then the record. Version 1 is the layout before default
-  // values: a cache entry of that layout is refused, not misread.
+  // spirvWords; then the record. Earlier versions are layouts without
+  // default values or structure members: a cache entry of one is refused,
+  // not misread.
   constexpr size_t r = 14;
   struct Patch {
     size_t word;
     uint32_t value;
-  } patches[] = {{0, 0},          {1, 1},          {1, 3},          {2, 3},          {2, 0xFFFFFFF0u},
-                 {3, 7},          {6, 0x7FFFFFFFu}, {6, 2},         {7, 0},          {8, 0xFFFFFFFFu},
-                 {9, 0xFFFFFFFCu}, {10, 0},         {10, 0xFFFFFFFFu}, {11, 0},      {11, 9999},
-                 {12, 0},         {13, 9999},      {r + 0, 100},    {r + 1, 0},      {r + 1, 50},
-                 {r + 2, 9},      {r + 4, 70000},  {r + 5, 99},     {r + 7, 0},      {r + 8, 5},
-                 {r + 9, 0},      {r + 10, 1},     {r + 11, 3},     {r + 11, 8}};
+  } patches[] = {{0, 0},
+                 {1, 1},
+                 {1, ostrevin::kShaderCodeVersion - 1},
+                 {1, ostrevin::kShaderCodeVersion + 1},
+                 {2, 3},          {2, 0xFFFFFFF0u}, {3, 7},          {6, 0x7FFFFFFFu}, {6, 2},
+                 {7, 0},          {8, 0xFFFFFFFFu}, {9, 0xFFFFFFFCu}, {10, 0},        {10, 0xFFFFFFFFu},
+                 {11, 0},         {11, 9999},      {12, 0},         {13, 9999},      {r + 0, 100},
+                 {r + 1, 0},      {r + 1, 50},     {r + 2, 9},      {r + 4, 70000},  {r + 5, 99},
+                 {r + 7, 0},      {r + 8, 5},      {r + 9, 0},      {r + 10, 2},     {r + 11, 1},
+                 {r + 12, 3},     {r + 12, 8}};
   for (const Patch& p : patches) {
     std::vector<uint32_t> bad = good;
     ASSERT_LT(p.word, bad.size());

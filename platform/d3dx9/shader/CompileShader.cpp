@@ -88,7 +88,11 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
   code.spirv = std::move(spirv);
   std::string error;
   try {
-    if (!ostrevin::BuildConstants(code.spirv, profile.stage,
+    // vs_2_0 and later, ps_2_a and ps_3_0 have bool and int registers.
+    const bool flowControl = profile.stage == ShaderStage::Vertex
+                                 ? profile.major >= 2
+                                 : profile.major >= 3 || profile.minor == 1 || profile.minor == 0xFF;
+    if (!ostrevin::BuildConstants(code.spirv, profile.stage, flowControl,
                                   ostrevin::ScanRegisters(preprocessed, input.entryPoint), &code.constants,
                                   &error)) {
       result.messages += error + "\n";

@@ -1,8 +1,11 @@
 // ID3DXConstantTable over the constants of the layer's shader code, and
-// D3DXGetShaderConstantTable. Values go to the device in whole registers.
+// D3DXGetShaderConstantTable. Values go to the device in whole registers,
+// converted as D3DX converts them: to the constant's type, then to its
+// register set's (float4, int4 or bool registers).
 #include "shader/ConstantTable.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -48,7 +51,8 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     if (pDesc == nullptr) return D3DERR_INVALIDCALL;
     pDesc->Creator = "Ostrevin HLSL compiler (glslang)";
     pDesc->Version = (m_stage == ShaderStage::Vertex ? 0xFFFE0000u : 0xFFFF0000u) | (m_major << 8) | m_minor;
-    pDesc->Constants = static_cast<UINT>(m_constants.size());
+    pDesc->Constants = 0;
+    for (const ShaderConstant& c : m_constants) pDesc->Constants += TopLevel(c) ? 1 : 0;
     return D3D_OK;
   }
 
@@ -56,7 +60,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     const ShaderConstant* c = Find(hConstant);
     if (c == nullptr) return D3DERR_INVALIDCALL;
     if (pDesc != nullptr && (pCount == nullptr || *pCount >= 1)) {
-      pDesc->Name = c->name.c_str();
+      // A member's name is its own, without the path to it.
+      const size_t dot = c->name.rfind('.');
+      pDesc->Name = c->name.c_str() + (dot == std::string::npos ? 0 : dot + 1);
       pDesc->RegisterSet = c->registerSet;
       pDesc->RegisterIndex = c->registerIndex;
       pDesc->RegisterCount = c->registerCount;
@@ -65,7 +71,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       pDesc->Rows = c->rows;
       pDesc->Columns = c->columns;
       pDesc->Elements = c->elements;
-      pDesc->StructMembers = 0;
+      pDesc->StructMembers = c->structMembers;
       pDesc->Bytes = c->registerSet == D3DXRS_SAMPLER ? 4 : 4 * c->rows * c->columns * c->elements;
       pDesc->DefaultValue = c->defaultValue.empty() ? nullptr : c->defaultValue.data();
     }
@@ -80,18 +86,27 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   }
 
   D3DXHANDLE STDMETHODCALLTYPE GetConstant(D3DXHANDLE hConstant, UINT Index) override {
-    // Top-level constants only: no handles for array elements or members.
-    if (hConstant != nullptr || Index >= m_constants.size()) return nullptr;
-    return m_constants[Index].name.c_str();
+    // Top-level constants, or the members of a struct (or struct element).
+    const std::string* parent = nullptr;
+    if (hConstant != nullptr && (Find(hConstant, &parent) == nullptr || Find(hConstant)->parameterClass != D3DXPC_STRUCT))
+      return nullptr;
+    for (const ShaderConstant& c : m_constants) {
+      if (!(parent == nullptr ? TopLevel(c) : MemberOf(c, *parent))) continue;
+      if (Index-- == 0) return c.name.c_str();
+    }
+    return nullptr;
   }
 
   D3DXHANDLE STDMETHODCALLTYPE GetConstantByName(D3DXHANDLE hConstant, LPCSTR pName) override {
-    if (hConstant != nullptr || pName == nullptr) return nullptr;
+    // Paths name members: "s.member", "s[1].member".
+    const std::string* parent = nullptr;
+    if (pName == nullptr || (hConstant != nullptr && Find(hConstant, &parent) == nullptr)) return nullptr;
+    const std::string path = parent != nullptr ? *parent + "." + pName : std::string(pName);
     for (const ShaderConstant& c : m_constants) {
-      if (c.name == pName) return c.name.c_str();
+      if (c.name == path) return c.name.c_str();
     }
     for (const std::string& e : m_elementHandles) {
-      if (e == pName) return e.c_str();
+      if (e == path) return e.c_str();
     }
     return nullptr;
   }
@@ -112,25 +127,39 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     if (pDevice == nullptr) return D3DERR_INVALIDCALL;
     for (const ShaderConstant& c : m_constants) {
       if (c.defaultValue.empty() || c.registerCount == 0) continue;
-      if (c.registerSet == D3DXRS_FLOAT4) {
-        std::vector<float> floats(c.defaultValue.size());
-        std::memcpy(floats.data(), c.defaultValue.data(), floats.size() * sizeof(float));
-        const HRESULT hr = Upload(pDevice, c.registerIndex, floats.data(), c.registerCount);
-        if (FAILED(hr)) return hr;
-      }
+      if (c.registerSet == D3DXRS_SAMPLER) continue;
+      const HRESULT hr = Upload(pDevice, c.registerSet, c.registerIndex,
+                                reinterpret_cast<const DWORD*>(c.defaultValue.data()), c.registerCount);
+      if (FAILED(hr)) return hr;
     }
     return D3D_OK;
   }
 
+  HRESULT STDMETHODCALLTYPE SetBool(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, BOOL b) override {
+    return SetScalar(pDevice, hConstant, &b, D3DXPT_BOOL);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetBoolArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const BOOL* pb,
+                                         UINT Count) override {
+    return SetArray(pDevice, hConstant, pb, D3DXPT_BOOL, Count);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetInt(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, INT n) override {
+    return SetScalar(pDevice, hConstant, &n, D3DXPT_INT);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetIntArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const INT* pn,
+                                        UINT Count) override {
+    return SetArray(pDevice, hConstant, pn, D3DXPT_INT, Count);
+  }
+
   HRESULT STDMETHODCALLTYPE SetFloat(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, FLOAT f) override {
-    return SetFloatArray(pDevice, hConstant, &f, 1);
+    return SetScalar(pDevice, hConstant, &f, D3DXPT_FLOAT);
   }
 
   HRESULT STDMETHODCALLTYPE SetFloatArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const FLOAT* pf,
                                           UINT Count) override {
-    const ShaderConstant* c = FloatConstant(pDevice, hConstant);
-    if (c == nullptr || (pf == nullptr && Count > 0)) return D3DERR_INVALIDCALL;
-    return WriteFloats(pDevice, *c, pf, Count);
+    return SetArray(pDevice, hConstant, pf, D3DXPT_FLOAT, Count);
   }
 
   HRESULT STDMETHODCALLTYPE SetVector(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
@@ -142,26 +171,15 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
                                            const D3DXVECTOR4* pVector, UINT Count) override {
     const ShaderConstant* c = FloatConstant(pDevice, hConstant);
     if (c == nullptr || (pVector == nullptr && Count > 0)) return D3DERR_INVALIDCALL;
-    if (c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS) {
-      // Matrices take the vectors as consecutive floats.
-      return WriteFloats(pDevice, *c, &pVector[0].x, Count * 4);
+    const float* floats = Count > 0 ? &pVector[0].x : nullptr;
+    if (c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS ||
+        c->parameterClass == D3DXPC_STRUCT) {
+      // Matrices (and a struct's members) take the vectors as consecutive floats.
+      return Write(pDevice, *c, Count * 4, D3DXPT_FLOAT, Source{floats});
     }
     // One vector per element: its first `columns` components.
-    float regs[kChunk][4];
-    UINT done = 0;
-    const UINT total = std::min<UINT>(Count, c->elements);
-    while (done < total) {
-      const UINT n = std::min<UINT>(total - done, kChunk);
-      for (UINT i = 0; i < n; ++i) {
-        const D3DXVECTOR4& v = pVector[done + i];
-        const float all[4] = {v.x, v.y, v.z, v.w};
-        for (UINT k = 0; k < 4; ++k) regs[i][k] = k < c->columns ? all[k] : 0.0f;
-      }
-      const HRESULT hr = Upload(pDevice, c->registerIndex + done, regs[0], n);
-      if (FAILED(hr)) return hr;
-      done += n;
-    }
-    return D3D_OK;
+    const UINT columns = c->columns;
+    return Write(pDevice, *c, Count * columns, D3DXPT_FLOAT, Source{floats, columns});
   }
 
   HRESULT STDMETHODCALLTYPE SetMatrix(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
@@ -180,21 +198,32 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
  private:
   static constexpr UINT kChunk = 64;  // registers per device call (stack space)
 
-  const ShaderConstant* Find(D3DXHANDLE h) const {
+  // The constant a handle names, and its path (a member's "s.member", an
+  // element's "name[i]").
+  const ShaderConstant* Find(D3DXHANDLE h, const std::string** path = nullptr) const {
     if (h == nullptr) return nullptr;
-    for (const ShaderConstant& c : m_constants) {
-      if (c.name.c_str() == h) return &c;
-    }
-    for (size_t i = 0; i < m_elementHandles.size(); ++i) {
-      if (m_elementHandles[i].c_str() == h) return &m_elements[i];
-    }
-    for (const ShaderConstant& c : m_constants) {
-      if (std::strcmp(c.name.c_str(), h) == 0) return &c;
-    }
-    for (size_t i = 0; i < m_elementHandles.size(); ++i) {
-      if (m_elementHandles[i] == h) return &m_elements[i];
+    for (int byName = 0; byName < 2; ++byName) {
+      for (const ShaderConstant& c : m_constants) {
+        if (byName ? c.name == h : c.name.c_str() == h) {
+          if (path != nullptr) *path = &c.name;
+          return &c;
+        }
+      }
+      for (size_t i = 0; i < m_elementHandles.size(); ++i) {
+        if (byName ? m_elementHandles[i] == h : m_elementHandles[i].c_str() == h) {
+          if (path != nullptr) *path = &m_elementHandles[i];
+          return &m_elements[i];
+        }
+      }
     }
     return nullptr;
+  }
+
+  static bool TopLevel(const ShaderConstant& c) { return c.name.find_first_of(".[") == std::string::npos; }
+  // Whether `c` is a member of the struct (or struct element) at `path`.
+  static bool MemberOf(const ShaderConstant& c, const std::string& path) {
+    return c.name.size() > path.size() + 1 && c.name.compare(0, path.size(), path) == 0 &&
+           c.name[path.size()] == '.' && c.name.find('.', path.size() + 1) == std::string::npos;
   }
 
   const ShaderConstant* FloatConstant(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE h) const {
@@ -204,14 +233,59 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return c;
   }
 
-  HRESULT Upload(LPDIRECT3DDEVICE9 pDevice, UINT start, const float* data, UINT count) const {
-    return m_stage == ShaderStage::Vertex ? pDevice->SetVertexShaderConstantF(start, data, count)
-                                          : pDevice->SetPixelShaderConstantF(start, data, count);
+  static DWORD Bits(const void* p) {
+    DWORD d;
+    std::memcpy(&d, p, sizeof(d));
+    return d;
   }
 
-  // Which register and component float `k` of the constant's data (HLSL
-  // element-major, row-major order) lands in.
+  // D3DX's conversion of one value between FLOAT, INT and BOOL: a float
+  // becomes an int by truncation, anything nonzero the bool TRUE (1), and a
+  // value already of the wanted type is kept as it is.
+  static DWORD Convert(DWORD v, D3DXPARAMETER_TYPE from, D3DXPARAMETER_TYPE to) {
+    if (from == to) return v;
+    float f;
+    std::memcpy(&f, &v, sizeof(f));
+    if (to == D3DXPT_BOOL) return from == D3DXPT_FLOAT ? f != 0.0f : v != 0;
+    if (to == D3DXPT_INT) {
+      if (from == D3DXPT_BOOL) return v != 0;
+      const int32_t i = f != f ? 0 : f >= 2147483520.0f ? 0x7FFFFF80 : f <= -2147483648.0f ? INT32_MIN : static_cast<int32_t>(f);
+      return static_cast<DWORD>(i);
+    }
+    const float out = from == D3DXPT_BOOL ? (v != 0 ? 1.0f : 0.0f) : static_cast<float>(static_cast<int32_t>(v));
+    return Bits(&out);
+  }
+
+  static D3DXPARAMETER_TYPE RegisterType(D3DXREGISTER_SET set) {
+    return set == D3DXRS_BOOL ? D3DXPT_BOOL : set == D3DXRS_INT4 ? D3DXPT_INT : D3DXPT_FLOAT;
+  }
+
+  HRESULT Upload(LPDIRECT3DDEVICE9 pDevice, D3DXREGISTER_SET set, UINT start, const DWORD* data, UINT count) const {
+    const bool vs = m_stage == ShaderStage::Vertex;
+    switch (set) {
+      case D3DXRS_BOOL: {
+        const BOOL* b = reinterpret_cast<const BOOL*>(data);
+        return vs ? pDevice->SetVertexShaderConstantB(start, b, count) : pDevice->SetPixelShaderConstantB(start, b, count);
+      }
+      case D3DXRS_INT4: {
+        const int* i = reinterpret_cast<const int*>(data);
+        return vs ? pDevice->SetVertexShaderConstantI(start, i, count) : pDevice->SetPixelShaderConstantI(start, i, count);
+      }
+      default: {
+        const float* f = reinterpret_cast<const float*>(data);
+        return vs ? pDevice->SetVertexShaderConstantF(start, f, count) : pDevice->SetPixelShaderConstantF(start, f, count);
+      }
+    }
+  }
+
+  // Which register and component value `k` of the constant's data (HLSL
+  // element-major, row-major order) lands in. A bool register holds one.
   static void Place(const ShaderConstant& c, UINT k, UINT* reg, UINT* comp) {
+    if (c.registerSet == D3DXRS_BOOL) {
+      *reg = k;
+      *comp = 0;
+      return;
+    }
     const UINT perElement = c.rows * c.columns;
     const UINT element = k / perElement;
     const UINT row = (k % perElement) / c.columns;
@@ -238,14 +312,67 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   }
 
   static UINT RegistersPerElement(const ShaderConstant& c) {
+    if (c.parameterClass == D3DXPC_STRUCT) return c.registerCount / std::max(c.elements, 1u);
+    if (c.registerSet == D3DXRS_BOOL) return c.rows * c.columns;
     if (c.parameterClass == D3DXPC_MATRIX_COLUMNS) return c.columns;
     if (c.parameterClass == D3DXPC_MATRIX_ROWS) return c.rows;
     return 1;
   }
 
-  // Writes `count` floats into the constant's registers (unused components
-  // of a touched register are 0), clamped to the constant's size.
-  HRESULT WriteFloats(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, const float* pf, UINT count) const {
+  // One value onto a scalar; D3DX ignores it for every other class.
+  HRESULT SetScalar(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE h, const void* value, D3DXPARAMETER_TYPE type) const {
+    const ShaderConstant* c = FloatConstant(pDevice, h);
+    if (c == nullptr) return D3DERR_INVALIDCALL;
+    if (c->parameterClass != D3DXPC_SCALAR) return D3D_OK;
+    return Write(pDevice, *c, 1, type, Source{value});
+  }
+
+  HRESULT SetArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE h, const void* values, D3DXPARAMETER_TYPE type,
+                   UINT count) const {
+    const ShaderConstant* c = FloatConstant(pDevice, h);
+    if (c == nullptr || (values == nullptr && count > 0)) return D3DERR_INVALIDCALL;
+    return Write(pDevice, *c, count, type, Source{values});
+  }
+
+  // The 32-bit values a setter was given: consecutive, or the first
+  // `columns` components of consecutive 4-component vectors.
+  struct Source {
+    const void* data;
+    UINT columns = 0;
+    UINT offset = 0;
+    DWORD operator()(UINT k) const {
+      k += offset;
+      return Bits(static_cast<const DWORD*>(data) + (columns != 0 ? (k / columns) * 4 + k % columns : k));
+    }
+  };
+
+  // Writes `count` values of `type` into the constant's registers, clamped
+  // to the constant's size; a struct's members take them one member after
+  // another.
+  HRESULT Write(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, UINT count, D3DXPARAMETER_TYPE type,
+                const Source& value) const {
+    if (c.parameterClass == D3DXPC_STRUCT) {
+      // An element of a struct array is named by its handle, "s[i]".
+      const std::string* path = &c.name;
+      for (size_t i = 0; i < m_elements.size(); ++i) {
+        if (&m_elements[i] == &c) path = &m_elementHandles[i];
+      }
+      UINT used = 0;
+      for (UINT e = 0; e < c.elements; ++e) {
+        const std::string prefix = c.elements > 1 ? *path + "[" + std::to_string(e) + "]" : *path;
+        for (const ShaderConstant& m : m_constants) {
+          if (!MemberOf(m, prefix)) continue;
+          const UINT size = m.parameterClass == D3DXPC_STRUCT ? m.columns * m.elements : m.rows * m.columns * m.elements;
+          if (count - used < size) return D3D_OK;
+          Source rest = value;
+          rest.offset += used;
+          const HRESULT hr = Write(pDevice, m, size, type, rest);
+          if (FAILED(hr)) return hr;
+          used += size;
+        }
+      }
+      return D3D_OK;
+    }
     const UINT perElement = c.rows * c.columns;
     // Only whole elements are written: one float does not set a vector, a
     // vector does not set a matrix.
@@ -253,26 +380,32 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     if (total == 0) return D3D_OK;
     const UINT perElementRegs = RegistersPerElement(c);
     // Registers touched: whole elements before the last one, and in the last
-    // one as many as its floats reach.
+    // one as many as its values reach.
     const UINT lastElement = (total - 1) / perElement;
     UINT lastRegs = perElementRegs;
-    if (c.parameterClass == D3DXPC_MATRIX_ROWS || c.parameterClass == D3DXPC_SCALAR ||
-        c.parameterClass == D3DXPC_VECTOR) {
+    if (c.registerSet != D3DXRS_BOOL && (c.parameterClass == D3DXPC_MATRIX_ROWS || c.parameterClass == D3DXPC_SCALAR ||
+                                         c.parameterClass == D3DXPC_VECTOR)) {
       lastRegs = std::min<UINT>(perElementRegs, ((total - 1) % perElement) / c.columns + 1);
     }
     const UINT regCount = std::min<UINT>(lastElement * perElementRegs + lastRegs, c.registerCount);
+    const UINT width = c.registerSet == D3DXRS_BOOL ? 1 : 4;
+    const D3DXPARAMETER_TYPE regType = RegisterType(c.registerSet);
+    // Untouched components: 0, and for an int register D3DX's loop
+    // defaults (start 0, step 1) in its y and z.
+    const DWORD blank[4] = {0, 0, c.registerSet == D3DXRS_INT4 ? 1u : 0u, 0};
 
-    float regs[kChunk][4];
+    DWORD regs[kChunk * 4];
     for (UINT base = 0; base < regCount; base += kChunk) {
       const UINT n = std::min<UINT>(regCount - base, kChunk);
-      std::memset(regs, 0, sizeof(float) * 4 * n);
-      // Floats that land in registers [base, base + n).
+      for (UINT r = 0; r < n * width; ++r) regs[r] = blank[r % 4];
+      // Values that land in registers [base, base + n).
       for (UINT k = 0; k < total; ++k) {
         UINT reg, comp;
         Place(c, k, &reg, &comp);
-        if (reg >= base && reg < base + n) regs[reg - base][comp] = pf[k];
+        if (reg >= base && reg < base + n)
+          regs[(reg - base) * width + comp] = Convert(Convert(value(k), type, c.parameterType), c.parameterType, regType);
       }
-      const HRESULT hr = Upload(pDevice, c.registerIndex + base, regs[0], n);
+      const HRESULT hr = Upload(pDevice, c.registerSet, c.registerIndex + base, regs, n);
       if (FAILED(hr)) return hr;
     }
     return D3D_OK;
@@ -290,7 +423,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
         data[k++] = transpose ? pMatrix->m[col][r] : pMatrix->m[r][col];
       }
     }
-    return WriteFloats(pDevice, *c, data, k);
+    return Write(pDevice, *c, k, D3DXPT_FLOAT, Source{data});
   }
 
   ShaderStage m_stage;

@@ -41,7 +41,7 @@ void AttachDefaultValues(const std::map<std::string, std::vector<double>>& initi
                          std::vector<ShaderConstant>* constants) {
   for (ShaderConstant& c : *constants) {
     const auto it = initialisers.find(c.name);
-    if (it == initialisers.end() || c.registerSet == D3DXRS_SAMPLER) continue;
+    if (it == initialisers.end() || c.registerSet == D3DXRS_SAMPLER || c.parameterClass == D3DXPC_STRUCT) continue;
     const std::vector<double>& values = it->second;
     const uint64_t perElement = uint64_t(c.rows) * c.columns;
     const uint64_t total = perElement * c.elements;

@@ -169,7 +169,7 @@ std::map<std::string, ExplicitRegister> ScanRegisters(const std::string& text, c
     if (tokens[r + 1].text == "," && r + 2 < tokens.size()) r += 2;
     const std::string& reg = tokens[r].text;
     const char set = static_cast<char>(std::tolower(static_cast<unsigned char>(reg[0])));
-    if ((set != 'c' && set != 's') || reg.size() < 2 || reg.size() > 7 ||
+    if ((set != 'c' && set != 's' && set != 'b' && set != 'i') || reg.size() < 2 || reg.size() > 7 ||
         reg.find_first_not_of("0123456789", 1) != std::string::npos) {
       continue;
     }

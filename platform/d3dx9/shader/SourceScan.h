@@ -13,7 +13,7 @@ namespace ostrevin {
 
 // `name : register(cN)` or `register(sN)` written in the source.
 struct ExplicitRegister {
-  char set;  // 'c' or 's'
+  char set;  // 'c', 'b', 'i' or 's'
   uint32_t index;
 };
 

@@ -572,6 +572,10 @@ struct IDirect3DDevice9 : public IUnknown {
   STDMETHOD(SetVertexShaderConstantF)(UINT StartRegister, const float* pConstantData,
                                       UINT Vector4fCount) PURE;
   STDMETHOD(GetVertexShaderConstantF)(UINT StartRegister, float* pConstantData, UINT Vector4fCount) PURE;
+  STDMETHOD(SetVertexShaderConstantI)(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) PURE;
+  STDMETHOD(GetVertexShaderConstantI)(UINT StartRegister, int* pConstantData, UINT Vector4iCount) PURE;
+  STDMETHOD(SetVertexShaderConstantB)(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) PURE;
+  STDMETHOD(GetVertexShaderConstantB)(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) PURE;
   STDMETHOD(SetStreamSource)(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                              UINT Stride) PURE;
   STDMETHOD(SetIndices)(IDirect3DIndexBuffer9* pIndexData) PURE;
@@ -580,6 +584,10 @@ struct IDirect3DDevice9 : public IUnknown {
   STDMETHOD(SetPixelShaderConstantF)(UINT StartRegister, const float* pConstantData,
                                      UINT Vector4fCount) PURE;
   STDMETHOD(GetPixelShaderConstantF)(UINT StartRegister, float* pConstantData, UINT Vector4fCount) PURE;
+  STDMETHOD(SetPixelShaderConstantI)(UINT StartRegister, const int* pConstantData, UINT Vector4iCount) PURE;
+  STDMETHOD(GetPixelShaderConstantI)(UINT StartRegister, int* pConstantData, UINT Vector4iCount) PURE;
+  STDMETHOD(SetPixelShaderConstantB)(UINT StartRegister, const BOOL* pConstantData, UINT BoolCount) PURE;
+  STDMETHOD(GetPixelShaderConstantB)(UINT StartRegister, BOOL* pConstantData, UINT BoolCount) PURE;
 };
 
 struct IDirect3D9 : public IUnknown {
