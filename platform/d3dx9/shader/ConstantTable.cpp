@@ -135,6 +135,14 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return D3D_OK;
   }
 
+  // `Bytes` of data already in the constant's own type (a struct's members
+  // each in theirs), written as an array of its values.
+  HRESULT STDMETHODCALLTYPE SetValue(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, LPCVOID pData,
+                                     UINT Bytes) override {
+    if (pData == nullptr) return D3DERR_INVALIDCALL;
+    return SetArray(pDevice, hConstant, pData, D3DXPT_VOID, Bytes / 4);
+  }
+
   HRESULT STDMETHODCALLTYPE SetBool(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, BOOL b) override {
     return SetScalar(pDevice, hConstant, &b, D3DXPT_BOOL);
   }
@@ -184,12 +192,34 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
 
   HRESULT STDMETHODCALLTYPE SetMatrix(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                       const D3DXMATRIX* pMatrix) override {
-    return SetMatrixImpl(pDevice, hConstant, pMatrix, false);
+    if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    return SetMatrices(pDevice, hConstant, &pMatrix, 1, false);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
+                                           UINT Count) override {
+    return SetMatrixArrayImpl(pDevice, hConstant, pMatrix, Count, false);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixPointerArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                  const D3DXMATRIX** ppMatrix, UINT Count) override {
+    return SetMatrices(pDevice, hConstant, ppMatrix, Count, false);
   }
 
   HRESULT STDMETHODCALLTYPE SetMatrixTranspose(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                                const D3DXMATRIX* pMatrix) override {
-    return SetMatrixImpl(pDevice, hConstant, pMatrix, true);
+    if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    return SetMatrices(pDevice, hConstant, &pMatrix, 1, true);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixTransposeArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                    const D3DXMATRIX* pMatrix, UINT Count) override {
+    return SetMatrixArrayImpl(pDevice, hConstant, pMatrix, Count, true);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixTransposePointerArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                           const D3DXMATRIX** ppMatrix, UINT Count) override {
+    return SetMatrices(pDevice, hConstant, ppMatrix, Count, true);
   }
 
  protected:
@@ -241,9 +271,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
 
   // D3DX's conversion of one value between FLOAT, INT and BOOL: a float
   // becomes an int by truncation, anything nonzero the bool TRUE (1), and a
-  // value already of the wanted type is kept as it is.
+  // value already of the wanted type (or untyped, VOID) is kept as it is.
   static DWORD Convert(DWORD v, D3DXPARAMETER_TYPE from, D3DXPARAMETER_TYPE to) {
-    if (from == to) return v;
+    if (from == to || from == D3DXPT_VOID) return v;
     float f;
     std::memcpy(&f, &v, sizeof(f));
     if (to == D3DXPT_BOOL) return from == D3DXPT_FLOAT ? f != 0.0f : v != 0;
@@ -411,19 +441,37 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return D3D_OK;
   }
 
-  HRESULT SetMatrixImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
-                        bool transpose) const {
+  HRESULT SetMatrixArrayImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix, UINT count,
+                             bool transpose) const {
+    if (pMatrix == nullptr && count > 0) return D3DERR_INVALIDCALL;
+    std::vector<const D3DXMATRIX*> pointers(count);
+    for (UINT i = 0; i < count; ++i) pointers[i] = &pMatrix[i];
+    return SetMatrices(pDevice, hConstant, pointers.data(), count, transpose);
+  }
+
+  // One element of the constant per matrix: its rows x columns from the
+  // matrix's top-left.
+  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* const* matrices, UINT count,
+                      bool transpose) const {
     const ShaderConstant* c = FloatConstant(pDevice, hConstant);
-    if (c == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
-    // The constant's rows x columns from the top-left of the 4x4 matrix.
-    float data[16];
-    UINT k = 0;
-    for (UINT r = 0; r < c->rows; ++r) {
-      for (UINT col = 0; col < c->columns; ++col) {
-        data[k++] = transpose ? pMatrix->m[col][r] : pMatrix->m[r][col];
+    if (c == nullptr || (matrices == nullptr && count > 0)) return D3DERR_INVALIDCALL;
+    // Matrices past the constant's elements are not read.
+    count = std::min<UINT>(count, std::max(c->elements, 1u));
+    std::vector<float> data;
+    data.reserve(size_t(count) * c->rows * c->columns);
+    for (UINT i = 0; i < count; ++i) {
+      if (matrices[i] == nullptr) return D3DERR_INVALIDCALL;
+      float m[16];
+      std::memcpy(m, matrices[i]->m, sizeof(m));
+      // A struct's values run on through the matrix, row after row.
+      for (UINT r = 0; r < c->rows; ++r) {
+        for (UINT col = 0; col < c->columns; ++col) {
+          const UINT at = transpose ? col * 4 + r : r * 4 + col;
+          data.push_back(at < 16 ? m[at] : 0.0f);
+        }
       }
     }
-    return Write(pDevice, *c, k, D3DXPT_FLOAT, Source{data});
+    return Write(pDevice, *c, static_cast<UINT>(data.size()), D3DXPT_FLOAT, Source{data.data()});
   }
 
   ShaderStage m_stage;
