@@ -11,12 +11,15 @@
 
 namespace {
 
-// A column-major and a row-major matrix, a matrix array, a vector, a sampler,
-// and a bool and an int in flow control (bool and int registers).
+// A column-major and a row-major matrix, a matrix array, a vector, vector and
+// scalar arrays, a sampler, and a bool and an int in flow control (bool and
+// int registers).
 const char* kShader =
     "float4x4 m;\nfloat4x4 ms[2];\nrow_major float4x4 rm;\nfloat4 v;\nbool b;\nint n;\nsampler2D s;\n"
+    "float4 va[3];\nfloat sa[5];\n"
     "float4 main(float4 p : POSITION) : POSITION {\n"
     "  float4 r = mul(p, m) + mul(p, ms[0]) + mul(p, ms[1]) + mul(p, rm) + v + tex2Dlod(s, p);\n"
+    "  r += va[0] + va[1] + va[2] + sa[0] + sa[1] + sa[2] + sa[3] + sa[4];\n"
     "  if (b) for (int i = 0; i < n; i++) r.x += p.z;\n"
     "  return r;\n}\n";
 
@@ -99,6 +102,10 @@ TEST_F(BulkSetters, WritesPerConstantKind) {
       {"matrices on a row_major matrix", Call::MatrixArray, "rm", kAB, 2, "SetVertexShaderConstantF", kRowsA, {}},
       {"matrices on a vector: the first row", Call::MatrixArray, "v", kAB, 2, "SetVertexShaderConstantF",
        {1, 2, 3, 4}, {}},
+      {"a matrix on a vector array: a row each", Call::MatrixArray, "va", kAB, 1, "SetVertexShaderConstantF",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {}},
+      {"a matrix on a scalar array: a float each", Call::MatrixArray, "sa", kAB, 1, "SetVertexShaderConstantF",
+       {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0}, {}},
       {"matrices on a bool", Call::MatrixArray, "b", kAB, 2, "SetVertexShaderConstantB", {}, {1}},
       {"matrices on an int", Call::MatrixArray, "n", kAB, 2, "SetVertexShaderConstantI", {}, {1, 0, 1, 0}},
       {"no matrices", Call::MatrixArray, "ms", kAB, 0, nullptr, {}, {}},
@@ -116,6 +123,11 @@ TEST_F(BulkSetters, WritesPerConstantKind) {
        kColsA, {}},
       {"transposed on a vector: the first column", Call::MatrixTransposeArray, "v", kAB, 1,
        "SetVertexShaderConstantF", {1, 5, 9, 13}, {}},
+      {"transposed on a vector array: a column each", Call::MatrixTransposeArray, "va", kAB, 1,
+       "SetVertexShaderConstantF", {1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15}, {}},
+      {"transposed on a scalar array: a row's first float each, on into the next matrix",
+       Call::MatrixTransposeArray, "sa", kAB, 2, "SetVertexShaderConstantF",
+       {1, 0, 0, 0, 5, 0, 0, 0, 9, 0, 0, 0, 13, 0, 0, 0, 17, 0, 0, 0}, {}},
       {"transposed pointers on a matrix array", Call::MatrixTransposePointerArray, "ms", kPointersBA, 2,
        "SetVertexShaderConstantF", Cat(kRowsB, kRowsA), {}},
       {"transposed pointers on a matrix", Call::MatrixTransposePointerArray, "m", kPointersBA, 1,

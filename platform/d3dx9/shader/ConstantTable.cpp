@@ -449,29 +449,44 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return SetMatrices(pDevice, hConstant, pointers.data(), count, transpose);
   }
 
-  // One element of the constant per matrix: its rows x columns from the
-  // matrix's top-left.
+  // A matrix constant takes one element per matrix: its rows x columns from
+  // the matrix's top-left. A scalar or vector array reads the matrices as
+  // one run of rows: a vector element per row (per column, transposed), a
+  // scalar element per float (per row's first float, transposed).
   HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* const* matrices, UINT count,
                       bool transpose) const {
     const ShaderConstant* c = FloatConstant(pDevice, hConstant);
     if (c == nullptr || (matrices == nullptr && count > 0)) return D3DERR_INVALIDCALL;
-    // Matrices past the constant's elements are not read.
+    // Matrices past those the constant's elements can take are not read.
     count = std::min<UINT>(count, std::max(c->elements, 1u));
     std::vector<float> data;
-    data.reserve(size_t(count) * c->rows * c->columns);
+    data.reserve(size_t(count) * 16);
+    const bool matrix = c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS;
     for (UINT i = 0; i < count; ++i) {
       if (matrices[i] == nullptr) return D3DERR_INVALIDCALL;
       float m[16];
       std::memcpy(m, matrices[i]->m, sizeof(m));
-      // A struct's values run on through the matrix, row after row.
-      for (UINT r = 0; r < c->rows; ++r) {
-        for (UINT col = 0; col < c->columns; ++col) {
+      if (c->parameterClass == D3DXPC_SCALAR) {
+        data.insert(data.end(), m, m + 16);
+        continue;
+      }
+      // A matrix's block, a struct's run of values or a vector array's rows.
+      const UINT rows = matrix ? c->rows : c->parameterClass == D3DXPC_VECTOR ? 4 : 1;
+      const UINT columns = matrix ? c->columns : c->parameterClass == D3DXPC_VECTOR ? 4 : c->columns;
+      for (UINT r = 0; r < rows; ++r) {
+        for (UINT col = 0; col < columns; ++col) {
           const UINT at = transpose ? col * 4 + r : r * 4 + col;
           data.push_back(at < 16 ? m[at] : 0.0f);
         }
       }
     }
-    return Write(pDevice, *c, static_cast<UINT>(data.size()), D3DXPT_FLOAT, Source{data.data()});
+    const UINT n = static_cast<UINT>(data.size());
+    if (c->parameterClass == D3DXPC_SCALAR)
+      return transpose ? Write(pDevice, *c, n / 4, D3DXPT_FLOAT, Source{data.data(), 1})
+                       : Write(pDevice, *c, n, D3DXPT_FLOAT, Source{data.data()});
+    if (c->parameterClass == D3DXPC_VECTOR)
+      return Write(pDevice, *c, n / 4 * c->columns, D3DXPT_FLOAT, Source{data.data(), c->columns});
+    return Write(pDevice, *c, n, D3DXPT_FLOAT, Source{data.data()});
   }
 
   ShaderStage m_stage;
