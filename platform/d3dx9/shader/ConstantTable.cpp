@@ -379,8 +379,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   // Writes `count` values of `type` into the constant's registers, clamped
   // to the constant's size; a struct's members take them one member after
   // another.
+  template <class Values>
   HRESULT Write(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, UINT count, D3DXPARAMETER_TYPE type,
-                const Source& value) const {
+                const Values& value) const {
     if (c.parameterClass == D3DXPC_STRUCT) {
       // An element of a struct array is named by its handle, "s[i]".
       const std::string* path = &c.name;
@@ -394,7 +395,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
           if (!MemberOf(m, prefix)) continue;
           const UINT size = m.parameterClass == D3DXPC_STRUCT ? m.columns * m.elements : m.rows * m.columns * m.elements;
           if (count - used < size) return D3D_OK;
-          Source rest = value;
+          Values rest = value;
           rest.offset += used;
           const HRESULT hr = Write(pDevice, m, size, type, rest);
           if (FAILED(hr)) return hr;
@@ -441,52 +442,69 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return D3D_OK;
   }
 
+  // The floats of matrices given as an array or as pointers, read as the
+  // matrices' blocks of rows x columns (transposed: of their transposes) one
+  // after another; `pick` takes the first `pick` of every 4, `step` every
+  // step-th value.
+  struct MatrixValues {
+    const D3DXMATRIX* array;
+    const D3DXMATRIX* const* pointers;
+    bool transpose;
+    UINT rows = 4, columns = 4, pick = 0, step = 1;
+    UINT offset = 0;
+    DWORD operator()(UINT k) const {
+      k += offset;
+      if (pick != 0) k = (k / pick) * 4 + k % pick;
+      k *= step;
+      const UINT per = rows * columns;
+      const UINT q = k % per, r = q / columns, col = q % columns;
+      const UINT at = transpose ? col * 4 + r : r * 4 + col;
+      const D3DXMATRIX* m = pointers != nullptr ? pointers[k / per] : &array[k / per];
+      return at < 16 ? Bits(&m->m[at / 4][at % 4]) : 0;
+    }
+  };
+
   HRESULT SetMatrixArrayImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix, UINT count,
                              bool transpose) const {
     if (pMatrix == nullptr && count > 0) return D3DERR_INVALIDCALL;
-    std::vector<const D3DXMATRIX*> pointers(count);
-    for (UINT i = 0; i < count; ++i) pointers[i] = &pMatrix[i];
-    return SetMatrices(pDevice, hConstant, pointers.data(), count, transpose);
+    return SetMatrices(pDevice, hConstant, MatrixValues{pMatrix, nullptr, transpose}, count);
+  }
+
+  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* const* matrices, UINT count,
+                      bool transpose) const {
+    if (matrices == nullptr && count > 0) return D3DERR_INVALIDCALL;
+    for (UINT i = 0; i < count; ++i) {
+      if (matrices[i] == nullptr) return D3DERR_INVALIDCALL;
+    }
+    return SetMatrices(pDevice, hConstant, MatrixValues{nullptr, matrices, transpose}, count);
   }
 
   // A matrix constant takes one element per matrix: its rows x columns from
   // the matrix's top-left. A scalar or vector array reads the matrices as
   // one run of rows: a vector element per row (per column, transposed), a
   // scalar element per float (per row's first float, transposed).
-  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* const* matrices, UINT count,
-                      bool transpose) const {
+  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, MatrixValues values, UINT count) const {
     const ShaderConstant* c = FloatConstant(pDevice, hConstant);
-    if (c == nullptr || (matrices == nullptr && count > 0)) return D3DERR_INVALIDCALL;
-    // Matrices past those the constant's elements can take are not read.
-    count = std::min<UINT>(count, std::max(c->elements, 1u));
-    std::vector<float> data;
-    data.reserve(size_t(count) * 16);
-    const bool matrix = c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS;
-    for (UINT i = 0; i < count; ++i) {
-      if (matrices[i] == nullptr) return D3DERR_INVALIDCALL;
-      float m[16];
-      std::memcpy(m, matrices[i]->m, sizeof(m));
-      if (c->parameterClass == D3DXPC_SCALAR) {
-        data.insert(data.end(), m, m + 16);
-        continue;
-      }
-      // A matrix's block, a struct's run of values or a vector array's rows.
-      const UINT rows = matrix ? c->rows : c->parameterClass == D3DXPC_VECTOR ? 4 : 1;
-      const UINT columns = matrix ? c->columns : c->parameterClass == D3DXPC_VECTOR ? 4 : c->columns;
-      for (UINT r = 0; r < rows; ++r) {
-        for (UINT col = 0; col < columns; ++col) {
-          const UINT at = transpose ? col * 4 + r : r * 4 + col;
-          data.push_back(at < 16 ? m[at] : 0.0f);
-        }
-      }
+    if (c == nullptr) return D3DERR_INVALIDCALL;
+    switch (c->parameterClass) {
+      case D3DXPC_MATRIX_ROWS:
+      case D3DXPC_MATRIX_COLUMNS:
+        values.rows = c->rows;
+        values.columns = c->columns;
+        return Write(pDevice, *c, count * c->rows * c->columns, D3DXPT_FLOAT, values);
+      case D3DXPC_VECTOR:
+        values.pick = c->columns;
+        return Write(pDevice, *c, count * 4 * c->columns, D3DXPT_FLOAT, values);
+      case D3DXPC_SCALAR:
+        // The run itself, not transposed: a transpose's rows are its columns.
+        if (values.transpose) values.step = 4;
+        values.transpose = false;
+        return Write(pDevice, *c, count * (values.step == 4 ? 4 : 16), D3DXPT_FLOAT, values);
+      default:  // a struct: its run of values from each matrix's first row on
+        values.rows = 1;
+        values.columns = std::max(c->columns, 1u);
+        return Write(pDevice, *c, count * values.columns, D3DXPT_FLOAT, values);
     }
-    const UINT n = static_cast<UINT>(data.size());
-    if (c->parameterClass == D3DXPC_SCALAR)
-      return transpose ? Write(pDevice, *c, n / 4, D3DXPT_FLOAT, Source{data.data(), 1})
-                       : Write(pDevice, *c, n, D3DXPT_FLOAT, Source{data.data()});
-    if (c->parameterClass == D3DXPC_VECTOR)
-      return Write(pDevice, *c, n / 4 * c->columns, D3DXPT_FLOAT, Source{data.data(), c->columns});
-    return Write(pDevice, *c, n, D3DXPT_FLOAT, Source{data.data()});
   }
 
   ShaderStage m_stage;
