@@ -135,6 +135,14 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return D3D_OK;
   }
 
+  // `Bytes` of data already in the constant's own type (a struct's members
+  // each in theirs), written as an array of its values.
+  HRESULT STDMETHODCALLTYPE SetValue(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, LPCVOID pData,
+                                     UINT Bytes) override {
+    if (pData == nullptr) return D3DERR_INVALIDCALL;
+    return SetArray(pDevice, hConstant, pData, D3DXPT_VOID, Bytes / 4);
+  }
+
   HRESULT STDMETHODCALLTYPE SetBool(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, BOOL b) override {
     return SetScalar(pDevice, hConstant, &b, D3DXPT_BOOL);
   }
@@ -184,12 +192,34 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
 
   HRESULT STDMETHODCALLTYPE SetMatrix(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                       const D3DXMATRIX* pMatrix) override {
-    return SetMatrixImpl(pDevice, hConstant, pMatrix, false);
+    if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    return SetMatrices(pDevice, hConstant, &pMatrix, 1, false);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
+                                           UINT Count) override {
+    return SetMatrixArrayImpl(pDevice, hConstant, pMatrix, Count, false);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixPointerArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                  const D3DXMATRIX** ppMatrix, UINT Count) override {
+    return SetMatrices(pDevice, hConstant, ppMatrix, Count, false);
   }
 
   HRESULT STDMETHODCALLTYPE SetMatrixTranspose(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                                const D3DXMATRIX* pMatrix) override {
-    return SetMatrixImpl(pDevice, hConstant, pMatrix, true);
+    if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    return SetMatrices(pDevice, hConstant, &pMatrix, 1, true);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixTransposeArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                    const D3DXMATRIX* pMatrix, UINT Count) override {
+    return SetMatrixArrayImpl(pDevice, hConstant, pMatrix, Count, true);
+  }
+
+  HRESULT STDMETHODCALLTYPE SetMatrixTransposePointerArray(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                                           const D3DXMATRIX** ppMatrix, UINT Count) override {
+    return SetMatrices(pDevice, hConstant, ppMatrix, Count, true);
   }
 
  protected:
@@ -241,9 +271,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
 
   // D3DX's conversion of one value between FLOAT, INT and BOOL: a float
   // becomes an int by truncation, anything nonzero the bool TRUE (1), and a
-  // value already of the wanted type is kept as it is.
+  // value already of the wanted type (or untyped, VOID) is kept as it is.
   static DWORD Convert(DWORD v, D3DXPARAMETER_TYPE from, D3DXPARAMETER_TYPE to) {
-    if (from == to) return v;
+    if (from == to || from == D3DXPT_VOID) return v;
     float f;
     std::memcpy(&f, &v, sizeof(f));
     if (to == D3DXPT_BOOL) return from == D3DXPT_FLOAT ? f != 0.0f : v != 0;
@@ -349,8 +379,9 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   // Writes `count` values of `type` into the constant's registers, clamped
   // to the constant's size; a struct's members take them one member after
   // another.
+  template <class Values>
   HRESULT Write(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, UINT count, D3DXPARAMETER_TYPE type,
-                const Source& value) const {
+                const Values& value) const {
     if (c.parameterClass == D3DXPC_STRUCT) {
       // An element of a struct array is named by its handle, "s[i]".
       const std::string* path = &c.name;
@@ -364,7 +395,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
           if (!MemberOf(m, prefix)) continue;
           const UINT size = m.parameterClass == D3DXPC_STRUCT ? m.columns * m.elements : m.rows * m.columns * m.elements;
           if (count - used < size) return D3D_OK;
-          Source rest = value;
+          Values rest = value;
           rest.offset += used;
           const HRESULT hr = Write(pDevice, m, size, type, rest);
           if (FAILED(hr)) return hr;
@@ -411,19 +442,69 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     return D3D_OK;
   }
 
-  HRESULT SetMatrixImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
-                        bool transpose) const {
-    const ShaderConstant* c = FloatConstant(pDevice, hConstant);
-    if (c == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
-    // The constant's rows x columns from the top-left of the 4x4 matrix.
-    float data[16];
-    UINT k = 0;
-    for (UINT r = 0; r < c->rows; ++r) {
-      for (UINT col = 0; col < c->columns; ++col) {
-        data[k++] = transpose ? pMatrix->m[col][r] : pMatrix->m[r][col];
-      }
+  // The floats of matrices given as an array or as pointers, read as the
+  // matrices' blocks of rows x columns (transposed: of their transposes) one
+  // after another; `pick` takes the first `pick` of every 4, `step` every
+  // step-th value.
+  struct MatrixValues {
+    const D3DXMATRIX* array;
+    const D3DXMATRIX* const* pointers;
+    bool transpose;
+    UINT rows = 4, columns = 4, pick = 0, step = 1;
+    UINT offset = 0;
+    DWORD operator()(UINT k) const {
+      k += offset;
+      if (pick != 0) k = (k / pick) * 4 + k % pick;
+      k *= step;
+      const UINT per = rows * columns;
+      const UINT q = k % per, r = q / columns, col = q % columns;
+      const UINT at = transpose ? col * 4 + r : r * 4 + col;
+      const D3DXMATRIX* m = pointers != nullptr ? pointers[k / per] : &array[k / per];
+      return at < 16 ? Bits(&m->m[at / 4][at % 4]) : 0;
     }
-    return Write(pDevice, *c, k, D3DXPT_FLOAT, Source{data});
+  };
+
+  HRESULT SetMatrixArrayImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix, UINT count,
+                             bool transpose) const {
+    if (pMatrix == nullptr && count > 0) return D3DERR_INVALIDCALL;
+    return SetMatrices(pDevice, hConstant, MatrixValues{pMatrix, nullptr, transpose}, count);
+  }
+
+  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* const* matrices, UINT count,
+                      bool transpose) const {
+    if (matrices == nullptr && count > 0) return D3DERR_INVALIDCALL;
+    for (UINT i = 0; i < count; ++i) {
+      if (matrices[i] == nullptr) return D3DERR_INVALIDCALL;
+    }
+    return SetMatrices(pDevice, hConstant, MatrixValues{nullptr, matrices, transpose}, count);
+  }
+
+  // A matrix constant takes one element per matrix: its rows x columns from
+  // the matrix's top-left. A scalar or vector array reads the matrices as
+  // one run of rows: a vector element per row (per column, transposed), a
+  // scalar element per float (per row's first float, transposed).
+  HRESULT SetMatrices(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, MatrixValues values, UINT count) const {
+    const ShaderConstant* c = FloatConstant(pDevice, hConstant);
+    if (c == nullptr) return D3DERR_INVALIDCALL;
+    switch (c->parameterClass) {
+      case D3DXPC_MATRIX_ROWS:
+      case D3DXPC_MATRIX_COLUMNS:
+        values.rows = c->rows;
+        values.columns = c->columns;
+        return Write(pDevice, *c, count * c->rows * c->columns, D3DXPT_FLOAT, values);
+      case D3DXPC_VECTOR:
+        values.pick = c->columns;
+        return Write(pDevice, *c, count * 4 * c->columns, D3DXPT_FLOAT, values);
+      case D3DXPC_SCALAR:
+        // The run itself, not transposed: a transpose's rows are its columns.
+        if (values.transpose) values.step = 4;
+        values.transpose = false;
+        return Write(pDevice, *c, count * (values.step == 4 ? 4 : 16), D3DXPT_FLOAT, values);
+      default:  // a struct: its run of values from each matrix's first row on
+        values.rows = 1;
+        values.columns = std::max(c->columns, 1u);
+        return Write(pDevice, *c, count * values.columns, D3DXPT_FLOAT, values);
+    }
   }
 
   ShaderStage m_stage;

@@ -248,6 +248,7 @@ struct ID3DXConstantTable : public ID3DXBuffer {
   STDMETHOD_(D3DXHANDLE, GetConstantByName)(D3DXHANDLE hConstant, LPCSTR pName) PURE;
   STDMETHOD_(D3DXHANDLE, GetConstantElement)(D3DXHANDLE hConstant, UINT Index) PURE;
   STDMETHOD(SetDefaults)(LPDIRECT3DDEVICE9 pDevice) PURE;
+  STDMETHOD(SetValue)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, LPCVOID pData, UINT Bytes) PURE;
   STDMETHOD(SetBool)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, BOOL b) PURE;
   STDMETHOD(SetBoolArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const BOOL* pb, UINT Count) PURE;
   STDMETHOD(SetInt)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, INT n) PURE;
@@ -258,8 +259,16 @@ struct ID3DXConstantTable : public ID3DXBuffer {
   STDMETHOD(SetVectorArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXVECTOR4* pVector,
                             UINT Count) PURE;
   STDMETHOD(SetMatrix)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix) PURE;
+  STDMETHOD(SetMatrixArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
+                            UINT Count) PURE;
+  STDMETHOD(SetMatrixPointerArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX** ppMatrix,
+                                   UINT Count) PURE;
   STDMETHOD(SetMatrixTranspose)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                 const D3DXMATRIX* pMatrix) PURE;
+  STDMETHOD(SetMatrixTransposeArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix,
+                                     UINT Count) PURE;
+  STDMETHOD(SetMatrixTransposePointerArray)(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
+                                            const D3DXMATRIX** ppMatrix, UINT Count) PURE;
 };
 typedef ID3DXConstantTable* LPD3DXCONSTANTTABLE;
 
