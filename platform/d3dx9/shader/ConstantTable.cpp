@@ -12,6 +12,7 @@
 
 #include "ComObject.h"
 #include "shader/Buffer.h"
+#include "shader/DefaultValues.h"
 
 namespace ostrevin {
 namespace {
@@ -308,30 +309,6 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     }
   }
 
-  // Which register and component value `k` of the constant's data (HLSL
-  // element-major, row-major order) lands in. A bool register holds one.
-  static void Place(const ShaderConstant& c, UINT k, UINT* reg, UINT* comp) {
-    if (c.registerSet == D3DXRS_BOOL) {
-      *reg = k;
-      *comp = 0;
-      return;
-    }
-    const UINT perElement = c.rows * c.columns;
-    const UINT element = k / perElement;
-    const UINT row = (k % perElement) / c.columns;
-    const UINT col = k % c.columns;
-    if (c.parameterClass == D3DXPC_MATRIX_COLUMNS) {
-      *reg = element * c.columns + col;
-      *comp = row;
-    } else if (c.parameterClass == D3DXPC_MATRIX_ROWS) {
-      *reg = element * c.rows + row;
-      *comp = col;
-    } else {
-      *reg = element;
-      *comp = col;
-    }
-  }
-
   // The element's part of an array's default value, from the element's
   // first register.
   static std::vector<uint32_t> ElementDefault(const ShaderConstant& array, UINT firstRegister, UINT registers) {
@@ -431,8 +408,8 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       for (UINT r = 0; r < n * width; ++r) regs[r] = blank[r % 4];
       // Values that land in registers [base, base + n).
       for (UINT k = 0; k < total; ++k) {
-        UINT reg, comp;
-        Place(c, k, &reg, &comp);
+        uint64_t reg, comp;
+        PlaceValue(c, k, &reg, &comp);
         if (reg >= base && reg < base + n)
           regs[(reg - base) * width + comp] = Convert(Convert(value(k), type, c.parameterType), c.parameterType, regType);
       }

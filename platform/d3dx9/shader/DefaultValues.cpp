@@ -46,28 +46,11 @@ void AttachDefaultValues(const std::map<std::string, std::vector<double>>& initi
     const uint64_t perElement = uint64_t(c.rows) * c.columns;
     const uint64_t total = perElement * c.elements;
     if (values.size() != total && !(values.size() == 1 && c.elements == 1)) continue;
-    const bool matrixColumns = c.parameterClass == D3DXPC_MATRIX_COLUMNS;
-    const bool matrixRows = c.parameterClass == D3DXPC_MATRIX_ROWS;
-    const uint32_t regsPerElement = matrixColumns ? c.columns : matrixRows ? c.rows : 1;
     const uint32_t wordsPerRegister = c.registerSet == D3DXRS_BOOL ? 1 : 4;
     std::vector<uint32_t> words(uint64_t(c.registerCount) * wordsPerRegister, Word(c, 0.0));
     for (uint64_t k = 0; k < total; ++k) {
-      // Value k: element, then row by row; into its register and component.
-      const uint64_t element = k / perElement;
-      const uint64_t row = (k % perElement) / c.columns;
-      const uint64_t col = k % c.columns;
-      uint64_t reg = element * regsPerElement;
-      uint64_t comp = col;
-      if (matrixColumns) {
-        reg += col;
-        comp = row;
-      } else if (matrixRows) {
-        reg += row;
-      }
-      if (c.registerSet == D3DXRS_BOOL) {
-        reg = k;  // one bool per register
-        comp = 0;
-      }
+      uint64_t reg, comp;
+      PlaceValue(c, k, &reg, &comp);
       if (reg >= c.registerCount) continue;
       words[reg * wordsPerRegister + comp] = Word(c, values.size() == 1 ? values[0] : values[k]);
     }
