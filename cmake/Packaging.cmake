@@ -19,6 +19,7 @@ if(NOT _release MATCHES "^## ([^ ]+) — ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][
   message(FATAL_ERROR "CHANGELOG.md: the newest heading must read '## ${PROJECT_VERSION} — YYYY-MM-DD'")
 endif()
 set(OSTREVIN_RELEASE_DATE ${CMAKE_MATCH_2})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
 set(_shaders ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets/ps-phong.hlsl)
 
 set(CPACK_PACKAGE_NAME ostrevin)
