@@ -1,13 +1,25 @@
 # Installing and packaging.
 # Linux: cmake --install lays the program out as desktop software - a
 # launcher on the PATH, the binary under lib/ostrevin, its shaders and Data/
-# under share/ostrevin, a desktop entry, the icon in the hicolor theme and
-# AppStream metainfo - and CPack makes the Debian package of those files.
+# under share/ostrevin, the gamemodel tool, a desktop entry, the icon in the
+# hicolor theme, AppStream metainfo, manual pages, and under
+# share/doc/ostrevin the copyright notices and the changelog - and CPack
+# makes the Debian package of those files.
 # Windows (the mingw-w64 cross build): a ZIP of ostrevin.exe, its shaders,
-# Data/ and a note on the DirectX 9 runtime.
+# Data/, a note on the DirectX 9 runtime and the notices.
 set(OSTREVIN_APP_ID org.ostrevin.Ostrevin)
-set(OSTREVIN_RELEASE_DATE 2026-12-10)  # the release of PROJECT_VERSION, for the metainfo
 set(_packaging ${CMAKE_SOURCE_DIR}/packaging)
+set(_maintainer "Ostrevin developers <dev@ostrevin.invalid>")
+
+# The newest release in CHANGELOG.md is this version; its date goes into the
+# metainfo and the manual pages.
+file(STRINGS ${CMAKE_SOURCE_DIR}/CHANGELOG.md _release REGEX "^## " LIMIT_COUNT 1 ENCODING UTF-8)
+if(NOT _release MATCHES "^## ([^ ]+) — ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])$"
+   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "CHANGELOG.md: the newest heading must read '## ${PROJECT_VERSION} — YYYY-MM-DD'")
+endif()
+set(OSTREVIN_RELEASE_DATE ${CMAKE_MATCH_2})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md)
 set(_shaders ${CMAKE_SOURCE_DIR}/assets/vs-phong.hlsl ${CMAKE_SOURCE_DIR}/assets/ps-phong.hlsl)
 
 set(CPACK_PACKAGE_NAME ostrevin)
@@ -33,9 +45,15 @@ if(WIN32)
     COMMENT "Generating the demo's models and texture")
   add_custom_target(ostrevin_data ALL DEPENDS ${_data_files})
   configure_file(${_packaging}/README-Windows.txt.in ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE WIN32)
+  # The project's licence, then the notices of the runtime linked statically.
+  # (The substituted text keeps its own line ends: made CRLF here too.)
+  file(READ ${CMAKE_SOURCE_DIR}/LICENSE OSTREVIN_LICENSE_TEXT)
+  string(REPLACE "\n" "\r\n" OSTREVIN_LICENSE_TEXT "${OSTREVIN_LICENSE_TEXT}")
+  configure_file(${_packaging}/NOTICES-Windows.txt.in ${CMAKE_BINARY_DIR}/packaging/NOTICES.txt @ONLY NEWLINE_STYLE WIN32)
 
   install(TARGETS ostrevin RUNTIME DESTINATION .)
-  install(FILES ${_shaders} ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
+  install(FILES ${_shaders} ${CMAKE_BINARY_DIR}/packaging/README.txt ${CMAKE_BINARY_DIR}/packaging/NOTICES.txt
+    DESTINATION .)
   install(FILES ${_data_files} DESTINATION Data)
 
   set(CPACK_GENERATOR ZIP)
@@ -59,10 +77,34 @@ else()
     ${CMAKE_BINARY_DIR}/packaging/${OSTREVIN_APP_ID}.metainfo.xml @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/launcher.sh.in ${CMAKE_BINARY_DIR}/launcher/ostrevin @ONLY)
 
+  # Manual pages and the changelog, compressed as Debian wants them (gzip -9,
+  # no name or time stamp in the header).
+  set(_doc ${CMAKE_BINARY_DIR}/packaging/doc)
+  set(_man_pages "")
+  foreach(page ostrevin.1 gamemodel.1)
+    configure_file(${_packaging}/man/${page} ${_doc}/${page} @ONLY)
+    add_custom_command(OUTPUT ${_doc}/${page}.gz
+      COMMAND gzip -9 -n -f -k ${page}
+      WORKING_DIRECTORY ${_doc}
+      DEPENDS ${_doc}/${page}
+      VERBATIM)
+    list(APPEND _man_pages ${_doc}/${page}.gz)
+  endforeach()
+  add_custom_command(OUTPUT ${_doc}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${CMAKE_SOURCE_DIR}/CHANGELOG.md -DOUTPUT=${_doc}/changelog.gz
+      -DPACKAGE=ostrevin "-DMAINTAINER=${_maintainer}" -P ${CMAKE_SOURCE_DIR}/cmake/DebianChangelog.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${CMAKE_SOURCE_DIR}/cmake/DebianChangelog.cmake
+    COMMENT "Writing the Debian changelog from CHANGELOG.md"
+    VERBATIM)
+  add_custom_target(ostrevin_docs ALL DEPENDS ${_man_pages} ${_doc}/changelog.gz)
+
   # The binary is architecture-dependent and not run directly: the launcher
   # on the PATH changes to the data folder and runs it from there.
   install(TARGETS ostrevin RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/ostrevin)
   install(PROGRAMS ${CMAKE_BINARY_DIR}/launcher/ostrevin DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS gamemodel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${_packaging}/copyright ${_doc}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrevin)
   install(FILES ${_shaders} DESTINATION ${_datadir})
   install(DIRECTORY ${OSTREVIN_DEMO_DIR}/Data DESTINATION ${_datadir})
   install(FILES ${_packaging}/${OSTREVIN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -72,11 +114,11 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ostrevin developers <dev@ostrevin.invalid>")
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
-  # Libraries the binary links come from dpkg-shlibdeps. SDL opens the GL
-  # library itself at run time: libGL.so.1 under X11 (GLX) and, with
-  # libEGL.so.1, under Wayland.
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${_maintainer}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  # Libraries the two binaries link (the tool's: Assimp, meshoptimizer) come
+  # from dpkg-shlibdeps. SDL opens the GL library itself at run time:
+  # libGL.so.1 under X11 (GLX) and, with libEGL.so.1, under Wayland.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1")
   # Window decorations under Wayland come from a libdecor plugin.

@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool libgl1-mesa-dri
-  file appstream desktop-file-utils unzip
+  file appstream desktop-file-utils unzip lintian man-db dpkg-dev
 )
 
 missing=()
