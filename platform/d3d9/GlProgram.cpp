@@ -10,6 +10,7 @@
 
 #include "GlEnums.h"
 #include "Shader.h"
+#include "StateTable.h"
 
 namespace ostrevin::d3d9 {
 
@@ -87,13 +88,26 @@ GLuint CompileShader(GLenum type, const std::string& source) {
 }  // namespace
 
 GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
-  const DWORD* rs = state.renderStates;
+  // The states whose rows say they choose the program (StateTable.h).
   GlProgramVariant v;
-  if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) v.alphaFunc = rs[D3DRS_ALPHAFUNC];
-  v.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-  v.srgbWrite = rs[D3DRS_SRGBWRITEENABLE] != 0;
-  for (UINT i = 0; i < DeviceState::kSamplers; ++i)
-    if (state.samplerStates[i][D3DSAMP_SRGBTEXTURE]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
+  bool alphaTest = false;
+  DWORD alphaFunc = D3DCMP_ALWAYS;
+  for (const RenderStateInfo& info : kRenderStates) {
+    const DWORD value = state.renderStates[info.state];
+    switch (info.realisedBy) {
+      case RealisedBy::AlphaTestEnable: alphaTest = value != 0; break;
+      case RealisedBy::AlphaFunction: alphaFunc = value; break;
+      case RealisedBy::Shading: v.flat = value == D3DSHADE_FLAT; break;
+      case RealisedBy::SrgbWrite: v.srgbWrite = value != 0; break;
+      default: break;
+    }
+  }
+  if (alphaTest && alphaFunc != D3DCMP_ALWAYS) v.alphaFunc = alphaFunc;  // an alpha test that can discard
+  for (const SamplerStateInfo& info : kSamplerStates) {
+    if (info.realisedBy != SamplerRealisedBy::SrgbTexture) continue;
+    for (UINT i = 0; i < DeviceState::kSamplers; ++i)
+      if (state.samplerStates[i][info.state]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
+  }
   return v;
 }
 
