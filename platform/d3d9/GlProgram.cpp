@@ -9,6 +9,7 @@
 #include <string>
 
 #include "GlEnums.h"
+#include "GlShaderCompile.h"
 #include "Shader.h"
 #include "StateTable.h"
 
@@ -67,21 +68,9 @@ const char* CompareOperator(DWORD func) {
 }
 
 GLuint CompileShader(GLenum type, const std::string& source) {
-  const GLuint shader = gl::CreateShader(type);
-  const char* text = source.c_str();
-  gl::ShaderSource(shader, 1, &text, nullptr);
-  gl::CompileShader(shader);
-  GLint ok = GL_FALSE;
-  gl::GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    GLint length = 0;
-    gl::GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string log(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl::GetShaderInfoLog(shader, length, nullptr, &log[0]);
-    std::fprintf(stderr, "ostrevin: render-state variant of a shader does not compile: %s\n", log.c_str());
-    gl::DeleteShader(shader);
-    return 0;
-  }
+  std::string log;
+  const GLuint shader = CompileGlShader(type, source, &log);
+  if (shader == 0) std::fprintf(stderr, "ostrevin: render-state variant of a shader does not compile: %s\n", log.c_str());
   return shader;
 }
 
