@@ -81,7 +81,7 @@ GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
   GlProgramVariant v;
   bool alphaTest = false;
   DWORD alphaFunc = D3DCMP_ALWAYS;
-  for (const RenderStateInfo& info : kRenderStates) {
+  for (const RenderStateInfo& info : kRenderStateTable) {
     const DWORD value = state.renderStates[info.state];
     switch (info.realisedBy) {
       case RealisedBy::AlphaTestEnable: alphaTest = value != 0; break;
@@ -92,7 +92,7 @@ GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
     }
   }
   if (alphaTest && alphaFunc != D3DCMP_ALWAYS) v.alphaFunc = alphaFunc;  // an alpha test that can discard
-  for (const SamplerStateInfo& info : kSamplerStates) {
+  for (const SamplerStateInfo& info : kSamplerStateTable) {
     if (info.realisedBy != SamplerRealisedBy::SrgbTexture) continue;
     for (UINT i = 0; i < DeviceState::kSamplers; ++i)
       if (state.samplerStates[i][info.state]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));

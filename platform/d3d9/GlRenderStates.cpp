@@ -14,9 +14,9 @@
 namespace ostrevin::d3d9 {
 
 void GlDevice::ApplyAll(const DeviceState& state) {
-  for (const RenderStateInfo& info : kRenderStates) ApplyRenderState(state, info.state);
+  for (const RenderStateInfo& info : kRenderStateTable) ApplyRenderState(state, info.state);
   for (UINT i = 0; i < DeviceState::kSamplers; ++i) {
-    for (const SamplerStateInfo& info : kSamplerStates) ApplySamplerState(state, i, info.state);
+    for (const SamplerStateInfo& info : kSamplerStateTable) ApplySamplerState(state, i, info.state);
     gl::BindSampler(i, m_samplers[i]);
   }
 

@@ -15,34 +15,34 @@ struct RowIndex {
   }
 };
 
-constexpr size_t kRenderRows = sizeof(kRenderStates) / sizeof(kRenderStates[0]);
-constexpr size_t kSamplerRows = sizeof(kSamplerStates) / sizeof(kSamplerStates[0]);
+constexpr size_t kRenderRows = sizeof(kRenderStateTable) / sizeof(kRenderStateTable[0]);
+constexpr size_t kSamplerRows = sizeof(kSamplerStateTable) / sizeof(kSamplerStateTable[0]);
 static_assert(kRenderRows < 255 && kSamplerRows < 255);
 
 constexpr bool InSdkOrderBelow(UINT limit) {
   for (size_t i = 0; i < kRenderRows; ++i)
-    if (static_cast<UINT>(kRenderStates[i].state) >= limit ||
-        (i > 0 && kRenderStates[i].state <= kRenderStates[i - 1].state))
+    if (static_cast<UINT>(kRenderStateTable[i].state) >= limit ||
+        (i > 0 && kRenderStateTable[i].state <= kRenderStateTable[i - 1].state))
       return false;
   for (size_t i = 0; i < kSamplerRows; ++i)
-    if (static_cast<UINT>(kSamplerStates[i].state) != i + 1) return false;
+    if (static_cast<UINT>(kSamplerStateTable[i].state) != i + 1) return false;
   return true;
 }
-static_assert(InSdkOrderBelow(DeviceState::kRenderStates), "one row per state, in order, below kRenderStates");
+static_assert(InSdkOrderBelow(DeviceState::kRenderStates), "one row per state, in order, below DeviceState::kRenderStates");
 static_assert(kSamplerRows + 1 == DeviceState::kSamplerStates, "D3DSAMP_ADDRESSU (1) .. the last row");
 
-constexpr RowIndex<RenderStateInfo, kRenderRows, DeviceState::kRenderStates> kRenderIndex(kRenderStates);
+constexpr RowIndex<RenderStateInfo, kRenderRows, DeviceState::kRenderStates> kRenderIndex(kRenderStateTable);
 
 }  // namespace
 
 const RenderStateInfo* FindRenderState(UINT state) {
   if (state >= DeviceState::kRenderStates || kRenderIndex.row[state] == 0) return nullptr;
-  return &kRenderStates[kRenderIndex.row[state] - 1];
+  return &kRenderStateTable[kRenderIndex.row[state] - 1];
 }
 
 const SamplerStateInfo* FindSamplerState(UINT state) {
   if (state < 1 || state > kSamplerRows) return nullptr;
-  return &kSamplerStates[state - 1];
+  return &kSamplerStateTable[state - 1];
 }
 
 }  // namespace ostrevin::d3d9

@@ -96,7 +96,7 @@ struct RenderStateInfo {
 #define OSTREVIN_RS(name) D3DRS_##name, "D3DRS_" #name
 
 // In the SDK's order; every D3DRS_ name of d3d9.h has its row.
-inline constexpr RenderStateInfo kRenderStates[] = {
+inline constexpr RenderStateInfo kRenderStateTable[] = {
     {OSTREVIN_RS(ZENABLE), D3DZB_TRUE, {D3DZB_FALSE, D3DZB_TRUE}, RealisedBy::DepthTest},
     {OSTREVIN_RS(FILLMODE), D3DFILL_SOLID, {D3DFILL_POINT, D3DFILL_SOLID}, RealisedBy::FillMode},
     {OSTREVIN_RS(SHADEMODE), D3DSHADE_GOURAUD, {D3DSHADE_FLAT, D3DSHADE_GOURAUD}, RealisedBy::Shading},
@@ -217,7 +217,7 @@ struct SamplerStateInfo {
 #define OSTREVIN_SAMP(name) D3DSAMP_##name, "D3DSAMP_" #name
 
 // The same for each of the 16 pixel samplers, in the SDK's order.
-inline constexpr SamplerStateInfo kSamplerStates[] = {
+inline constexpr SamplerStateInfo kSamplerStateTable[] = {
     {OSTREVIN_SAMP(ADDRESSU), D3DTADDRESS_WRAP, kAddressModes, SamplerRealisedBy::AddressU},
     {OSTREVIN_SAMP(ADDRESSV), D3DTADDRESS_WRAP, kAddressModes, SamplerRealisedBy::AddressV},
     {OSTREVIN_SAMP(ADDRESSW), D3DTADDRESS_WRAP, kAddressModes, SamplerRealisedBy::AddressW},

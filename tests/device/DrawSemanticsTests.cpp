@@ -637,6 +637,15 @@ TEST_F(DrawSemanticsTest, GetRenderStateGivesTheDocumentedDefaults) {
     EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(undefined), 0), D3DERR_INVALIDCALL)
         << undefined;
   }
+  // Direct3D 9's 103 render states, each of which takes its own default back.
+  int defined = 0;
+  for (UINT state = 0; state < 300; ++state) {
+    const D3DRENDERSTATETYPE s = static_cast<D3DRENDERSTATETYPE>(state);
+    if (m_device->GetRenderState(s, &value) != D3D_OK) continue;
+    ++defined;
+    EXPECT_EQ(m_device->SetRenderState(s, value), D3D_OK) << "render state " << state << " refuses its default";
+  }
+  EXPECT_EQ(defined, 103);
   // Sampler states: all 0 but these, on every sampler.
   const std::pair<D3DSAMPLERSTATETYPE, DWORD> samplerNonZero[] = {
       {D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP},
