@@ -1,9 +1,9 @@
 #include "Shader.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "Device.h"
+#include "GlShaderCompile.h"
 
 namespace ostrevin::d3d9 {
 
@@ -22,20 +22,9 @@ void ShaderStageObject::DestroyGl() {
 }
 
 void ShaderStageObject::RecreateGl() {
-  m_shader = gl::CreateShader(m_glsl.stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
-  const char* source = m_glsl.source.c_str();
-  gl::ShaderSource(m_shader, 1, &source, nullptr);
-  gl::CompileShader(m_shader);
-  GLint ok = GL_FALSE;
-  gl::GetShaderiv(m_shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    GLint length = 0;
-    gl::GetShaderiv(m_shader, GL_INFO_LOG_LENGTH, &length);
-    m_log.assign(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl::GetShaderInfoLog(m_shader, length, nullptr, &m_log[0]);
-    gl::DeleteShader(m_shader);
-    m_shader = 0;
-  }
+  m_log.clear();
+  m_shader = CompileGlShader(m_glsl.stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
+                             m_glsl.source, &m_log);
 }
 
 HRESULT ShaderStageObject::GetFunctionBytes(void* pData, UINT* pSizeOfData) const {
