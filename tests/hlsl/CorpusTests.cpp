@@ -449,6 +449,20 @@ TEST_P(CorpusPair, Draws) {
     device->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   }
   SetConstants(device);
+  // Drawn first with the states of a program variant (alpha test, flat
+  // colours, sRGB reads and writes: the GLSL translated for them links too),
+  // then plainly, the frame looked at.
+  const DWORD variantStates[][2] = {{D3DRS_ALPHATESTENABLE, TRUE}, {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
+                                    {D3DRS_SHADEMODE, D3DSHADE_FLAT}, {D3DRS_SRGBWRITEENABLE, TRUE}};
+  for (const auto& rs : variantStates) device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(rs[0]), rs[1]);
+  for (DWORD stage = 0; stage < 8; ++stage) device->SetSamplerState(stage, D3DSAMP_SRGBTEXTURE, TRUE);
+  const HRESULT drawnVariant = device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+  device->SetRenderState(D3DRS_SRGBWRITEENABLE, FALSE);
+  for (DWORD stage = 0; stage < 8; ++stage) device->SetSamplerState(stage, D3DSAMP_SRGBTEXTURE, FALSE);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
   const HRESULT drawn = device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -468,6 +482,7 @@ TEST_P(CorpusPair, Draws) {
     return;
   }
   EXPECT_EQ(drawn, D3D_OK) << "draw refused (the GL program does not link?)";
+  EXPECT_EQ(drawnVariant, drawn) << "the render-state variant of the pair does not draw as the plain one";
   if (!pair.look || FAILED(drawn)) return;
 
   ++g_tally.looked;
