@@ -137,6 +137,7 @@ std::string CacheKey(const ostrevin::HlslInput& input, const Profile& profile, D
   };
   put(input.source, static_cast<size_t>(input.length));
   put(input.preamble.data(), input.preamble.size());
+  put(input.pragmas.data(), input.pragmas.size());
   put(input.entryPoint, std::strlen(input.entryPoint));
   put(profile.name, std::strlen(profile.name));
   key += std::to_string(flags);
@@ -187,7 +188,7 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT srcDataLen, const D3DXMAC
   ostrevin::HlslInput input;
   input.source = pSrcData;
   input.length = static_cast<int>(srcDataLen);
-  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.preamble += "#pragma pack_matrix(row_major)\n";
+  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.pragmas += "#pragma pack_matrix(row_major)\n";
   for (const D3DXMACRO* m = pDefines; m != nullptr && m->Name != nullptr; ++m) {
     input.preamble +=
         std::string("#define ") + m->Name + " " + (m->Definition != nullptr ? m->Definition : "1") + "\n";
