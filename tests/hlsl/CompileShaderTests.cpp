@@ -343,6 +343,21 @@ TEST(ConstantTable, OverlappingRegisterAnnotationsFail) {
   EXPECT_NE(r.Messages().find("'v'"), std::string::npos) << r.Messages();
 }
 
+// The matrix-packing flag changes nothing else: the source's first line
+// still declares its register and default value.
+TEST(ConstantTable, PackMatrixFlagKeepsTheFirstLine) {
+  Compiled r;
+  Compile(&r, "float4 tint : register(c3) = {1, 2, 3, 4};\nfloat4 main() : COLOR { return tint; }\n", "main",
+          "ps_2_0", nullptr, nullptr, D3DXSHADER_PACKMATRIX_ROWMAJOR);
+  ASSERT_EQ(r.hr, D3D_OK) << r.Messages();
+  D3DXCONSTANT_DESC d;
+  UINT n = 1;
+  ASSERT_EQ(r.table->GetConstantDesc(r.table->GetConstantByName(nullptr, "tint"), &d, &n), D3D_OK);
+  EXPECT_EQ(d.RegisterIndex, 3u);
+  ASSERT_NE(d.DefaultValue, nullptr);
+  EXPECT_EQ(static_cast<const float*>(d.DefaultValue)[3], 4.0f);
+}
+
 TEST(ConstantTable, PackMatrixRowMajorFlag) {
   Compiled r;
   Compile(&r, "float4x4 m;\nfloat4 main(float4 p : POSITION) : POSITION { return mul(p, m); }\n", "main", "vs_2_0",

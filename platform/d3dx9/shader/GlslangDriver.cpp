@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "shader/ChildProcess.h"
-#include "shader/SourceRewrite.h"
 
 namespace ostrevin {
 
@@ -226,9 +225,7 @@ struct HlslFrontEnd::State {
   // glslang keeps pointers to these arrays, not copies.
   const char* strings[1] = {input.source};
   int lengths[1] = {input.length};
-  std::map<std::string, std::string> samplerTypes;
-  std::string rewritten;  // the source as parsed, once RewriteBeforeParse is called
-  std::string preprocessed;
+  std::string rewritten;  // the text parsed, once ParsePreprocessed is called
   bool parsePreprocessed = false;
   const char* names[1] = {kSourceName};
 
@@ -244,10 +241,9 @@ struct HlslFrontEnd::State {
 
 void StartHlslFrontEndWarmUp() { g_warmStart.Start(); }
 
-void HlslFrontEnd::RewriteBeforeParse(std::map<std::string, std::string> samplerTypes) {
+void HlslFrontEnd::ParsePreprocessed(std::string text) {
   State& s = *m_state;
-  s.samplerTypes = std::move(samplerTypes);
-  s.rewritten = RewriteForGlslang(s.preprocessed, s.samplerTypes);
+  s.rewritten = std::move(text);
   s.strings[0] = s.rewritten.data();
   s.lengths[0] = static_cast<int>(s.rewritten.size());
   s.parsePreprocessed = true;
@@ -299,7 +295,6 @@ bool HlslFrontEnd::Preprocess(std::string* text, std::string* log) {
     return false;
   }
   *log += FormatLog(pre.getInfoLog());
-  m_state->preprocessed = *text;
   return true;
 }
 
