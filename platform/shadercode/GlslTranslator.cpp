@@ -34,7 +34,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
-#include <memory>
+#include <map>
 #include <set>
 
 namespace ostrevin {
@@ -104,11 +104,105 @@ const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& na
 // Generic attribute locations every OpenGL 3.3 implementation has.
 constexpr uint32_t kVertexAttributes = 16;
 
-// A non-array float or int scalar or vector: what can pass through a vec4.
-bool IsRelayable(const spirv_cross::SPIRType& type) {
-  return type.array.empty() && type.columns == 1 && type.vecsize <= 4 &&
-         (type.basetype == spirv_cross::SPIRType::Float || type.basetype == spirv_cross::SPIRType::Int ||
-          type.basetype == spirv_cross::SPIRType::UInt);
+// What an interface variable's type is made of (of its element, as
+// SPIRV-Cross's reflection gives the type of an array variable): 'f'
+// float, 'i' int, 'u' uint, 0 anything else; components and columns.
+struct Shape {
+  char kind = 0;
+  uint32_t vecsize = 1, columns = 1;
+};
+
+Shape ShapeOf(const spirv_cross::SPIRType& type) {
+  Shape shape;
+  if (!type.array.empty()) return shape;
+  shape.kind = type.basetype == spirv_cross::SPIRType::Float ? 'f'
+               : type.basetype == spirv_cross::SPIRType::Int ? 'i'
+               : type.basetype == spirv_cross::SPIRType::UInt ? 'u'
+                                                               : 0;
+  shape.vecsize = type.vecsize;
+  shape.columns = type.columns;
+  return shape;
+}
+
+// A float or int scalar or vector: what can pass through a vec4.
+bool IsRelayable(const Shape& shape) { return shape.kind != 0 && shape.columns == 1 && shape.vecsize <= 4; }
+
+// An Input or Output variable of the entry point that is no built-in, as
+// SPIRV-Cross's reflection would list it: its HLSL semantic and shape.
+struct InterfaceVariable {
+  uint32_t id = 0;
+  bool input = false;
+  std::string semantic;
+  Shape shape;
+};
+
+// Read from the SPIR-V words, so that the variables to relay can be made
+// Private before SPIRV-Cross parses the module (once).
+std::vector<InterfaceVariable> InterfaceVariables(const std::vector<uint32_t>& w) {
+  constexpr uint32_t kOpEntryPoint = 15, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypeMatrix = 24,
+                     kOpTypeArray = 28, kOpTypeRuntimeArray = 29, kOpTypePointer = 32, kOpVariable = 59,
+                     kOpDecorate = 71, kOpDecorateString = 5632;
+  constexpr uint32_t kBuiltIn = 11, kHlslSemantic = 5635, kInput = 1, kOutput = 3;
+  auto text = [&](size_t at, size_t end) {
+    std::string out;
+    for (size_t k = at; k < end; ++k) {
+      for (int b = 0; b < 4; ++b) {
+        const char ch = static_cast<char>((w[k] >> (8 * b)) & 0xFF);
+        if (ch == '\0') return std::make_pair(out, k + 1);
+        out.push_back(ch);
+      }
+    }
+    return std::make_pair(out, end);
+  };
+  std::map<uint32_t, Shape> shapes;
+  std::map<uint32_t, uint32_t> pointees;
+  std::map<uint32_t, std::string> semantics;
+  std::set<uint32_t> builtins, listedIds;
+  std::vector<InterfaceVariable> out;
+  bool entryPoint = false;
+  for (size_t i = 5; i < w.size();) {
+    const uint32_t count = w[i] >> 16, op = w[i] & 0xFFFF;
+    if (count == 0 || i + count > w.size()) break;
+    const uint32_t* o = &w[i + 1];
+    if (op == kOpEntryPoint && count >= 3 && !entryPoint) {
+      entryPoint = true;
+      for (size_t k = text(i + 3, i + count).second; k < i + count; ++k) listedIds.insert(w[k]);
+    } else if (op == kOpDecorate && count >= 3 && o[1] == kBuiltIn) {
+      builtins.insert(o[0]);
+    } else if (op == kOpDecorateString && count >= 4 && o[1] == kHlslSemantic) {
+      semantics[o[0]] = text(i + 3, i + count).first;
+    } else if (op == kOpTypeFloat && count >= 2) {
+      shapes[o[0]] = {'f', 1, 1};
+    } else if (op == kOpTypeInt && count >= 4) {
+      shapes[o[0]] = {o[2] != 0 ? 'i' : 'u', 1, 1};
+    } else if (op == kOpTypeVector && count >= 4) {
+      Shape shape = shapes[o[1]];
+      shape.vecsize = o[2];
+      shapes[o[0]] = shape;
+    } else if (op == kOpTypeMatrix && count >= 4) {
+      Shape shape = shapes[o[1]];
+      shape.columns = o[2];
+      shapes[o[0]] = shape;
+    } else if ((op == kOpTypeArray || op == kOpTypeRuntimeArray) && count >= 3) {
+      shapes[o[0]] = shapes[o[1]];
+    } else if (op == kOpTypePointer && count >= 4) {
+      pointees[o[0]] = o[2];
+    } else if (op == kOpVariable && count >= 4 && (o[2] == kInput || o[2] == kOutput)) {
+      InterfaceVariable v;
+      v.id = o[1];
+      v.input = o[2] == kInput;
+      v.shape = shapes[pointees[o[0]]];
+      out.push_back(v);
+    }
+    i += count;
+  }
+  std::vector<InterfaceVariable> listed;
+  for (InterfaceVariable& v : out) {
+    if (listedIds.count(v.id) == 0 || builtins.count(v.id) != 0) continue;
+    v.semantic = semantics[v.id];
+    listed.push_back(std::move(v));
+  }
+  return listed;
 }
 
 std::string GlslType(const spirv_cross::SPIRType& type) {
@@ -131,9 +225,9 @@ std::string Swizzle(uint32_t components) {
 //  - pixel inputs VPOS (or POSITION) and VFACE, read from gl_FragCoord and
 //    gl_FrontFacing;
 //  - other vertex outputs and pixel inputs smaller than a vec4.
-bool Relayed(bool vertex, bool input, const Semantic& s, const spirv_cross::SPIRType& type) {
-  const bool vec4 = type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4;
-  if (vertex && input) return IsRelayable(type) && type.basetype != spirv_cross::SPIRType::Float;
+bool Relayed(bool vertex, bool input, const Semantic& s, const Shape& type) {
+  const bool vec4 = type.kind == 'f' && type.vecsize == 4;
+  if (vertex && input) return IsRelayable(type) && type.kind != 'f';
   if (input) return s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE" || (IsRelayable(type) && !vec4);
   if (vertex) return !((s.name == "POSITION" || s.name == "PSIZE") && s.index == 0) && IsRelayable(type) && !vec4;
   return false;
@@ -231,32 +325,34 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
   const bool vertex = code.stage == ShaderStage::Vertex;
   const std::string prefix = vertex ? "vs" : "ps";
-  const std::vector<uint32_t> expanded = ExpandLdexp(code.spirv);
-  auto emitter = std::make_unique<GlslEmitter>(expanded.data(), expanded.size());
-  const spv::ExecutionModel model = emitter->get_execution_model();
+  // The variables relayed are made plain globals before SPIRV-Cross reads
+  // the module; they keep their ids, and their place in the interface it lists.
+  const std::vector<InterfaceVariable> ioVariables = InterfaceVariables(code.spirv);
+  std::set<uint32_t> relayed;
+  for (const InterfaceVariable& v : ioVariables) {
+    Semantic s;
+    if (ParseSemantic(v.semantic, &s) && Relayed(vertex, v.input, s, v.shape)) relayed.insert(v.id);
+  }
+  const std::vector<uint32_t> spirv = MakePrivate(ExpandLdexp(code.spirv), relayed);
+  GlslEmitter glsl(spirv.data(), spirv.size());
+  const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
     *error = "SPIR-V stage does not match the shader code's stage";
     return false;
   }
-  // The interface as glslang made it; the variables relayed are made plain
-  // globals before SPIRV-Cross reads the module again (same ids).
-  const spirv_cross::ShaderResources res = emitter->get_shader_resources();
-  std::set<uint32_t> relayed;
-  for (int input = 0; input < 2; ++input) {
-    for (const spirv_cross::Resource& r : input != 0 ? res.stage_inputs : res.stage_outputs) {
-      Semantic s;
-      if (ParseSemantic(emitter->get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE), &s) &&
-          Relayed(vertex, input != 0, s, emitter->get_type(r.base_type_id)))
-        relayed.insert(r.id);
-    }
+  spirv_cross::ShaderResources res = glsl.get_shader_resources();
+  std::map<uint32_t, size_t> place;
+  for (const InterfaceVariable& v : ioVariables) {
+    place.emplace(v.id, place.size());
+    if (relayed.count(v.id) == 0) continue;
+    const uint32_t type = glsl.get_type_from_variable(v.id).self;
+    (v.input ? res.stage_inputs : res.stage_outputs).push_back({v.id, type, type, glsl.get_name(v.id)});
   }
-  std::vector<uint32_t> privateCopies;
-  if (!relayed.empty()) {
-    privateCopies = MakePrivate(expanded, relayed);
-    emitter = std::make_unique<GlslEmitter>(privateCopies.data(), privateCopies.size());
+  for (auto* list : {&res.stage_inputs, &res.stage_outputs}) {
+    std::stable_sort(list->begin(), list->end(), [&](const spirv_cross::Resource& a, const spirv_cross::Resource& b) {
+      return place.count(a.id) != 0 && (place.count(b.id) == 0 || place[a.id] < place[b.id]);
+    });
   }
-  GlslEmitter& glsl = *emitter;
-  const std::vector<uint32_t>& spirv = relayed.empty() ? expanded : privateCopies;
   if (!res.storage_buffers.empty() || !res.storage_images.empty() || !res.push_constant_buffers.empty() ||
       !res.separate_images.empty() || !res.separate_samplers.empty() || !res.subpass_inputs.empty() ||
       !res.atomic_counters.empty() || res.uniform_buffers.size() > 1) {
@@ -357,7 +453,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
       const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
       const std::string local = "psi_" + s.Text();
       if (s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE") {
-        if (!IsRelayable(type) || type.basetype != spirv_cross::SPIRType::Float) {
+        if (!IsRelayable(ShapeOf(type)) || type.basetype != spirv_cross::SPIRType::Float) {
           *error = "pixel input " + s.Text() + " must be a float scalar or vector";
           return false;
         }
