@@ -421,6 +421,7 @@ TEST(SourceModel, ReadsTheFileScopeOfThePreprocessedText) {
       "const float4 tint : register(c4) = {1, 2, 3, k};\n"
       "sampler s = sampler_state { Texture = <t>; };\n"
       "texture t <string name = \"x.dds\";>;\n"
+      "struct S { float4 f; };\n"
       "float2 o[2] = {1, 2, 3, 4};\n"
       "float4 main(uniform float4 u : register(c9), float2 uv : TEXCOORD0) : COLOR {\n"
       "  float2 a, b; float4(a, b) = tex2D(s, uv); return tint + u + a.xyxy;\n"
@@ -428,6 +429,9 @@ TEST(SourceModel, ReadsTheFileScopeOfThePreprocessedText) {
       "technique T { pass P { PixelShader = compile ps_2_0 main(); } }\n";
   const ostrevin::SourceModel model = ostrevin::BuildSourceModel(text, "main");
   ASSERT_EQ(model.files.size(), 3u);
+  std::vector<std::string> globals;
+  for (const ostrevin::HlslGlobal& g : model.globals) globals.push_back(g.name);
+  EXPECT_EQ(globals, (std::vector<std::string>{"k", "tint", "s", "o"}));
   const ostrevin::HlslToken& tintToken = model.tokens[model.globals[1].nameToken];
   EXPECT_EQ(tintToken.text, "tint");
   EXPECT_EQ(tintToken.line, 7);

@@ -172,6 +172,7 @@ class Builder {
   // A file-scope statement starting at `t`.
   void Statement(size_t t) {
     const std::string& s = At(t);
+    if (!IsHlslName(s)) return;  // the ';' after a body or an initialiser's braces
     if (s == "technique") {
       size_t open = t + 1;
       for (int angle = 0; open < n; ++open) {  // past the name and annotations (<...>)
