@@ -9,8 +9,6 @@
 namespace ostrevin {
 namespace {
 
-bool IsIdentChar(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
-
 // "#line N" or "#line N "file"": the line of the next line, and the file.
 void LineDirective(const std::string& directive, int* line, int* file, std::vector<std::string>* files) {
   size_t i = 1;
@@ -75,9 +73,9 @@ std::vector<HlslToken> Tokenize(const std::string& text, std::vector<std::string
     if (ch == '"') {
       while (j < text.size() && text[j] != '"' && text[j] != '\n') j += text[j] == '\\' ? 2 : 1;
       j = std::min(j + 1, text.size());
-    } else if (IsIdentChar(ch) || (ch == '.' && j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])))) {
+    } else if (IsHlslNameChar(ch) || (ch == '.' && j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])))) {
       // Names and numbers (with their exponent signs: 1e-3).
-      while (j < text.size() && (IsIdentChar(text[j]) || text[j] == '.' ||
+      while (j < text.size() && (IsHlslNameChar(text[j]) || text[j] == '.' ||
                                  ((text[j] == '-' || text[j] == '+') && std::isdigit(static_cast<unsigned char>(ch)) &&
                                   (text[j - 1] == 'e' || text[j - 1] == 'E')))) {
         ++j;
@@ -89,19 +87,10 @@ std::vector<HlslToken> Tokenize(const std::string& text, std::vector<std::string
   return tokens;
 }
 
-// The token after the bracket ( [ { or < opened at `open`, counting only
-// brackets of that kind for < >; tokens.size() when unbalanced.
+// The token after the bracket opened at `open`; tokens.size() when unbalanced.
 size_t PastClose(const std::vector<HlslToken>& tokens, size_t open) {
-  const bool angle = tokens[open].text == "<";
-  int depth = 0;
-  for (size_t t = open; t < tokens.size(); ++t) {
-    const std::string& s = tokens[t].text;
-    if (angle ? s == "<" : (s == "(" || s == "[" || s == "{")) ++depth;
-    if (angle ? s == ">" : (s == ")" || s == "]" || s == "}")) {
-      if (--depth == 0) return t + 1;
-    }
-  }
-  return tokens.size();
+  const size_t close = MatchingBracket(tokens, open);
+  return close == tokens.size() ? close : close + 1;
 }
 
 // `register ( [profile ,] <set><index> )` with its '(' at `open`.
@@ -419,13 +408,16 @@ bool IsHlslName(const std::string& token) {
   return !token.empty() && (std::isalpha(static_cast<unsigned char>(token[0])) || token[0] == '_');
 }
 
+bool IsHlslNameChar(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
+
 size_t MatchingBracket(const std::vector<HlslToken>& tokens, size_t open) {
+  const bool angle = open < tokens.size() && tokens[open].text == "<";
   int depth = 0;
   for (size_t t = open; t < tokens.size(); ++t) {
     if (tokens[t].text.size() != 1) continue;
     const char c = tokens[t].text[0];
-    if (c == '(' || c == '[' || c == '{') ++depth;
-    if ((c == ')' || c == ']' || c == '}') && --depth == 0) return t;
+    if (angle ? c == '<' : (c == '(' || c == '[' || c == '{')) ++depth;
+    if ((angle ? c == '>' : (c == ')' || c == ']' || c == '}')) && --depth == 0) return t;
   }
   return tokens.size();
 }

@@ -99,8 +99,9 @@ SourceModel BuildSourceModel(const std::string& text, const std::string& entryPo
 
 // Helpers over tokens, for the model's readers.
 bool IsHlslName(const std::string& token);
-// The index of the token closing the bracket ( [ { at `open`; tokens.size()
-// when unbalanced.
+bool IsHlslNameChar(char ch);
+// The index of the token closing the bracket ( [ { or < at `open` (all of
+// ( [ { counted alike; only < > for <); tokens.size() when unbalanced.
 size_t MatchingBracket(const std::vector<HlslToken>& tokens, size_t open);
 // Components of one element of a scalar, vector or matrix type name
 // (float3 -> 3, half2x2 -> 4); 0 for anything else.

@@ -2,7 +2,6 @@
 // uniform parameters, and the refusal of sources glslang 12 crashes on.
 #include "shader/SourceScan.h"
 
-#include <cctype>
 #include <set>
 
 namespace ostrevin {
@@ -10,8 +9,6 @@ namespace {
 
 // The name a token starts with: "o" of "o.pos".
 std::string BaseName(const std::string& token) { return token.substr(0, token.find('.')); }
-
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 }  // namespace
 
@@ -43,7 +40,7 @@ bool FindUnparsable(const SourceModel& model, std::string* message, int* line) {
   std::set<std::string> named;
   for (size_t t = 1; t < tokens.size(); ++t) {
     const char prev = tokens[t - 1].text.back();
-    if (IsHlslName(tokens[t].text) && (IsNameChar(prev) || prev == ',')) named.insert(BaseName(tokens[t].text));
+    if (IsHlslName(tokens[t].text) && (IsHlslNameChar(prev) || prev == ',')) named.insert(BaseName(tokens[t].text));
   }
   for (size_t t = 0; t + 2 < tokens.size(); ++t) {
     const std::string& a = tokens[t + 1].text;
@@ -92,8 +89,8 @@ bool FindUnparsable(const SourceModel& model, std::string* message, int* line) {
       const char prev = tokens[t - 1].text.back();
       const char next = t + 1 < tokens.size() ? tokens[t + 1].text[0] : ';';
       const bool typeName = tokens[t - 1].text == "struct";  // types and variables share the names
-      const bool afterType = IsNameChar(prev) || prev == ',' || prev == '>' || prev == '}';
-      const bool declarator = !IsNameChar(next) && next != '(' && next != '{' && next != '<' && next != '.';
+      const bool afterType = IsHlslNameChar(prev) || prev == ',' || prev == '>' || prev == '}';
+      const bool declarator = !IsHlslNameChar(next) && next != '(' && next != '{' && next != '<' && next != '.';
       if (typeName || (afterType && declarator)) {
         if (!declared.emplace(tok, tokens[t].line).second) {
           *message = "error X3003: redefinition of '" + tok + "'";
