@@ -581,7 +581,8 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     const uint32_t elements = type.array.empty() ? 1 : c->elements;
     for (uint32_t e = 0; e < elements; ++e) {
       const uint32_t index = c->registerIndex + e;
-      result.samplers.push_back({type.array.empty() ? glslName : glslName + "[" + std::to_string(e) + "]", index, planar});
+      const std::string element = type.array.empty() ? glslName : glslName + "[" + std::to_string(e) + "]";
+      result.samplers.push_back({element, index, planar});
       // D3DSAMP_SRGBTEXTURE on any element decodes the reads of the whole array.
       if (index < 32 && (options.srgbSamplers & (1u << index)) != 0) glsl.decodedSamplers.insert(r.id);
     }

@@ -75,7 +75,7 @@ std::vector<uint32_t> MakePrivate(const std::vector<uint32_t>& in, const std::se
   for (size_t i = kHeader; i < in.size();) {
     const uint32_t count = in[i] >> 16, op = in[i] & 0xFFFF;
     const size_t start = out.size();
-    out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.begin() + static_cast<std::ptrdiff_t>(i + count));
+    out.insert(out.end(), &in[i], &in[i] + count);
     if (op == kOpEntryPoint && count >= 3) {
       // Execution model, function, name (a string of whole words), interface.
       size_t k = start + 3;

@@ -390,7 +390,8 @@ std::map<std::string, std::vector<double>> ScanInitialisers(const SourceModel& m
     if (type == "vector" || type == "matrix") {
       kind = Kind::Real;
       vectorSize = 0;
-      if (g.typeEnd > g.type + 2 && model.tokens[g.type + 1].text == "<") kind = NumericKind(model.tokens[g.type + 2].text);
+      if (g.typeEnd > g.type + 2 && model.tokens[g.type + 1].text == "<")
+        kind = NumericKind(model.tokens[g.type + 2].text);
     }
     if (kind == Kind::NotNumeric) continue;
     Value value;

@@ -21,7 +21,8 @@ void LineDirective(const std::string& directive, int* line, int* file, std::vect
   const size_t quote = directive.find('"', i);
   if (quote == std::string::npos) return;
   const size_t close = directive.find('"', quote + 1);
-  const std::string name = directive.substr(quote + 1, close == std::string::npos ? std::string::npos : close - quote - 1);
+  const std::string name =
+      directive.substr(quote + 1, close == std::string::npos ? std::string::npos : close - quote - 1);
   const auto it = std::find(files->begin(), files->end(), name);
   *file = static_cast<int>(it - files->begin());
   if (it == files->end()) files->push_back(name);

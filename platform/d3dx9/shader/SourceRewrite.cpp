@@ -43,7 +43,8 @@ bool ConstFloatGlobal(const SourceModel& model, const HlslGlobal& g) {
 
 // `{ a, b, c, d }` whose items are all scalars: braces around each
 // element, and around each array level.
-void BraceFlatInitialiser(const std::vector<HlslToken>& tokens, const FlatInitialiser& f, std::vector<SourceEdit>* edits) {
+void BraceFlatInitialiser(const std::vector<HlslToken>& tokens, const FlatInitialiser& f,
+                          std::vector<SourceEdit>* edits) {
   // Item boundaries: token indices of each item's first and last token.
   std::vector<std::pair<size_t, size_t>> items;
   size_t first = f.open + 1;
@@ -91,7 +92,8 @@ std::vector<SourceEdit> RewritesForGlslang(const SourceModel& model, const std::
   const std::vector<HlslToken>& tokens = model.tokens;
   std::vector<SourceEdit> edits;
   auto blank = [&](const TokenRange& r) {
-    edits.push_back({tokens[r.first].begin, tokens[r.last].end, Blank(text, tokens[r.first].begin, tokens[r.last].end)});
+    const size_t begin = tokens[r.first].begin, end = tokens[r.last].end;
+    edits.push_back({begin, end, Blank(text, begin, end)});
   };
   size_t statement = tokens.size();  // of the last global whose const was dropped
   for (const HlslGlobal& g : model.globals) {
