@@ -7,7 +7,9 @@
 // up to glFinish, and the demo's texture through D3DXCreateTextureFromFileW.
 // Then every shader of the HLSL corpus (tests/hlsl/corpus) compiled and
 // translated once a round: the time per shader, cold (without the cache).
-//   bench_shader [--dump]   --dump also prints the GLSL and uniform tables.
+//   bench_shader [--dump] [--once]   --dump also prints the GLSL and uniform
+//   tables; --once runs everything once and leaves the device out (for a
+//   profiler such as callgrind).
 // It times the compiler, so the cache of compiled shaders is off unless
 // OSTREVIN_SHADER_CACHE is set.
 #define GL_GLEXT_PROTOTYPES 1
@@ -190,7 +192,7 @@ double CpuMs() {
 // The corpus's shaders (manifest.tsv: file, entry, profile, stage, pair,
 // macros, expectation), each compiled and translated once a round; prints
 // the median round's time per shader, by the clock and in CPU time.
-void CorpusFigure() {
+void CorpusFigure(int rounds) {
   const std::string dir = std::string(OSTREVIN_SOURCE_DIR) + "/tests/hlsl/corpus";
   struct Shader {
     std::string file, entry, profile, text;
@@ -218,10 +220,9 @@ void CorpusFigure() {
     }
     shaders.push_back(std::move(s));
   }
-  const int kRounds = 5;
-  std::vector<double> rounds, cpuRounds;
+  std::vector<double> times, cpuRounds;
   size_t compiled = 0;
-  for (int r = 0; r < kRounds; ++r) {
+  for (int r = 0; r < rounds; ++r) {
     double total = 0;
     const double cpu0 = CpuMs();
     compiled = 0;
@@ -246,14 +247,14 @@ void CorpusFigure() {
       total += Ms(t0, Clock::now());
       if (code != nullptr) code->Release();
     }
-    rounds.push_back(total);
+    times.push_back(total);
     cpuRounds.push_back(CpuMs() - cpu0);
   }
-  std::sort(rounds.begin(), rounds.end());
+  std::sort(times.begin(), times.end());
   std::sort(cpuRounds.begin(), cpuRounds.end());
-  const double median = rounds[rounds.size() / 2], cpu = cpuRounds[cpuRounds.size() / 2];
+  const double median = times[times.size() / 2], cpu = cpuRounds[cpuRounds.size() / 2];
   std::printf("corpus (tests/hlsl/corpus), HLSL -> shader code -> GLSL, cold (no cache), median of %d rounds:\n",
-              kRounds);
+              rounds);
   const double count = compiled != 0 ? static_cast<double>(compiled) : 1.0;
   std::printf("  %zu shaders in %.1f ms: %.2f ms per shader (CPU time %.2f ms per shader)\n", compiled, median,
               median / count, cpu / count);
@@ -263,7 +264,11 @@ void CorpusFigure() {
 
 int main(int argc, char** argv) {
   setenv("OSTREVIN_SHADER_CACHE", "0", 0);
-  const bool dump = argc > 1 && std::strcmp(argv[1], "--dump") == 0;
+  bool dump = false, once = false;
+  for (int i = 1; i < argc; ++i) {
+    dump = dump || std::strcmp(argv[i], "--dump") == 0;
+    once = once || std::strcmp(argv[i], "--once") == 0;
+  }
   const std::string dir = std::string(OSTREVIN_SOURCE_DIR) + "/assets/";
   std::vector<Source> sources = {{"vs-phong.hlsl", "main", "vs_2_0", {}},
                                  {"ps-phong.hlsl", "pixel_shader_main", "ps_2_0", {}}};
@@ -276,7 +281,7 @@ int main(int argc, char** argv) {
   }
 
   TestDevice gl;
-  IDirect3DDevice9* dev = gl.OpenProgramShape(L"ShaderBench") == nullptr ? gl.device : nullptr;
+  IDirect3DDevice9* dev = !once && gl.OpenProgramShape(L"ShaderBench") == nullptr ? gl.device : nullptr;
 
   double coldCompile = 0, coldTranslate = 0;
   ID3DXBuffer* code[2] = {nullptr, nullptr};
@@ -287,7 +292,7 @@ int main(int argc, char** argv) {
     coldTranslate += t;
   }
 
-  const int kRuns = 50;
+  const int kRuns = once ? 1 : 50;
   std::vector<double> compile, translate, total;
   for (int r = 0; r < kRuns; ++r) {
     double c = 0, t = 0;
@@ -313,7 +318,7 @@ int main(int argc, char** argv) {
               median(compile), median(translate), warmTotal);
   std::printf("  cold / warm: %.1fx\n", (coldCompile + coldTranslate) / warmTotal);
 
-  CorpusFigure();
+  CorpusFigure(once ? 1 : 5);
 
   bool ok = true;
   if (dev != nullptr) ok = OnDevice(dev, code[0], code[1], coldCompile);

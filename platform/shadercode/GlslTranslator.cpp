@@ -154,10 +154,13 @@ std::vector<InterfaceVariable> InterfaceVariables(const std::vector<uint32_t>& w
     }
     return std::make_pair(out, end);
   };
-  std::map<uint32_t, Shape> shapes;
-  std::map<uint32_t, uint32_t> pointees;
+  if (w.size() < 5) return {};
+  const uint32_t bound = std::min<uint32_t>(w[3], 1u << 22);
+  std::vector<Shape> shapes(bound);
+  std::vector<uint32_t> pointees(bound);
   std::map<uint32_t, std::string> semantics;
   std::set<uint32_t> builtins, listedIds;
+  auto known = [&](uint32_t id) { return id < bound; };
   std::vector<InterfaceVariable> out;
   bool entryPoint = false;
   for (size_t i = 5; i < w.size();) {
@@ -171,23 +174,21 @@ std::vector<InterfaceVariable> InterfaceVariables(const std::vector<uint32_t>& w
       builtins.insert(o[0]);
     } else if (op == kOpDecorateString && count >= 4 && o[1] == kHlslSemantic) {
       semantics[o[0]] = text(i + 3, i + count).first;
-    } else if (op == kOpTypeFloat && count >= 2) {
+    } else if (op == kOpTypeFloat && count >= 2 && known(o[0])) {
       shapes[o[0]] = {'f', 1, 1};
-    } else if (op == kOpTypeInt && count >= 4) {
+    } else if (op == kOpTypeInt && count >= 4 && known(o[0])) {
       shapes[o[0]] = {o[2] != 0 ? 'i' : 'u', 1, 1};
-    } else if (op == kOpTypeVector && count >= 4) {
-      Shape shape = shapes[o[1]];
-      shape.vecsize = o[2];
-      shapes[o[0]] = shape;
-    } else if (op == kOpTypeMatrix && count >= 4) {
-      Shape shape = shapes[o[1]];
-      shape.columns = o[2];
-      shapes[o[0]] = shape;
-    } else if ((op == kOpTypeArray || op == kOpTypeRuntimeArray) && count >= 3) {
+    } else if (op == kOpTypeVector && count >= 4 && known(o[0]) && known(o[1])) {
       shapes[o[0]] = shapes[o[1]];
-    } else if (op == kOpTypePointer && count >= 4) {
+      shapes[o[0]].vecsize = o[2];
+    } else if (op == kOpTypeMatrix && count >= 4 && known(o[0]) && known(o[1])) {
+      shapes[o[0]] = shapes[o[1]];
+      shapes[o[0]].columns = o[2];
+    } else if ((op == kOpTypeArray || op == kOpTypeRuntimeArray) && count >= 3 && known(o[0]) && known(o[1])) {
+      shapes[o[0]] = shapes[o[1]];
+    } else if (op == kOpTypePointer && count >= 4 && known(o[0]) && known(o[2])) {
       pointees[o[0]] = o[2];
-    } else if (op == kOpVariable && count >= 4 && (o[2] == kInput || o[2] == kOutput)) {
+    } else if (op == kOpVariable && count >= 4 && known(o[0]) && (o[2] == kInput || o[2] == kOutput)) {
       InterfaceVariable v;
       v.id = o[1];
       v.input = o[2] == kInput;
@@ -199,7 +200,8 @@ std::vector<InterfaceVariable> InterfaceVariables(const std::vector<uint32_t>& w
   std::vector<InterfaceVariable> listed;
   for (InterfaceVariable& v : out) {
     if (listedIds.count(v.id) == 0 || builtins.count(v.id) != 0) continue;
-    v.semantic = semantics[v.id];
+    const auto semantic = semantics.find(v.id);
+    if (semantic != semantics.end()) v.semantic = semantic->second;
     listed.push_back(std::move(v));
   }
   return listed;
@@ -333,7 +335,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     Semantic s;
     if (ParseSemantic(v.semantic, &s) && Relayed(vertex, v.input, s, v.shape)) relayed.insert(v.id);
   }
-  const std::vector<uint32_t> spirv = MakePrivate(ExpandLdexp(code.spirv), relayed);
+  const std::vector<uint32_t> spirv = MakePrivate(ExpandLdexp(code.spirv), relayed);  // one copy each
   GlslEmitter glsl(spirv.data(), spirv.size());
   const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {

@@ -17,6 +17,6 @@ std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in);
 // the pointers into them, and taken off the entry point's interface: the
 // translator declares the interface variable they stand for itself and
 // copies between the two at the start or end of main.
-std::vector<uint32_t> MakePrivate(const std::vector<uint32_t>& in, const std::set<uint32_t>& ids);
+std::vector<uint32_t> MakePrivate(std::vector<uint32_t> words, const std::set<uint32_t>& ids);
 
 }  // namespace ostrevin
