@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ostrevin::SourceModel model = ostrevin::BuildSourceModel(text, "main");
   ostrevin::ScanInitialisers(model);
   ostrevin::ScanRegisters(model);
-  std::string message;
+  std::string message, file;
   int line = 0;
-  ostrevin::FindUnparsable(model, &message, &line);
+  ostrevin::FindUnparsable(model, &message, &file, &line);
   ostrevin::ApplyEdits(text, ostrevin::RewritesForGlslang(model, text));
 
   const char* profile = (data[0] & 1) ? "ps_2_0" : "vs_2_0";

@@ -238,6 +238,28 @@ TEST(CompileShader, IncludeHandlerOpensAndClosesEveryFile) {
   EXPECT_LT(noHandler.hr, 0);
 }
 
+// An error in an included file is reported under that file's name and line.
+TEST(CompileShader, ErrorsInIncludesNameTheFile) {
+  MapInclude include;
+  include.files["globals.hlsl"] = "float4 a;\n\nfloat3 a;\n";
+  include.files["body.hlsl"] = "float4 f() {\n  return x;\n}\n";
+  include.files["fine.hlsl"] = "float4 b;\n";
+  const struct {
+    const char* source;
+    const char* messageHas;
+  } cases[] = {
+      {"#include \"globals.hlsl\"\nfloat4 main() : COLOR { return a; }\n", "globals.hlsl(3): error X3003"},
+      {"#include \"body.hlsl\"\nfloat4 main() : COLOR { return f(); }\n", "body.hlsl(2): error"},
+      {"\n#include \"fine.hlsl\"\nfloat4 main() : COLOR { return b + y; }\n", "memory(3): error"},
+  };
+  for (const auto& c : cases) {
+    Compiled r;
+    Compile(&r, c.source, "main", "ps_2_0", nullptr, &include);
+    EXPECT_LT(r.hr, 0);
+    EXPECT_NE(r.Messages().find(c.messageHas), std::string::npos) << c.messageHas << " in\n" << r.Messages();
+  }
+}
+
 // ------------------------------------------------------- register layout
 
 struct Layout {

@@ -72,11 +72,11 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
   if (!frontEnd.Preprocess(&preprocessed, &result.messages)) return result;
   // The one model of the source that everything after reads.
   const ostrevin::SourceModel model = ostrevin::BuildSourceModel(preprocessed, input.entryPoint);
-  std::string refused;
+  std::string refused, refusedFile;
   int refusedLine = 0;
-  if (ostrevin::FindUnparsable(model, &refused, &refusedLine)) {
-    result.messages =
-        std::string(ostrevin::kHlslSourceName) + "(" + std::to_string(refusedLine) + "): " + refused + "\n";
+  if (ostrevin::FindUnparsable(model, &refused, &refusedFile, &refusedLine)) {
+    if (refusedFile.empty()) refusedFile = ostrevin::kHlslSourceName;
+    result.messages = refusedFile + "(" + std::to_string(refusedLine) + "): " + refused + "\n";
     return result;
   }
 

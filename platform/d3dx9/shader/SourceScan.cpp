@@ -31,7 +31,7 @@ std::vector<std::string> EntryPointUniforms(const SourceModel& model) {
   return names;
 }
 
-bool FindUnparsable(const SourceModel& model, std::string* message, int* line) {
+bool FindUnparsable(const SourceModel& model, std::string* message, std::string* file, int* line) {
   const std::vector<HlslToken>& tokens = model.tokens;
   // Postfix ++/-- on a name never declared: glslang 12 crashes when that
   // is a call argument. A name counts as declared when it follows another
@@ -48,6 +48,7 @@ bool FindUnparsable(const SourceModel& model, std::string* message, int* line) {
         named.count(BaseName(tokens[t].text)) == 0) {
       *message = "error X3004: undeclared identifier '" + BaseName(tokens[t].text) + "'";
       *line = tokens[t].line;
+      *file = model.files[static_cast<size_t>(tokens[t].file)];
       return true;
     }
   }
@@ -95,6 +96,7 @@ bool FindUnparsable(const SourceModel& model, std::string* message, int* line) {
         if (!declared.emplace(tok, tokens[t].line).second) {
           *message = "error X3003: redefinition of '" + tok + "'";
           *line = tokens[t].line;
+          *file = model.files[static_cast<size_t>(tokens[t].file)];
           return true;
         }
       }

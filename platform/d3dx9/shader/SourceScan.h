@@ -26,7 +26,9 @@ std::vector<std::string> EntryPointUniforms(const SourceModel& model);
 //    type); a light scan that skips nesting, initialisers, annotations and
 //    function bodies;
 //  - postfix ++/-- on an undeclared name.
-// True with the message and its line when the source holds one.
-bool FindUnparsable(const SourceModel& model, std::string* message, int* line);
+// True with the message and where it is (the file as the preprocessed
+// text's #line names it, "" for the source itself, and the line) when the
+// source holds one.
+bool FindUnparsable(const SourceModel& model, std::string* message, std::string* file, int* line);
 
 }  // namespace ostrevin
