@@ -9,6 +9,7 @@
 #include <random>
 
 #include "fake/FakeDevice.h"
+#include "fake/FakeUser32.h"
 #include "platform/d3dx9/texture/Dds.h"
 #include "platform/formats/TextureLayout.h"
 #include "platform/d3dx9/texture/Pixels.h"
@@ -538,3 +539,110 @@ TEST_F(TextureLoaderTest, GreyHdrAndFloatImagesKeepTheirChannels) {
 }
 
 }  // namespace
+
+// One table of files and what the loader makes of them: damaged headers
+// (fields the decoders would read out of range), headers claiming more
+// pixels than their file can hold, and files honest about a size above the
+// ceiling on decoded pixels; each with the error and the reason the debug
+// output gives, and a good file of each kind beside them.
+TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
+  auto with = [](std::vector<uint8_t> bytes, std::initializer_list<std::pair<size_t, uint8_t>> edits) {
+    for (const auto& [at, value] : edits) bytes[at] = value;
+    return bytes;
+  };
+  auto be32 = [](uint32_t v) {
+    return std::vector<uint8_t>{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+  };
+  const std::vector<uint8_t> png = EncodeImage("png", 4, 4, 3, Pattern(48));
+  const std::vector<uint8_t> bmp = EncodeImage("bmp", 4, 4, 3, Pattern(48));
+  const std::vector<uint8_t> tga = EncodeImage("tga", 4, 4, 3, Pattern(48));
+  std::vector<uint8_t> jpeg;
+  stbi_write_jpg_to_func(
+      [](void* ctx, void* data, int size) {
+        auto* v = static_cast<std::vector<uint8_t>*>(ctx);
+        v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+      },
+      &jpeg, 4, 4, 3, Pattern(48).data(), 90);
+  size_t sof = 2;  // the frame header's marker: after the JFIF segment
+  while (sof + 1 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0)) ++sof;
+  ASSERT_LT(sof + 9, jpeg.size());
+  // The largest run-length TGA header of 8-bit grey over runs of 128 pixels.
+  auto greyRuns = [](uint16_t w, uint16_t h, size_t runs) {
+    std::vector<uint8_t> f = {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 8, 0};
+    for (size_t i = 0; i < runs; ++i) f.insert(f.end(), {0xFF, 0x80});
+    return f;
+  };
+  const std::string hdrHead = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
+  std::vector<uint8_t> pngHuge = png;
+  const std::vector<uint8_t> huge = be32(16384);
+  std::copy(huge.begin(), huge.end(), pngHuge.begin() + 16);
+  std::copy(huge.begin(), huge.end(), pngHuge.begin() + 20);
+
+  struct Case {
+    const char* format;
+    const char* damage;
+    std::vector<uint8_t> bytes;
+    HRESULT hr;
+    const char* reason;  // part of the debug output, "" for none
+  };
+  const Case cases[] = {
+      {"DDS", "FourCC no D3DFORMAT holds", WriteDds(FourCC(0xcfcf5cbc, 4, 4), Pattern(64)), D3DXERR_INVALIDDATA, ""},
+      {"DDS", "4097x2049 DXT1 resized", WriteDds(FourCC(D3DFMT_DXT1, 4097, 2049), Pattern(1025 * 513 * 8)), E_OUTOFMEMORY,
+       "4097x2049 (8192x4096 once rounded up to powers of two) is more than the 16777216 pixels"},
+      {"PNG", "good", png, D3D_OK, ""},
+      {"PNG", "zero width", with(png, {{16, 0}, {17, 0}, {18, 0}, {19, 0}}), D3DXERR_INVALIDDATA,
+       "width or height out of range (0x4)"},
+      {"PNG", "bit depth 3", with(png, {{24, 3}}), D3DXERR_INVALIDDATA, "PNG with colour type 2, bit depth 3"},
+      {"PNG", "claims 16384x16384", pngHuge, D3DXERR_INVALIDDATA, "PNG header claims 16384x16384 pixels"},
+      {"JPEG", "good", jpeg, D3D_OK, ""},
+      {"JPEG", "12-bit samples", with(jpeg, {{sof + 4, 12}}), D3DXERR_INVALIDDATA, "other than 8-bit samples"},
+      {"JPEG", "lossless", with(jpeg, {{sof + 1, 0xC3}}), D3DXERR_INVALIDDATA, "coding process other than"},
+      {"JPEG", "segment past the end", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + sof + 6), D3DXERR_INVALIDDATA,
+       "JPEG segment past the end of the file"},
+      {"BMP", "good", bmp, D3D_OK, ""},
+      {"BMP", "height INT_MIN", with(bmp, {{22, 0}, {23, 0}, {24, 0}, {25, 0x80}}), D3DXERR_INVALIDDATA,
+       "width or height out of range (4x2147483648)"},
+      {"BMP", "run-length", with(bmp, {{30, 1}}), D3DXERR_INVALIDDATA, "BMP compression 1"},
+      {"BMP", "claims 4000x4000", with(bmp, {{18, 0xA0}, {19, 0x0F}, {22, 0xA0}, {23, 0x0F}}), D3DXERR_INVALIDDATA,
+       "BMP header claims 4000x4000 pixels"},
+      {"TGA", "good", tga, D3D_OK, ""},
+      {"TGA", "honest runs, 4096x4096", greyRuns(4096, 4096, 4096 * 4096 / 128), D3D_OK, ""},
+      {"TGA", "runs claim 4112x3600", greyRuns(4112, 3600, 1000), D3DXERR_INVALIDDATA,
+       "TGA header claims 4112x3600 pixels, which take at least 231318 bytes; the file has 2018"},
+      {"TGA", "honest runs, 4112x3600", greyRuns(4112, 3600, 4112 * 3600 / 128), E_OUTOFMEMORY,
+       "4112x3600 (8192x4096 once rounded up to powers of two) is more than the 16777216 pixels"},
+      {"TGA", "colour map from entry 1", Text(std::string("\0\1\1\1\0\2\0\x18\0\0\0\0\1\0\1\0\x08\0", 18), Pattern(7)),
+       D3DXERR_INVALIDDATA, "TGA colour map starting at entry 1"},
+      {"HDR", "negative height", Text(hdrHead + "-Y -5 +X 10\n", Pattern(64)), D3DXERR_INVALIDDATA,
+       "Radiance HDR layout other than -Y +X"},
+      {"HDR", "no format line", Text("#?RADIANCE\n\n-Y 1 +X 1\n", Pattern(4)), D3DXERR_INVALIDDATA,
+       "Radiance HDR in a format other than 32-bit RGBE"},
+      {"HDR", "claims 16384x16384", Text(hdrHead + "-Y 16384 +X 16384\n", Pattern(64)), D3DXERR_INVALIDDATA,
+       "Radiance HDR header claims 16384x16384 pixels"},
+      {"PGM", "good, largest sample 15", Text("P5 1 1 15\n", {15}), D3D_OK, ""},
+      {"PGM", "width past INT_MAX", Text("P5\n22522520000000000 1 255\n", Pattern(16)), D3DXERR_INVALIDDATA,
+       "PGM/PPM header number out of range"},
+      {"PGM", "16-bit samples", Text("P5 1 1 65535\n", {0, 0}), D3DXERR_INVALIDDATA, "PGM/PPM largest sample 65535"},
+      {"PPM", "raster a byte short", Text("P6 2 1 255\n", Pattern(5)), D3DXERR_INVALIDDATA,
+       "PGM/PPM header claims 2x1 pixels, which take at least 17 bytes; the file has 16"},
+      {"PPM", "comment in place of the blank", Text("P6 1 1 255#\n", Pattern(3)), D3DXERR_INVALIDDATA,
+       "damaged PGM/PPM header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + ": " + c.damage);
+    IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(0x1);
+    fake::TakeDebugOutput();
+    const HRESULT hr = Load(c.bytes, &tex);
+    const std::string debugOutput = fake::TakeDebugOutput();
+    EXPECT_EQ(hr, c.hr);
+    EXPECT_EQ(tex != nullptr, SUCCEEDED(c.hr));
+    if (*c.reason == '\0') {
+      EXPECT_EQ(debugOutput, "");
+    } else {
+      EXPECT_EQ(debugOutput.rfind("D3DX: texture refused: ", 0), 0u) << debugOutput;
+      EXPECT_NE(debugOutput.find(c.reason), std::string::npos) << debugOutput;
+    }
+    if (tex != nullptr) tex->Release();
+    EXPECT_EQ(fake::LiveObjects(), liveWithDevice);
+  }
+}

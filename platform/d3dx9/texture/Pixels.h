@@ -24,9 +24,11 @@ struct RgbaImage {
 };
 
 // Decoding and resampling hold images of at most this many pixels (16 bytes
-// each); a DDS whose top level needs more is refused where it would be
-// decoded.
-constexpr uint64_t kMaxDecodedPixels = 8192ull * 8192ull;
+// each: 256 MiB, and as much again for the resampled copy). The loader
+// refuses a texture it would have to make from more, as from a file that
+// is honest about its size but would take seconds and most of a 32-bit
+// process's memory.
+constexpr uint64_t kMaxDecodedPixels = 4096ull * 4096ull;
 
 // True when the converters read and write `format` (all but BC7).
 bool CanConvert(D3DFORMAT format);

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Writes the regression inputs of fuzz_dds that reproduce the loader's
+faults found by fuzzing, byte for byte the same on every run:
+
+  dds-fourcc-not-a-d3dformat   a FourCC field (0xcfcf5cbc) that no D3DFORMAT
+                               holds, once cast to the enumeration unchecked
+  pgm-width-overflows-int      a PGM header whose width (2252252000...) stb's
+                               reader multiplies past INT_MAX
+  tga-rle-claims-4112x3600     140,777 bytes of run-length TGA claiming
+                               4112x3600 pixels (decoded, resampled to
+                               8192x4096 and filtered: seconds and 850 MB)
+  tga-rle-honest-4112x3600     the same size in 8-bit grey runs that do hold
+                               every pixel: honest, but above the loader's
+                               ceiling on decoded pixels
+
+  tests/fuzz/corpus/make-fuzz-dds-faults.py [OUTPUT_DIR]
+"""
+import os
+import struct
+import sys
+
+
+def dds_fourcc_not_a_d3dformat():
+    header = bytearray(124)
+    struct.pack_into("<IIIIIII", header, 0, 124, 0x1007, 4, 4, 0, 0, 1)
+    struct.pack_into("<IIII", header, 72, 32, 0x4, 3486427068, 0)  # DDPF_FOURCC
+    struct.pack_into("<I", header, 104, 0x1000)  # DDSCAPS_TEXTURE
+    return b"DDS " + bytes(header) + bytes(64)
+
+
+def pgm_width_overflows_int():
+    return b"P5\n22522520000000000 1 255\n" + bytes(16)
+
+
+def tga_rle_claims_4112x3600():
+    width, height = 4112, 3600
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, width, height, 32, 8)
+    # Runs of 128 pixels, one packet header and one BGRA pixel each, until
+    # the file is 140,777 bytes; the rest of the image is not there.
+    body = bytearray()
+    colour = 0
+    while len(header) + len(body) + 5 <= 140777:
+        body += bytes([0xFF, colour & 0xFF, (colour >> 8) & 0xFF, 0x80, 0xFF])
+        colour += 37
+    body += bytes(140777 - len(header) - len(body))
+    return header + bytes(body)
+
+
+def tga_rle_honest_4112x3600():
+    width, height = 4112, 3600
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 11, 0, 0, 0, 0, 0, width, height, 8, 0)
+    assert width * height % 128 == 0
+    return header + bytes([0xFF, 0x80]) * (width * height // 128)
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "fuzz_dds")
+    for name, make in [("dds-fourcc-not-a-d3dformat", dds_fourcc_not_a_d3dformat),
+                       ("pgm-width-overflows-int", pgm_width_overflows_int),
+                       ("tga-rle-claims-4112x3600", tga_rle_claims_4112x3600),
+                       ("tga-rle-honest-4112x3600", tga_rle_honest_4112x3600)]:
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(make())
+
+
+if __name__ == "__main__":
+    main()
