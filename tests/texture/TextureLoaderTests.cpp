@@ -586,7 +586,7 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
     const char* reason;  // part of the debug output, "" for none
   };
   const Case cases[] = {
-      {"DDS", "FourCC no D3DFORMAT holds", WriteDds(FourCC(0xcfcf5cbc, 4, 4), Pattern(64)), D3DXERR_INVALIDDATA, ""},
+      {"DDS", "FourCC no D3DFORMAT holds", WriteDds(FourCC(3486427068u, 4, 4), Pattern(64)), D3DXERR_INVALIDDATA, ""},
       {"DDS", "4097x2049 DXT1 resized", WriteDds(FourCC(D3DFMT_DXT1, 4097, 2049), Pattern(1025 * 513 * 8)), E_OUTOFMEMORY,
        "4097x2049 (8192x4096 once rounded up to powers of two) is more than the 16777216 pixels"},
       {"PNG", "good", png, D3D_OK, ""},

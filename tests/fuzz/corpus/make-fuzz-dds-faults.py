@@ -2,7 +2,7 @@
 """Writes the regression inputs of fuzz_dds that reproduce the loader's
 faults found by fuzzing, byte for byte the same on every run:
 
-  dds-fourcc-not-a-d3dformat   a FourCC field (0xcfcf5cbc) that no D3DFORMAT
+  dds-fourcc-not-a-d3dformat   a FourCC field (3486427068) that no D3DFORMAT
                                holds, once cast to the enumeration unchecked
   pgm-width-overflows-int      a PGM header whose width (2252252000...) stb's
                                reader multiplies past INT_MAX
