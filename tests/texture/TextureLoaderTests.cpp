@@ -572,6 +572,19 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
     for (size_t i = 0; i < runs; ++i) f.insert(f.end(), {0xFF, 0x80});
     return f;
   };
+  // Four baseline JPEG blocks, each adding 32767 to the DC coefficient,
+  // dequantised by 65535: the decoder's int sums overflow.
+  std::vector<uint8_t> dcSum = {0xFF, 0xD8, 0xFF, 0xDB, 0, 131, 0x10};
+  dcSum.insert(dcSum.end(), 128, 0xFF);
+  for (uint8_t table : {0x00, 0x10}) {
+    dcSum.insert(dcSum.end(), {0xFF, 0xC4, 0, 20, table, 1});  // one code, one bit long
+    dcSum.insert(dcSum.end(), 15, 0);
+    dcSum.push_back(table == 0 ? 15 : 0);  // DC category 15; AC end of block
+  }
+  dcSum.insert(dcSum.end(), {0xFF, 0xC0, 0, 11, 8, 0, 8, 0, 32, 1, 1, 0x11, 0});
+  dcSum.insert(dcSum.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0});
+  // Per block: DC code 0, 15 one bits, end-of-block code 0 (FF stuffed).
+  dcSum.insert(dcSum.end(), {0x7F, 0xFF, 0, 0x3F, 0xFF, 0, 0x9F, 0xFF, 0, 0xCF, 0xFF, 0, 0xEF, 0xFF, 0xD9});
   const std::string hdrHead = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
   std::vector<uint8_t> pngHuge = png;
   const std::vector<uint8_t> huge = be32(16384);
@@ -597,6 +610,7 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
       {"JPEG", "good", jpeg, D3D_OK, ""},
       {"JPEG", "12-bit samples", with(jpeg, {{sof + 4, 12}}), D3DXERR_INVALIDDATA, "other than 8-bit samples"},
       {"JPEG", "lossless", with(jpeg, {{sof + 1, 0xC3}}), D3DXERR_INVALIDDATA, "coding process other than"},
+      {"JPEG", "DC sums past INT_MAX", dcSum, D3D_OK, ""},
       {"JPEG", "segment past the end", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + sof + 6), D3DXERR_INVALIDDATA,
        "JPEG segment past the end of the file"},
       {"BMP", "good", bmp, D3D_OK, ""},

@@ -23,7 +23,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,19 +33,10 @@
 #include "Pfm.h"
 #include "Pixels.h"
 #include "Pnm.h"
+#include "StbImage.h"
 #include "TextureLayout.h"
 #include "Utf.h"
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#define STBI_ONLY_HDR
-#define STBI_MAX_DIMENSIONS 16384
-#include <stb_image.h>
 
 namespace {
 
@@ -197,27 +187,11 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
     chain->format = header.channels == 3 ? D3DFMT_X8R8G8B8 : D3DFMT_L8;
     return ChainFromRgba(chain, std::move(image));
   }
-  if (size > static_cast<size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
-  const int length = static_cast<int>(size);
-  int w = 0, h = 0, channels = 0;
-  image.width = header.width;
-  image.height = header.height;
-  image.pixels.resize(static_cast<size_t>(header.width) * header.height * 4);
+  int channels = 0;
+  if (!d3dx::DecodeWithStb(data, size, header, &image, &channels)) return D3DXERR_INVALIDDATA;
   if (header.kind == d3dx::ImageKind::Hdr) {
-    std::unique_ptr<float, void (*)(void*)> decoded(stbi_loadf_from_memory(data, length, &w, &h, &channels, 4),
-                                                    stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
-      return D3DXERR_INVALIDDATA;
-    }
-    std::memcpy(image.pixels.data(), decoded.get(), image.pixels.size() * sizeof(float));
     chain->format = D3DFMT_A32B32G32R32F;
   } else {
-    std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
-                                                      stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
-      return D3DXERR_INVALIDDATA;
-    }
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
     static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
     chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
   }

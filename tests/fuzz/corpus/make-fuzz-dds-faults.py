@@ -12,6 +12,9 @@ faults found by fuzzing, byte for byte the same on every run:
   tga-rle-honest-4112x3600     the same size in 8-bit grey runs that do hold
                                every pixel: honest, but above the loader's
                                ceiling on decoded pixels
+  jpeg-dc-sum-past-int-max     baseline JPEG blocks whose DC differences,
+                               summed and dequantised by stb_image, overflow
+                               an int (16-bit quantisation table)
 
   tests/fuzz/corpus/make-fuzz-dds-faults.py [OUTPUT_DIR]
 """
@@ -53,12 +56,30 @@ def tga_rle_honest_4112x3600():
     return header + bytes([0xFF, 0x80]) * (width * height // 128)
 
 
+def jpeg_dc_sum_past_int_max():
+    def segment(marker, payload):
+        return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
+    blocks = 4
+    one_code = bytes([1] + [0] * 15)  # one Huffman code, of one bit
+    out = b"\xff\xd8" + segment(0xDB, b"\x10" + b"\xff\xff" * 64)
+    out += segment(0xC0, struct.pack(">BHHB", 8, 8, 8 * blocks, 1) + bytes([1, 0x11, 0]))
+    out += segment(0xC4, b"\x00" + one_code + bytes([15]))  # DC: category 15
+    out += segment(0xC4, b"\x10" + one_code + bytes([0]))  # AC: end of block
+    out += segment(0xDA, bytes([1, 1, 0, 0, 63, 0]))
+    bits = ("0" + "1" * 15 + "0") * blocks  # each block: DC +32767, end of block
+    bits += "1" * (-len(bits) % 8)
+    scan = b"".join(bytes([int(bits[i:i + 8], 2)]) + (b"\x00" if bits[i:i + 8] == "11111111" else b"")
+                    for i in range(0, len(bits), 8))
+    return out + scan + b"\xff\xd9"
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "fuzz_dds")
     for name, make in [("dds-fourcc-not-a-d3dformat", dds_fourcc_not_a_d3dformat),
                        ("pgm-width-overflows-int", pgm_width_overflows_int),
                        ("tga-rle-claims-4112x3600", tga_rle_claims_4112x3600),
-                       ("tga-rle-honest-4112x3600", tga_rle_honest_4112x3600)]:
+                       ("tga-rle-honest-4112x3600", tga_rle_honest_4112x3600),
+                       ("jpeg-dc-sum-past-int-max", jpeg_dc_sum_past_int_max)]:
         with open(os.path.join(out, name), "wb") as f:
             f.write(make())
 
