@@ -660,3 +660,54 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
     EXPECT_EQ(fake::LiveObjects(), liveWithDevice);
   }
 }
+
+// Image files with 8-bit samples are resampled, filtered and encoded on
+// bytes; every level stays within 1/255 of what the float path (decode to
+// float RGBA, Resample, BoxDownsample, EncodeLevel) makes of the same
+// pixels, for each format such files load as and for sizes that need
+// resampling, one pixel wide or high, or neither.
+TEST_F(TextureLoaderTest, EightBitImagesStayWithinOneStepOfTheFloatPath) {
+  struct Case {
+    int width, height, comp;
+    D3DFORMAT format;
+  };
+  std::mt19937 rng(20);
+  for (const Case& c : {Case{37, 21, 4, D3DFMT_A8R8G8B8}, Case{64, 32, 3, D3DFMT_X8R8G8B8}, Case{5, 300, 1, D3DFMT_L8},
+                        Case{300, 1, 2, D3DFMT_A8L8}, Case{1, 1, 3, D3DFMT_X8R8G8B8}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " with " + std::to_string(c.comp) +
+                 " channels");
+    // Smooth gradients with noise: both the averages and the rounding show.
+    std::vector<uint8_t> samples;
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        for (int k = 0; k < c.comp; ++k) {
+          samples.push_back(static_cast<uint8_t>((x * 7 + y * 3 + k * 50 + static_cast<int>(rng() % 40)) % 256));
+        }
+      }
+    }
+    d3dx::RgbaImage reference;
+    reference.width = static_cast<UINT>(c.width);
+    reference.height = static_cast<UINT>(c.height);
+    for (size_t i = 0; i < samples.size(); i += static_cast<size_t>(c.comp)) {
+      const uint8_t* s = &samples[i];
+      const uint8_t rgba[4] = {s[0], c.comp >= 3 ? s[1] : s[0], c.comp >= 3 ? s[2] : s[0],
+                               c.comp == 4 ? s[3] : c.comp == 2 ? s[1] : uint8_t{255}};
+      for (uint8_t v : rgba) reference.pixels.push_back(static_cast<float>(v) / 255.0f);
+    }
+    const UINT w = d3dx::NextPowerOfTwo(reference.width), h = d3dx::NextPowerOfTwo(reference.height);
+    if (w != reference.width || h != reference.height) reference = d3dx::Resample(reference, w, h);
+
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(EncodeImage("png", c.width, c.height, c.comp, samples), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs()[4], static_cast<uint64_t>(c.format));
+    for (UINT level = 0; level < tex->GetLevelCount(); ++level) {
+      if (level > 0) reference = d3dx::BoxDownsample(reference);
+      const std::vector<uint8_t> expected = d3dx::EncodeLevel(c.format, reference), got = LevelBytes(tex, level);
+      ASSERT_EQ(got.size(), expected.size()) << "level " << level;
+      int worst = 0;
+      for (size_t i = 0; i < got.size(); ++i) worst = std::max(worst, std::abs(got[i] - expected[i]));
+      EXPECT_LE(worst, 1) << "level " << level;
+    }
+    tex->Release();
+  }
+}

@@ -7,13 +7,14 @@
 #include <cstdint>
 
 #include "ImageHeader.h"
-#include "Pixels.h"
+#include "Pixels8.h"
 
 namespace d3dx {
 
 // Decodes the raster that `header` (of kind Pnm) describes into RGBA, each
-// sample scaled by the largest sample value; grey into R, G and B; alpha 1.
-// False when the file is shorter than header.leastBytes.
-bool DecodePnm(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out);
+// sample scaled from the largest sample value to 255 and rounded; grey
+// into R, G and B; alpha 255. False when the file is shorter than
+// header.leastBytes.
+bool DecodePnm(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out);
 
 }  // namespace d3dx

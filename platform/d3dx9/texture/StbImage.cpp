@@ -1,6 +1,5 @@
 #include "StbImage.h"
 
-#include <algorithm>
 #include <climits>
 #include <memory>
 #include <utility>
@@ -18,25 +17,40 @@
 
 namespace d3dx {
 
-bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out, int* channels) {
-  if (header.kind == ImageKind::Pnm || size > static_cast<size_t>(INT_MAX)) return false;
-  const int length = static_cast<int>(size);
+namespace {
+
+using Freed = void (*)(void*);
+
+bool Usable(const uint8_t* data, size_t size, const ImageHeader& header) {
+  return data != nullptr && size <= static_cast<size_t>(INT_MAX) && header.width > 0 && header.height > 0;
+}
+
+}  // namespace
+
+bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out, int* channels) {
+  if (!Usable(data, size, header) || header.kind == ImageKind::Hdr || header.kind == ImageKind::Pnm) return false;
   int w = 0, h = 0;
+  std::unique_ptr<stbi_uc, Freed> decoded(
+      stbi_load_from_memory(data, static_cast<int>(size), &w, &h, channels, 4), stbi_image_free);
+  if (!decoded || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height) return false;
+  Rgba8Image image;
+  image.width = header.width;
+  image.height = header.height;
+  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
+  *out = std::move(image);
+  return true;
+}
+
+bool DecodeHdrWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out) {
+  if (!Usable(data, size, header) || header.kind != ImageKind::Hdr) return false;
+  int w = 0, h = 0, channels = 0;
+  std::unique_ptr<float, Freed> decoded(
+      stbi_loadf_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4), stbi_image_free);
+  if (!decoded || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height) return false;
   RgbaImage image;
   image.width = header.width;
   image.height = header.height;
-  image.pixels.resize(static_cast<size_t>(header.width) * header.height * 4);
-  if (header.kind == ImageKind::Hdr) {
-    std::unique_ptr<float, void (*)(void*)> decoded(stbi_loadf_from_memory(data, length, &w, &h, channels, 4),
-                                                    stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) return false;
-    std::copy(decoded.get(), decoded.get() + image.pixels.size(), image.pixels.begin());
-  } else {
-    std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, channels, 4),
-                                                      stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) return false;
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
-  }
+  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
   *out = std::move(image);
   return true;
 }

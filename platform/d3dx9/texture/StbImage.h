@@ -11,12 +11,16 @@
 
 #include "ImageHeader.h"
 #include "Pixels.h"
+#include "Pixels8.h"
 
 namespace d3dx {
 
-// Decodes into RGBA, rows top first: 8-bit channels scaled to 0..1, HDR as
-// stored; `channels` is the file's count (1 grey, 2 grey and alpha, 3, 4).
-// False when stb_image fails or decodes another size than the header's.
-bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out, int* channels);
+// Decodes a PNG, JPEG, BMP or TGA into 8-bit RGBA, rows top first;
+// `channels` is the file's count (1 grey, 2 grey and alpha, 3, 4). False
+// when stb_image fails or decodes another size than the header's.
+bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out, int* channels);
+
+// The same for a Radiance HDR, into float RGBA as stored (alpha 1).
+bool DecodeHdrWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out);
 
 }  // namespace d3dx

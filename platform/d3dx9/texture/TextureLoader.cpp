@@ -32,6 +32,7 @@
 #include "ImageHeader.h"
 #include "Pfm.h"
 #include "Pixels.h"
+#include "Pixels8.h"
 #include "Pnm.h"
 #include "StbImage.h"
 #include "TextureLayout.h"
@@ -50,9 +51,10 @@ HRESULT Refuse(HRESULT hr, const std::string& reason) {
 
 std::string Size(uint64_t width, uint64_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-// Decoding, resampling and the mip chain work on float RGBA (16 bytes a
-// pixel): a texture that must be made from decoded pixels is refused above
-// d3dx::kMaxDecodedPixels, whatever its file honestly holds.
+// Decoding, resampling and the mip chain hold whole images (float RGBA,
+// 16 bytes a pixel; 8-bit RGBA for 8-bit image files): a texture that must
+// be made from decoded pixels is refused above d3dx::kMaxDecodedPixels,
+// whatever its file honestly holds.
 HRESULT CheckDecodedSize(UINT width, UINT height) {
   const uint64_t w = d3dx::NextPowerOfTwo(width), h = d3dx::NextPowerOfTwo(height);
   if (w * h <= d3dx::kMaxDecodedPixels) return D3D_OK;
@@ -105,6 +107,23 @@ HRESULT ChainFromRgba(Chain* chain, RgbaImage image) {
   if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(image)) chain->format = D3DFMT_A8R8G8B8;
   AddOwned(chain, d3dx::EncodeLevel(chain->format, image), w, h);
   AddGeneratedLevels(chain, std::move(image));
+  return D3D_OK;
+}
+
+// The same from 8-bit RGBA, for the formats image files load as: every
+// step in 8.8 fixed point (Pixels8.h).
+HRESULT ChainFromRgba8(Chain* chain, const d3dx::Rgba8Image& image) {
+  const HRESULT hr = CheckDecodedSize(image.width, image.height);
+  if (FAILED(hr)) return hr;
+  if (!d3dx::CanEncodeFixed(chain->format)) return D3DXERR_INVALIDDATA;
+  const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
+  d3dx::FixedRgbaImage level =
+      w != image.width || h != image.height ? d3dx::ResampleFixed(image, w, h) : d3dx::ToFixed(image);
+  AddOwned(chain, d3dx::EncodeFixed(chain->format, level), w, h);
+  while (level.width > 1 || level.height > 1) {
+    level = d3dx::BoxDownsampleFixed(level);
+    AddOwned(chain, d3dx::EncodeFixed(chain->format, level), level.width, level.height);
+  }
   return D3D_OK;
 }
 
@@ -181,21 +200,23 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   }
   const HRESULT hr = CheckDecodedSize(header.width, header.height);
   if (FAILED(hr)) return hr;
-  RgbaImage image;
-  if (header.kind == d3dx::ImageKind::Pnm) {
-    if (!d3dx::DecodePnm(data, size, header, &image)) return D3DXERR_INVALIDDATA;
-    chain->format = header.channels == 3 ? D3DFMT_X8R8G8B8 : D3DFMT_L8;
+  if (header.kind == d3dx::ImageKind::Hdr) {
+    RgbaImage image;
+    if (!d3dx::DecodeHdrWithStb(data, size, header, &image)) return D3DXERR_INVALIDDATA;
+    chain->format = D3DFMT_A32B32G32R32F;
     return ChainFromRgba(chain, std::move(image));
   }
-  int channels = 0;
-  if (!d3dx::DecodeWithStb(data, size, header, &image, &channels)) return D3DXERR_INVALIDDATA;
-  if (header.kind == d3dx::ImageKind::Hdr) {
-    chain->format = D3DFMT_A32B32G32R32F;
-  } else {
-    static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
-    chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
+  d3dx::Rgba8Image image;
+  int channels = 3;
+  if (header.kind == d3dx::ImageKind::Pnm) {
+    if (!d3dx::DecodePnm(data, size, header, &image)) return D3DXERR_INVALIDDATA;
+    channels = static_cast<int>(header.channels);
+  } else if (!d3dx::DecodeWithStb(data, size, header, &image, &channels)) {
+    return D3DXERR_INVALIDDATA;
   }
-  return ChainFromRgba(chain, std::move(image));
+  static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
+  chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
+  return ChainFromRgba8(chain, image);
 }
 
 HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {
