@@ -585,6 +585,12 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
   dcSum.insert(dcSum.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0});
   // Per block: DC code 0, 15 one bits, end-of-block code 0 (FF stuffed).
   dcSum.insert(dcSum.end(), {0x7F, 0xFF, 0, 0x3F, 0xFF, 0, 0x9F, 0xFF, 0, 0xCF, 0xFF, 0, 0xEF, 0xFF, 0xD9});
+  const size_t dcScanTables = dcSum.size() - 15 - 4;  // the scan's table selectors
+  std::vector<uint8_t> huffman272(dcSum.begin(), dcSum.begin() + 135);  // SOI and DQT
+  huffman272.insert(huffman272.end(), {0xFF, 0xC4, 0x01, 0x23, 0x00});  // 3 + 16 + 272 bytes
+  huffman272.insert(huffman272.end(), 16, 17);
+  huffman272.insert(huffman272.end(), 272, 0);
+  huffman272.insert(huffman272.end(), dcSum.begin() + 135 + 22, dcSum.end());
   const std::string hdrHead = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
   std::vector<uint8_t> pngHuge = png;
   const std::vector<uint8_t> huge = be32(16384);
@@ -611,6 +617,9 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
       {"JPEG", "12-bit samples", with(jpeg, {{sof + 4, 12}}), D3DXERR_INVALIDDATA, "other than 8-bit samples"},
       {"JPEG", "lossless", with(jpeg, {{sof + 1, 0xC3}}), D3DXERR_INVALIDDATA, "coding process other than"},
       {"JPEG", "DC sums past INT_MAX", dcSum, D3D_OK, ""},
+      {"JPEG", "Huffman table of 272 codes", huffman272, D3DXERR_INVALIDDATA, "damaged JPEG Huffman table"},
+      {"JPEG", "scan with an undefined table", with(dcSum, {{dcScanTables, 0x10}}), D3DXERR_INVALIDDATA,
+       "JPEG scan with an undefined Huffman table"},
       {"JPEG", "segment past the end", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + sof + 6), D3DXERR_INVALIDDATA,
        "JPEG segment past the end of the file"},
       {"BMP", "good", bmp, D3D_OK, ""},

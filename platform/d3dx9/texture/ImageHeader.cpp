@@ -56,11 +56,18 @@ bool ReadPng(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) 
   return true;
 }
 
-// JPEG: the segments up to the frame header, which must be baseline,
-// extended or progressive with 8-bit samples (what stb_image decodes). The
-// best a JPEG can do is about one bit per 8x8 block of a DC-only scan;
-// 1024 pixels a byte leaves a margin.
+// JPEG: every segment the decoder reads, to the end of the image: tables
+// (Huffman tables of at most 256 codes, quantisation tables of 8 or 16
+// bits), the frame header (baseline, extended or progressive, 8-bit
+// samples, 1, 3 or 4 components) and each scan header, whose components
+// must be the frame's and whose tables must have been defined (the decoder
+// would read undefined ones). The entropy-coded data after a scan header
+// is skipped up to the next marker. The best a JPEG can do is about one bit
+// per 8x8 block of a DC-only scan; 1024 pixels a byte leaves a margin.
 bool ReadJpeg(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) {
+  bool frame = false, progressive = false, scanned = false;
+  bool dcTable[4] = {}, acTable[4] = {}, quantTable[4] = {};
+  uint32_t componentIds[4] = {}, componentQuant[4] = {}, components = 0;
   size_t pos = 1;
   while (pos < size && d[pos] == 0xFF) ++pos;
   ++pos;  // the start-of-image marker, tested by the caller
@@ -68,35 +75,91 @@ bool ReadJpeg(const uint8_t* d, size_t size, ImageHeader* out, std::string* why)
     // Bytes between segments are skipped, as the decoder skips them.
     while (pos < size && d[pos] != 0xFF) ++pos;
     while (pos < size && d[pos] == 0xFF) ++pos;
-    if (pos >= size) return Fail(why, "JPEG without a frame header");
+    if (pos >= size) {
+      if (!scanned) return Fail(why, frame ? "JPEG without a scan" : "JPEG without a frame header");
+      break;  // cut short after its first scan: the decoder stops there too
+    }
     const uint8_t marker = d[pos++];
-    if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) continue;  // no length
-    if (pos + 2 > size || Be16(d + pos) < 2 || pos + Be16(d + pos) > size) return Fail(why, "JPEG segment past the end of the file");
+    if (marker == 0xD9) {
+      if (!scanned) return Fail(why, frame ? "JPEG without a scan" : "JPEG without a frame header");
+      break;
+    }
+    if (pos + 2 > size || Be16(d + pos) < 2 || pos + Be16(d + pos) > size) {
+      return Fail(why, "JPEG segment past the end of the file");
+    }
     const size_t length = Be16(d + pos);
     const uint8_t* seg = d + pos + 2;
-    if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
-      const uint32_t components = length >= 8 ? seg[5] : 0;
-      if (length < 8 || seg[0] != 8 || (components != 1 && components != 3 && components != 4) ||
-          length != 8 + 3 * components) {
+    const size_t body = length - 2;
+    pos += length;
+    if (marker == 0xC4) {  // Huffman tables
+      for (size_t at = 0; at < body;) {
+        if (body - at < 17 || seg[at] >> 4 > 1 || (seg[at] & 15) > 3) return Fail(why, "damaged JPEG Huffman table");
+        size_t codes = 0;
+        for (size_t i = 1; i <= 16; ++i) codes += seg[at + i];
+        if (codes > 256 || body - at - 17 < codes) return Fail(why, "damaged JPEG Huffman table");
+        (seg[at] >> 4 == 0 ? dcTable : acTable)[seg[at] & 15] = true;
+        at += 17 + codes;
+      }
+    } else if (marker == 0xDB) {  // quantisation tables
+      for (size_t at = 0; at < body;) {
+        const size_t bytes = seg[at] >> 4 == 0 ? 65 : 129;
+        if (seg[at] >> 4 > 1 || (seg[at] & 15) > 3 || body - at < bytes) return Fail(why, "damaged JPEG quantisation table");
+        quantTable[seg[at] & 15] = true;
+        at += bytes;
+      }
+    } else if (marker == 0xDD || marker == 0xDC) {  // restart interval, number of lines
+      if (length != 4) return Fail(why, "damaged JPEG restart interval or line count");
+    } else if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
+      // Application data and comments: skipped.
+    } else if ((marker == 0xC0 || marker == 0xC1 || marker == 0xC2) && !frame) {
+      components = body >= 6 ? seg[5] : 0;
+      if (body < 6 || seg[0] != 8 || (components != 1 && components != 3 && components != 4) ||
+          body != 6 + 3 * components) {
         return Fail(why, "JPEG frame header with other than 8-bit samples and 1, 3 or 4 components");
       }
       for (uint32_t c = 0; c < components; ++c) {
         const uint8_t* comp = seg + 6 + 3 * c;
         const uint32_t h = comp[1] >> 4, v = comp[1] & 15;
         if (h < 1 || h > 4 || v < 1 || v > 4 || comp[2] > 3) return Fail(why, "JPEG component with sampling or table out of range");
+        componentIds[c] = comp[0];
+        componentQuant[c] = comp[2];
       }
       if (!SizeFits(Be16(seg + 3), Be16(seg + 1), out, why)) return false;
-      out->leastBytes = CeilDiv(static_cast<uint64_t>(out->width) * out->height, 1024);
-      return true;
+      frame = true;
+      progressive = marker == 0xC2;
+    } else if (marker == 0xDA && frame) {  // a scan
+      const uint32_t count = body >= 1 ? seg[0] : 0;
+      if (count < 1 || count > components || body != 4 + 2 * count) return Fail(why, "damaged JPEG scan header");
+      const uint32_t start = seg[1 + 2 * count], end = seg[2 + 2 * count];
+      const uint32_t high = seg[3 + 2 * count] >> 4, low = seg[3 + 2 * count] & 15;
+      if (progressive ? start > 63 || end > 63 || start > end || high > 13 || low > 13 : start != 0 || high != 0 || low != 0) {
+        return Fail(why, "damaged JPEG scan header");
+      }
+      for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t id = seg[1 + 2 * i], dc = seg[2 + 2 * i] >> 4, ac = seg[2 + 2 * i] & 15;
+        uint32_t c = 0;
+        while (c < components && componentIds[c] != id) ++c;
+        if (c == components || dc > 3 || ac > 3) return Fail(why, "damaged JPEG scan header");
+        const bool needsDc = !progressive || (start == 0 && high == 0), needsAc = !progressive || start > 0;
+        if ((needsDc && !dcTable[dc]) || (needsAc && !acTable[ac])) return Fail(why, "JPEG scan with an undefined Huffman table");
+      }
+      for (uint32_t c = 0; c < components; ++c) {
+        if (!quantTable[componentQuant[c]]) return Fail(why, "JPEG component with an undefined quantisation table");
+      }
+      scanned = true;
+      // The entropy-coded data: up to a marker other than a stuffed zero,
+      // a restart marker or fill.
+      while (pos + 1 < size && !(d[pos] == 0xFF && d[pos + 1] != 0 && d[pos + 1] != 0xFF && (d[pos + 1] < 0xD0 || d[pos + 1] > 0xD7))) {
+        ++pos;
+      }
+      if (pos + 1 >= size) break;
+    } else {
+      return Fail(why, frame ? "JPEG with a segment the decoder does not read"
+                             : "JPEG with a coding process other than baseline, extended or progressive");
     }
-    // Tables and restart interval: read by the decoder, which checks them;
-    // application and comment segments: skipped. Anything else (another
-    // coding process, a scan before the frame) is not decoded.
-    if (marker != 0xC4 && marker != 0xDB && marker != 0xDD && !(marker >= 0xE0 && marker <= 0xEF) && marker != 0xFE) {
-      return Fail(why, "JPEG with a coding process other than baseline, extended or progressive");
-    }
-    pos += length;
   }
+  out->leastBytes = CeilDiv(static_cast<uint64_t>(out->width) * out->height, 1024);
+  return true;
 }
 
 // BMP: the file header and an info header of 12, 40, 56, 108 or 124 bytes,

@@ -15,6 +15,12 @@ faults found by fuzzing, byte for byte the same on every run:
   jpeg-dc-sum-past-int-max     baseline JPEG blocks whose DC differences,
                                summed and dequantised by stb_image, overflow
                                an int (16-bit quantisation table)
+  jpeg-huffman-272-codes       a Huffman table of 272 codes, which stb_image
+                               writes past its 257-entry size list
+  jpeg-undefined-huffman-table a scan using a DC table never defined, which
+                               stb_image reads uninitialised
+(jpeg-fuzz-huffman-overflow, found by fuzz_dds from the first of these, is
+kept as found.)
 
   tests/fuzz/corpus/make-fuzz-dds-faults.py [OUTPUT_DIR]
 """
@@ -56,21 +62,35 @@ def tga_rle_honest_4112x3600():
     return header + bytes([0xFF, 0x80]) * (width * height // 128)
 
 
-def jpeg_dc_sum_past_int_max():
+def jpeg_blocks(dc_table=b"\x00" + bytes([1] + [0] * 15) + bytes([15]), scan_tables=0x00):
+    """Four grey baseline blocks, each adding +32767 to the DC coefficient
+    (16-bit quantisation table of 65535s); one-bit Huffman codes."""
     def segment(marker, payload):
         return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
     blocks = 4
     one_code = bytes([1] + [0] * 15)  # one Huffman code, of one bit
     out = b"\xff\xd8" + segment(0xDB, b"\x10" + b"\xff\xff" * 64)
     out += segment(0xC0, struct.pack(">BHHB", 8, 8, 8 * blocks, 1) + bytes([1, 0x11, 0]))
-    out += segment(0xC4, b"\x00" + one_code + bytes([15]))  # DC: category 15
+    out += segment(0xC4, dc_table)  # DC: category 15
     out += segment(0xC4, b"\x10" + one_code + bytes([0]))  # AC: end of block
-    out += segment(0xDA, bytes([1, 1, 0, 0, 63, 0]))
+    out += segment(0xDA, bytes([1, 1, scan_tables, 0, 63, 0]))
     bits = ("0" + "1" * 15 + "0") * blocks  # each block: DC +32767, end of block
     bits += "1" * (-len(bits) % 8)
     scan = b"".join(bytes([int(bits[i:i + 8], 2)]) + (b"\x00" if bits[i:i + 8] == "11111111" else b"")
                     for i in range(0, len(bits), 8))
     return out + scan + b"\xff\xd9"
+
+
+def jpeg_dc_sum_past_int_max():
+    return jpeg_blocks()
+
+
+def jpeg_huffman_272_codes():
+    return jpeg_blocks(dc_table=b"\x00" + bytes([17] * 16) + bytes(range(15, -1, -1)) * 17)
+
+
+def jpeg_undefined_huffman_table():
+    return jpeg_blocks(scan_tables=0x10)
 
 
 def main():
@@ -79,7 +99,9 @@ def main():
                        ("pgm-width-overflows-int", pgm_width_overflows_int),
                        ("tga-rle-claims-4112x3600", tga_rle_claims_4112x3600),
                        ("tga-rle-honest-4112x3600", tga_rle_honest_4112x3600),
-                       ("jpeg-dc-sum-past-int-max", jpeg_dc_sum_past_int_max)]:
+                       ("jpeg-dc-sum-past-int-max", jpeg_dc_sum_past_int_max),
+                       ("jpeg-huffman-272-codes", jpeg_huffman_272_codes),
+                       ("jpeg-undefined-huffman-table", jpeg_undefined_huffman_table)]:
         with open(os.path.join(out, name), "wb") as f:
             f.write(make())
 
