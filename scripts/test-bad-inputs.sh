@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the demo end to end with each file it reads spoiled in each of six
-# ways, one row of the table below per case: the input, the damage, the
+# ways (the shaders, the texture, the models, and the layer's compiled
+# shaders in the cache), one row of the table below per case: the input, the damage, the
 # exit code and the exact messages on standard error (lines joined by " / ";
 # the statistics line of OSTREVIN_STATS left out). Each case runs in its own
 # scratch copy of build/demo/ for 30 frames, two cases at a time, and also
@@ -17,7 +18,11 @@
 # 8192x8192 DXT1 without its levels); wrong-format (the other stage's
 # shader, a shader in place of the texture, the texture in place of a
 # model); hostile-header (a shader that includes itself, a DDS
-# FourCC that no format has, a model declaring 2^32-1 sub-meshes).
+# FourCC that no format has, a model declaring 2^32-1 sub-meshes). The
+# cache's entries (each case has a copy of the one the unspoiled run
+# filled) are removed, emptied, halved, grown past 64 MiB, swapped between
+# the two shaders, or given a length field of 2^64-1: the shaders are then
+# compiled again, silently.
 # Needs build/ (default preset) and DISPLAY. Prints one line per case.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -63,14 +68,18 @@ Data/bottom.GAMEMODEL  | truncated      | 1 | Ostrevin: Data/bottom.GAMEMODEL: f
 Data/bottom.GAMEMODEL  | oversized      | 0 |
 Data/bottom.GAMEMODEL  | wrong-format   | 1 | Ostrevin: Data/bottom.GAMEMODEL: holds no sub-meshes (0x8876086c) / Error: myApp.Create failed!
 Data/bottom.GAMEMODEL  | hostile-header | 1 | Ostrevin: Data/bottom.GAMEMODEL: declares 4294967295 sub-meshes but holds only 3 / Error: myApp.Create failed!
+shader-cache           | missing        | 0 |
+shader-cache           | empty          | 0 |
+shader-cache           | truncated      | 0 |
+shader-cache           | oversized      | 0 |
+shader-cache           | wrong-format   | 0 |
+shader-cache           | hostile-header | 0 |
 EOF
 )"
 frames=30
 
 scratch="$(mktemp -d /tmp/ostrevin-bad-inputs.XXXXXX)"
 trap 'rm -rf "${scratch}"' EXIT
-# Compiled shaders go to the caller's cache (test.sh's own), else to one here.
-export XDG_CACHE_HOME="${XDG_CACHE_HOME:-${scratch}/cache}"
 
 # A copy of the demo folder: the inputs are copied, the executable linked.
 make_dir() {
@@ -81,10 +90,34 @@ make_dir() {
   cp "${demo}"/Data/* "${dir}/Data/"
 }
 
+# spoil_cache DIR DAMAGE: the compiled-shader entries of the case's cache.
+spoil_cache() {
+  local dir="$1" damage="$2" entries
+  entries=("${dir}.out/cache/ostrevin/"*/*)
+  case "${damage}" in
+    missing) rm -rf "${dir}.out/cache/ostrevin" ;;
+    empty) for e in "${entries[@]}"; do : > "${e}"; done ;;
+    truncated) for e in "${entries[@]}"; do truncate -s "$(( $(stat -c %s "${e}") / 2 ))" "${e}"; done ;;
+    oversized) for e in "${entries[@]}"; do truncate -s $(( (64 << 20) + 1 )) "${e}"; done ;;
+    wrong-format)
+      mv "${entries[0]}" "${dir}.out/swap"
+      mv "${entries[1]}" "${entries[0]}"
+      mv "${dir}.out/swap" "${entries[1]}" ;;
+    hostile-header)
+      for e in "${entries[@]}"; do
+        printf '\377\377\377\377\377\377\377\377' | dd of="${e}" bs=1 seek=8 conv=notrunc status=none
+      done ;;
+  esac
+}
+
 # spoil DIR INPUT DAMAGE
 spoil() {
   local dir="$1" input="$2" damage="$3"
   local file="${dir}/${input}"
+  if [ "${input}" = shader-cache ]; then
+    spoil_cache "${dir}" "${damage}"
+    return
+  fi
   case "${damage}" in
     missing) rm -f "${file}" ;;
     empty) : > "${file}" ;;
@@ -128,10 +161,11 @@ PY
 # The folder's files with their checksums (what may be neither written nor lost).
 listing() { (cd "$1" && find . -path ./capture -prune -o -type f -print0 | xargs -0 sha256sum | LC_ALL=C sort -k2); }
 
-# run_case DIR: runs the demo there; its exit code and output go to DIR.out/.
+# run_case DIR: runs the demo there, with the cache in DIR.out/cache; its
+# exit code and output go to DIR.out/.
 run_case() {
   local dir="$1"
-  (cd "${dir}" && OSTREVIN_EXIT_AFTER="${frames}" OSTREVIN_STATS=1 OSTREVIN_MESSAGEBOX=0 OSTREVIN_VSYNC=0 \
+  (cd "${dir}" && XDG_CACHE_HOME="${dir}.out/cache" OSTREVIN_EXIT_AFTER="${frames}" OSTREVIN_STATS=1 OSTREVIN_MESSAGEBOX=0 OSTREVIN_VSYNC=0 \
      OSTREVIN_CAPTURE="${dir}/capture" OSTREVIN_CAPTURE_FRAMES="${frames}" \
      timeout -k 5 60 ./ostrevin > "${dir}.out/stdout" 2> "${dir}.out/stderr")
   echo "$?" > "${dir}.out/rc"
@@ -177,6 +211,7 @@ while IFS='|' read -r input damage code messages; do
   dir="${scratch}/case-${#cases[@]}"
   make_dir "${dir}"
   mkdir -p "${dir}.out"
+  cp -r "${scratch}/reference.out/cache" "${dir}.out/cache"
   spoil "${dir}" "${input}" "${damage}"
   listing "${dir}" > "${dir}.out/before"
   printf '%s\n' "${input}" "${damage}" "${code}" "${messages}" > "${dir}.out/row"

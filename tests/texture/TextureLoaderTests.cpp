@@ -592,6 +592,21 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
   huffman272.insert(huffman272.end(), 272, 0);
   huffman272.insert(huffman272.end(), dcSum.begin() + 135 + 22, dcSum.end());
   const std::string hdrHead = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
+  std::vector<uint8_t> pngEmptyIdat = png;
+  const uint8_t emptyIdat[] = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+  pngEmptyIdat.insert(pngEmptyIdat.begin() + 33, std::begin(emptyIdat), std::end(emptyIdat));
+  // Two rows of 8 RGBE pixels: each channel one run of 8, then each channel
+  // 8 values written out; and rows whose first channel starts with a run
+  // of length 0.
+  std::vector<uint8_t> hdrRows = {2, 2, 0, 8};
+  for (uint8_t value : {128, 64, 32, 129}) hdrRows.insert(hdrRows.end(), {0x88, value});
+  hdrRows.insert(hdrRows.end(), {2, 2, 0, 8});
+  for (uint8_t value : {128, 64, 32, 129}) {
+    hdrRows.push_back(8);
+    hdrRows.insert(hdrRows.end(), 8, value);
+  }
+  std::vector<uint8_t> zeroRun = {2, 2, 0, 8, 0};
+  zeroRun.resize(hdrRows.size(), 0);
   std::vector<uint8_t> pngHuge = png;
   const std::vector<uint8_t> huge = be32(16384);
   std::copy(huge.begin(), huge.end(), pngHuge.begin() + 16);
@@ -613,6 +628,9 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
        "width or height out of range (0x4)"},
       {"PNG", "bit depth 3", with(png, {{24, 3}}), D3DXERR_INVALIDDATA, "PNG with colour type 2, bit depth 3"},
       {"PNG", "claims 16384x16384", pngHuge, D3DXERR_INVALIDDATA, "PNG header claims 16384x16384 pixels"},
+      {"PNG", "first IDAT empty", pngEmptyIdat, D3DXERR_INVALIDDATA, "PNG whose first IDAT chunk is empty"},
+      {"PNG", "chunk past the end", std::vector<uint8_t>(png.begin(), png.end() - 1), D3DXERR_INVALIDDATA,
+       "PNG chunk past the end of the file"},
       {"JPEG", "good", jpeg, D3D_OK, ""},
       {"JPEG", "12-bit samples", with(jpeg, {{sof + 4, 12}}), D3DXERR_INVALIDDATA, "other than 8-bit samples"},
       {"JPEG", "lossless", with(jpeg, {{sof + 1, 0xC3}}), D3DXERR_INVALIDDATA, "coding process other than"},
@@ -640,6 +658,10 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
        "Radiance HDR layout other than -Y +X"},
       {"HDR", "no format line", Text("#?RADIANCE\n\n-Y 1 +X 1\n", Pattern(4)), D3DXERR_INVALIDDATA,
        "Radiance HDR in a format other than 32-bit RGBE"},
+      {"HDR", "good run-length rows", Text(hdrHead + "-Y 2 +X 8\n", hdrRows), D3D_OK, ""},
+      {"HDR", "run of length 0", Text(hdrHead + "-Y 2 +X 8\n", zeroRun), D3DXERR_INVALIDDATA, ""},
+      {"HDR", "rows cut short", Text(hdrHead + "-Y 2 +X 8\n", std::vector<uint8_t>(hdrRows.begin(), hdrRows.end() - 1)),
+       D3DXERR_INVALIDDATA, ""},
       {"HDR", "claims 16384x16384", Text(hdrHead + "-Y 16384 +X 16384\n", Pattern(64)), D3DXERR_INVALIDDATA,
        "Radiance HDR header claims 16384x16384 pixels"},
       {"PGM", "good, largest sample 15", Text("P5 1 1 15\n", {15}), D3D_OK, ""},

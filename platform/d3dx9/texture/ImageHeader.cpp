@@ -32,8 +32,9 @@ bool SizeFits(uint64_t width, uint64_t height, ImageHeader* out, std::string* wh
   return true;
 }
 
-// PNG: the IHDR chunk, which must come first. Deflate packs at best 1032
-// bytes into one, so the filtered rows need at least 1/1032 of their size.
+// PNG: the IHDR chunk, which must come first, and the chunks after it.
+// Deflate packs at best 1032 bytes into one, so the filtered rows need at
+// least 1/1032 of their size.
 bool ReadPng(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) {
   if (size < 33 || Be32(d + 8) != 13 || std::memcmp(d + 12, "IHDR", 4) != 0) return Fail(why, "PNG without its IHDR chunk");
   const uint32_t depth = d[24], colour = d[25];
@@ -51,6 +52,19 @@ bool ReadPng(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) 
                          " or compression, filter or interlace method out of range");
   }
   if (!SizeFits(Be32(d + 16), Be32(d + 20), out, why)) return false;
+  // The chunks up to IEND, each inside the file. The decoder copies the
+  // first IDAT into a buffer it has not allocated yet when that is empty.
+  bool data = false;
+  for (size_t pos = 33;;) {
+    if (size - pos < 12 || Be32(d + pos) > size - pos - 12) return Fail(why, "PNG chunk past the end of the file");
+    const uint32_t length = Be32(d + pos);
+    if (std::memcmp(d + pos + 4, "IEND", 4) == 0) break;
+    if (std::memcmp(d + pos + 4, "IDAT", 4) == 0) {
+      if (!data && length == 0) return Fail(why, "PNG whose first IDAT chunk is empty");
+      data = true;
+    }
+    pos += 12 + static_cast<size_t>(length);
+  }
   const uint64_t rowBytes = 1 + CeilDiv(static_cast<uint64_t>(out->width) * channels * depth, 8);
   out->leastBytes = 33 + rowBytes * out->height / 1032;
   return true;
@@ -265,6 +279,7 @@ bool ReadHdr(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) 
   if (!number(&at, &width) || at != text.size()) return Fail(why, "Radiance HDR layout other than -Y +X");
   if (!SizeFits(width, height, out, why)) return false;
   const uint64_t rowBytes = out->width < 8 ? 4ull * out->width : 4 + 8 * CeilDiv(out->width, 127);
+  out->rasterOffset = pos;
   out->leastBytes = pos + rowBytes * out->height;
   return true;
 }

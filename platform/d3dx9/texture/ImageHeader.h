@@ -1,7 +1,7 @@
 // The headers of the image files the texture loader reads besides DDS and
-// PFM, read by us before any decoder sees the file: PNG, JPEG, BMP, TGA and
-// Radiance HDR (which stb_image then decodes) and binary PGM/PPM (which
-// Pnm.cpp decodes). Each file is taken for the one kind stb_image would take
+// PFM, read by us before any decoder sees the file: PNG, JPEG, BMP and TGA
+// (which stb_image then decodes), Radiance HDR (Hdr.cpp) and binary PGM/PPM
+// (Pnm.cpp). Each file is taken for the one kind stb_image would take
 // it for, by the same tests in the same order, so that the header checked
 // here is the header the decoder reads.
 //
@@ -28,8 +28,8 @@ struct ImageHeader {
   UINT width;
   UINT height;
   uint64_t leastBytes;  // the file can honestly be no shorter than this
-  // Pnm only: where the raster starts, its channels (1 grey, 3 RGB) and
-  // the largest sample value (1..255).
+  // Pnm and Hdr: where the raster starts. Pnm only: its channels (1 grey,
+  // 3 RGB) and the largest sample value (1..255).
   size_t rasterOffset;
   UINT channels;
   UINT maxValue;

@@ -11,7 +11,6 @@
 #define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
-#define STBI_ONLY_HDR
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>
 
@@ -34,20 +33,6 @@ bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, 
       stbi_load_from_memory(data, static_cast<int>(size), &w, &h, channels, 4), stbi_image_free);
   if (!decoded || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height) return false;
   Rgba8Image image;
-  image.width = header.width;
-  image.height = header.height;
-  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
-  *out = std::move(image);
-  return true;
-}
-
-bool DecodeHdrWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out) {
-  if (!Usable(data, size, header) || header.kind != ImageKind::Hdr) return false;
-  int w = 0, h = 0, channels = 0;
-  std::unique_ptr<float, Freed> decoded(
-      stbi_loadf_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4), stbi_image_free);
-  if (!decoded || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height) return false;
-  RgbaImage image;
   image.width = header.width;
   image.height = header.height;
   image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);

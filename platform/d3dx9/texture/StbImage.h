@@ -1,5 +1,5 @@
-// The image files stb_image decodes for the texture loader: PNG, JPEG, BMP,
-// TGA and Radiance HDR, once ReadImageHeader (ImageHeader.h) has passed
+// The image files stb_image decodes for the texture loader: PNG, JPEG, BMP
+// and TGA, once ReadImageHeader (ImageHeader.h) has passed
 // their header and the file is long enough for it. stb_image lives in this
 // file's source alone, compiled so that its integer arithmetic wraps: a
 // hostile file (a JPEG whose DC differences add up past INT_MAX) gives
@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "ImageHeader.h"
-#include "Pixels.h"
 #include "Pixels8.h"
 
 namespace d3dx {
@@ -19,8 +18,5 @@ namespace d3dx {
 // `channels` is the file's count (1 grey, 2 grey and alpha, 3, 4). False
 // when stb_image fails or decodes another size than the header's.
 bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out, int* channels);
-
-// The same for a Radiance HDR, into float RGBA as stored (alpha 1).
-bool DecodeHdrWithStb(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out);
 
 }  // namespace d3dx

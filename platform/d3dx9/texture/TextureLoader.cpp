@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 
 #include "Dds.h"
+#include "Hdr.h"
 #include "ImageHeader.h"
 #include "Pfm.h"
 #include "Pixels.h"
@@ -178,9 +179,9 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
   return D3D_OK;
 }
 
-// PFM, PGM and PPM through readers of ours; PNG, JPEG, BMP, TGA and
-// Radiance HDR through stb_image once their headers have passed ours and
-// the file is long enough to hold what the header claims.
+// PFM, PGM, PPM and Radiance HDR through readers of ours; PNG, JPEG, BMP and
+// TGA through stb_image once their headers have passed ours and the file
+// is long enough to hold what the header claims.
 HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   if (d3dx::IsPfm(data, size)) {
     RgbaImage image;
@@ -202,7 +203,7 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   if (FAILED(hr)) return hr;
   if (header.kind == d3dx::ImageKind::Hdr) {
     RgbaImage image;
-    if (!d3dx::DecodeHdrWithStb(data, size, header, &image)) return D3DXERR_INVALIDDATA;
+    if (!d3dx::DecodeHdr(data, size, header, &image)) return D3DXERR_INVALIDDATA;
     chain->format = D3DFMT_A32B32G32R32F;
     return ChainFromRgba(chain, std::move(image));
   }

@@ -19,8 +19,13 @@ faults found by fuzzing, byte for byte the same on every run:
                                writes past its 257-entry size list
   jpeg-undefined-huffman-table a scan using a DC table never defined, which
                                stb_image reads uninitialised
-(jpeg-fuzz-huffman-overflow, found by fuzz_dds from the first of these, is
-kept as found.)
+  png-first-idat-empty         a PNG whose first IDAT chunk is empty, which
+                               stb_image copies into a null buffer
+(jpeg-fuzz-huffman-overflow and hdr-fuzz-run-of-zero-never-ends, found by
+fuzz_dds from these, are kept as found: the second made stb_image's
+run-length reader loop for ever.) And one small good file of each kind stb_image decodes, for
+the fuzzer to start from: seed-png-rgba-3x2, seed-bmp-24-3x2,
+seed-tga-rle-3x2, seed-hdr-rle-8x2, seed-jpeg-grey-32x8.
 
   tests/fuzz/corpus/make-fuzz-dds-faults.py [OUTPUT_DIR]
 """
@@ -62,19 +67,20 @@ def tga_rle_honest_4112x3600():
     return header + bytes([0xFF, 0x80]) * (width * height // 128)
 
 
-def jpeg_blocks(dc_table=b"\x00" + bytes([1] + [0] * 15) + bytes([15]), scan_tables=0x00):
+def jpeg_blocks(dc_table=b"\x00" + bytes([1] + [0] * 15) + bytes([15]), scan_tables=0x00,
+                quantisation=b"\x10" + b"\xff\xff" * 64, block_bits="0" + "1" * 15 + "0"):
     """Four grey baseline blocks, each adding +32767 to the DC coefficient
     (16-bit quantisation table of 65535s); one-bit Huffman codes."""
     def segment(marker, payload):
         return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
     blocks = 4
     one_code = bytes([1] + [0] * 15)  # one Huffman code, of one bit
-    out = b"\xff\xd8" + segment(0xDB, b"\x10" + b"\xff\xff" * 64)
+    out = b"\xff\xd8" + segment(0xDB, quantisation)
     out += segment(0xC0, struct.pack(">BHHB", 8, 8, 8 * blocks, 1) + bytes([1, 0x11, 0]))
     out += segment(0xC4, dc_table)  # DC: category 15
     out += segment(0xC4, b"\x10" + one_code + bytes([0]))  # AC: end of block
     out += segment(0xDA, bytes([1, 1, scan_tables, 0, 63, 0]))
-    bits = ("0" + "1" * 15 + "0") * blocks  # each block: DC +32767, end of block
+    bits = block_bits * blocks  # by default: DC +32767, end of block
     bits += "1" * (-len(bits) % 8)
     scan = b"".join(bytes([int(bits[i:i + 8], 2)]) + (b"\x00" if bits[i:i + 8] == "11111111" else b"")
                     for i in range(0, len(bits), 8))
@@ -93,6 +99,46 @@ def jpeg_undefined_huffman_table():
     return jpeg_blocks(scan_tables=0x10)
 
 
+def png_rgba_3x2(first_idat=b""):
+    import zlib
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\x00" + bytes(range(y * 12, y * 12 + 12)) for y in range(2))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 3, 2, 8, 6, 0, 0, 0)) +
+            (chunk(b"IDAT", first_idat) if first_idat is not None else b"") +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def png_first_idat_empty():
+    return png_rgba_3x2(first_idat=b"")
+
+
+def seed_png_rgba_3x2():
+    return png_rgba_3x2(first_idat=None)
+
+
+def seed_bmp_24_3x2():
+    rows = b"".join(bytes(range(y * 9, y * 9 + 9)) + b"\x00\x00\x00" for y in range(2))
+    info = struct.pack("<IiiHHIIiiII", 40, 3, 2, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(rows), 0, 0, 54) + info + rows
+
+
+def seed_tga_rle_3x2():
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, 3, 2, 24, 0x20)
+    return header + bytes([0x82, 10, 20, 30, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9])
+
+
+def seed_hdr_rle_8x2():
+    row = bytes([2, 2, 0, 8]) + b"".join(bytes([0x88, value]) for value in (128, 64, 32, 129))
+    return b"#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 8\n" + row * 2
+
+
+def seed_jpeg_grey_32x8():
+    # DC category 0 (no change) and end of block: four flat grey blocks.
+    return jpeg_blocks(dc_table=b"\x00" + bytes([1] + [0] * 15) + bytes([0]), quantisation=b"\x00" + bytes([16] * 64),
+                       block_bits="00")
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "fuzz_dds")
     for name, make in [("dds-fourcc-not-a-d3dformat", dds_fourcc_not_a_d3dformat),
@@ -101,7 +147,11 @@ def main():
                        ("tga-rle-honest-4112x3600", tga_rle_honest_4112x3600),
                        ("jpeg-dc-sum-past-int-max", jpeg_dc_sum_past_int_max),
                        ("jpeg-huffman-272-codes", jpeg_huffman_272_codes),
-                       ("jpeg-undefined-huffman-table", jpeg_undefined_huffman_table)]:
+                       ("jpeg-undefined-huffman-table", jpeg_undefined_huffman_table),
+                       ("png-first-idat-empty", png_first_idat_empty),
+                       ("seed-png-rgba-3x2", seed_png_rgba_3x2), ("seed-bmp-24-3x2", seed_bmp_24_3x2),
+                       ("seed-tga-rle-3x2", seed_tga_rle_3x2), ("seed-hdr-rle-8x2", seed_hdr_rle_8x2),
+                       ("seed-jpeg-grey-32x8", seed_jpeg_grey_32x8)]:
         with open(os.path.join(out, name), "wb") as f:
             f.write(make())
 
