@@ -200,7 +200,9 @@ bool ReadBmp(const uint8_t* d, size_t size, ImageHeader* out, std::string* why) 
   const uint64_t headersEnd = 14 + infoSize + ((infoSize == 40 || infoSize == 56) && compression == 3 ? 12 : 0);
   if (offset < headersEnd || offset > size) return Fail(why, "BMP pixels offset " + std::to_string(offset) + " out of range");
   if (bpp < 16) {
-    const uint64_t entries = core ? (offset - headersEnd) / 3 : (offset - headersEnd) / 4;
+    // Counted as the decoder counts them: it takes 12 bytes more off a
+    // 12-byte header's palette, and below one entry reads none at all.
+    const uint64_t entries = core ? (offset >= headersEnd + 12 ? (offset - headersEnd - 12) / 3 : 0) : (offset - headersEnd) / 4;
     if (entries == 0 || entries > 256) return Fail(why, "BMP palette of " + std::to_string(entries) + " entries");
   }
   if (!SizeFits(width < 0 ? 0 : static_cast<uint64_t>(width), height < 0 ? static_cast<uint64_t>(-height) : static_cast<uint64_t>(height), out, why)) {
