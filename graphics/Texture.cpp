@@ -175,6 +175,14 @@ std::string Narrow(const std::wstring& name) {
 std::string DescribeTextureFailure(const std::wstring& fileName, HRESULT hr) {
   const std::string bytes = ReadWholeFile(Narrow(fileName));
   if (bytes.empty()) return "missing or empty file";
+  if (hr == E_OUTOFMEMORY) {
+    // The loader's ceiling on decoded pixels, or memory that ran out.
+    std::string size;
+    if (bytes.size() >= kHeaderEnd && bytes.compare(0, 4, "DDS ") == 0) {
+      size = Number(Read32(bytes, 16)) + "x" + Number(Read32(bytes, 12)) + ", ";
+    }
+    return "too large to load (" + size + "0x" + Hex(static_cast<uint32_t>(hr), 8) + ")";
+  }
   if (hr != D3DXERR_INVALIDDATA) return "D3DXCreateTextureFromFile failed (0x" + Hex(static_cast<uint32_t>(hr), 8) + ")";
   if (bytes.compare(0, 4, "DDS ") == 0) return DescribeDds(bytes);
   return "not an image file D3DX reads, or a damaged one";

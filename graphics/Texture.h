@@ -19,5 +19,5 @@ struct CTexture {
 // Why D3DXCreateTextureFromFile gave `hr` for the file: composed from the
 // file's bytes (D3DX itself says no more than D3DXERR_INVALIDDATA), e.g.
 // "missing or empty file", "unsupported pixel format: FourCC 'ABCD'",
-// "truncated at level 3".
+// "truncated at level 3", "too large to load (8192x8192, 0x8007000e)".
 std::string DescribeTextureFailure(const std::wstring& fileName, HRESULT hr);

@@ -76,7 +76,10 @@ bool CMesh::Load(const std::string& fileName) {
   HRESULT hr = pDevice->CreateVertexBuffer(vertexTotal * kVertexStride, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED,
                                            &pVertexBuffer, NULL);
   if (pVertexBuffer == NULL) {
-    renderer.m_lastError = fileName + ": CreateVertexBuffer failed (" + HexOf(hr) + ")";
+    // A model without sub-meshes asks for an empty buffer, which the device
+    // refuses: say so rather than leave the user with the device's code.
+    renderer.m_lastError = fileName + (m_subMeshes.empty() ? ": holds no sub-meshes (" : ": CreateVertexBuffer failed (") +
+                           HexOf(hr) + ")";
     return false;
   }
   renderer.m_vertexBuffers.push_back(pVertexBuffer);

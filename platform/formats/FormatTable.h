@@ -160,6 +160,15 @@ inline const FormatInfo* FindFormat(D3DFORMAT format) {
   return nullptr;
 }
 
+// The row whose D3DFORMAT number is `number`, as a file stores it, or
+// nullptr. A number from a file's bytes becomes a D3DFORMAT only through
+// this table: most DWORDs are no value of the enumeration.
+inline const FormatInfo* FindFormatNumber(uint32_t number) {
+  for (const FormatInfo& info : kFormats)
+    if (static_cast<uint32_t>(info.format) == number) return &info;
+  return nullptr;
+}
+
 // True when textures of `format` can be created on the device.
 inline bool OnDevice(const FormatInfo& info) { return info.glInternalFormat != 0; }
 

@@ -285,6 +285,7 @@ TEST_F(MeshTest, CountZeroAsksForZeroLengthBuffers) {
   const Registries before = Snapshot();
   EXPECT_EQ(R().CreateMesh(path), nullptr);
   EXPECT_TRUE(Snapshot() == before);
+  EXPECT_EQ(R().m_lastError.rfind(path + ": holds no sub-meshes (0x", 0), 0u) << R().m_lastError;
 }
 
 TEST(SubMeshTest, RebaseMovesIndicesModulo65536) {

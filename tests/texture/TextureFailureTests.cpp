@@ -45,6 +45,10 @@ TEST(TextureFailure, NamesTheReasonFromTheFile) {
     EXPECT_EQ(DescribeTextureFailure(dir.Wide(name), D3DXERR_INVALIDDATA), c.reason);
   }
   WriteFile(dir.path() / "good.dds", WriteDds(A8R8G8B8(1, 1), Pattern(4)));
+  WriteFile(dir.path() / "large.dds", WriteDds(FourCC(D3DFMT_DXT1, 8192, 4096), Pattern(8)));
+  EXPECT_EQ(DescribeTextureFailure(dir.Wide("large.dds"), E_OUTOFMEMORY), "too large to load (8192x4096, 0x8007000e)");
+  WriteFile(dir.path() / "large.tga", Pattern(40));
+  EXPECT_EQ(DescribeTextureFailure(dir.Wide("large.tga"), E_OUTOFMEMORY), "too large to load (0x8007000e)");
   EXPECT_EQ(DescribeTextureFailure(dir.Wide("good.dds"), D3DERR_OUTOFVIDEOMEMORY),
             "D3DXCreateTextureFromFile failed (0x8876017c)");
 }

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "fake/FakeDevice.h"
+#include "fake/FakeUser32.h"
 #include "platform/d3dx9/texture/Dds.h"
 #include "platform/formats/TextureLayout.h"
 #include "platform/d3dx9/texture/Pixels.h"
@@ -538,3 +539,201 @@ TEST_F(TextureLoaderTest, GreyHdrAndFloatImagesKeepTheirChannels) {
 }
 
 }  // namespace
+
+// One table of files and what the loader makes of them: damaged headers
+// (fields the decoders would read out of range), headers claiming more
+// pixels than their file can hold, and files honest about a size above the
+// ceiling on decoded pixels; each with the error and the reason the debug
+// output gives, and a good file of each kind beside them.
+TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
+  auto with = [](std::vector<uint8_t> bytes, std::initializer_list<std::pair<size_t, uint8_t>> edits) {
+    for (const auto& [at, value] : edits) bytes[at] = value;
+    return bytes;
+  };
+  auto be32 = [](uint32_t v) {
+    return std::vector<uint8_t>{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+  };
+  const std::vector<uint8_t> png = EncodeImage("png", 4, 4, 3, Pattern(48));
+  const std::vector<uint8_t> bmp = EncodeImage("bmp", 4, 4, 3, Pattern(48));
+  const std::vector<uint8_t> tga = EncodeImage("tga", 4, 4, 3, Pattern(48));
+  // The largest run-length TGA header of 8-bit grey over runs of 128 pixels.
+  auto greyRuns = [](uint16_t w, uint16_t h, size_t runs) {
+    std::vector<uint8_t> f = {0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 8, 0};
+    for (size_t i = 0; i < runs; ++i) f.insert(f.end(), {0xFF, 0x80});
+    return f;
+  };
+  // Four baseline JPEG blocks, each adding 32767 to the DC coefficient,
+  // dequantised by 65535: the decoder's int sums overflow.
+  std::vector<uint8_t> dcSum = {0xFF, 0xD8, 0xFF, 0xDB, 0, 131, 0x10};
+  dcSum.insert(dcSum.end(), 128, 0xFF);
+  for (uint8_t table : {0x00, 0x10}) {
+    dcSum.insert(dcSum.end(), {0xFF, 0xC4, 0, 20, table, 1});  // one code, one bit long
+    dcSum.insert(dcSum.end(), 15, 0);
+    dcSum.push_back(table == 0 ? 15 : 0);  // DC category 15; AC end of block
+  }
+  dcSum.insert(dcSum.end(), {0xFF, 0xC0, 0, 11, 8, 0, 8, 0, 32, 1, 1, 0x11, 0});
+  dcSum.insert(dcSum.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0});
+  // Per block: DC code 0, 15 one bits, end-of-block code 0 (FF stuffed).
+  dcSum.insert(dcSum.end(), {0x7F, 0xFF, 0, 0x3F, 0xFF, 0, 0x9F, 0xFF, 0, 0xCF, 0xFF, 0, 0xEF, 0xFF, 0xD9});
+  const size_t dcScanTables = dcSum.size() - 15 - 4;  // the scan's table selectors
+  // The same with DC category 0 and an 8-bit table: four flat grey blocks.
+  std::vector<uint8_t> jpeg(dcSum.begin(), dcSum.end() - 15);
+  jpeg[156] = 0;  // the DC table's one symbol
+  jpeg.insert(jpeg.end(), {0x00, 0xFF, 0xD9});
+  const size_t sof = 179;  // the frame header's marker
+  std::vector<uint8_t> huffman272(dcSum.begin(), dcSum.begin() + 135);  // SOI and DQT
+  huffman272.insert(huffman272.end(), {0xFF, 0xC4, 0x01, 0x23, 0x00});  // 3 + 16 + 272 bytes
+  huffman272.insert(huffman272.end(), 16, 17);
+  huffman272.insert(huffman272.end(), 272, 0);
+  huffman272.insert(huffman272.end(), dcSum.begin() + 135 + 22, dcSum.end());
+  const std::string hdrHead = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
+  std::vector<uint8_t> pngEmptyIdat = png;
+  const uint8_t emptyIdat[] = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+  pngEmptyIdat.insert(pngEmptyIdat.begin() + 33, std::begin(emptyIdat), std::end(emptyIdat));
+  // Two rows of 8 RGBE pixels: each channel one run of 8, then each channel
+  // 8 values written out; and rows whose first channel starts with a run
+  // of length 0.
+  std::vector<uint8_t> hdrRows = {2, 2, 0, 8};
+  for (uint8_t value : {128, 64, 32, 129}) hdrRows.insert(hdrRows.end(), {0x88, value});
+  hdrRows.insert(hdrRows.end(), {2, 2, 0, 8});
+  for (uint8_t value : {128, 64, 32, 129}) {
+    hdrRows.push_back(8);
+    hdrRows.insert(hdrRows.end(), 8, value);
+  }
+  std::vector<uint8_t> zeroRun = {2, 2, 0, 8, 0};
+  zeroRun.resize(hdrRows.size(), 0);
+  std::vector<uint8_t> pngHuge = png;
+  const std::vector<uint8_t> huge = be32(16384);
+  std::copy(huge.begin(), huge.end(), pngHuge.begin() + 16);
+  std::copy(huge.begin(), huge.end(), pngHuge.begin() + 20);
+
+  struct Case {
+    const char* format;
+    const char* damage;
+    std::vector<uint8_t> bytes;
+    HRESULT hr;
+    const char* reason;  // part of the debug output, "" for none
+  };
+  const Case cases[] = {
+      {"DDS", "FourCC no D3DFORMAT holds", WriteDds(FourCC(3486427068u, 4, 4), Pattern(64)), D3DXERR_INVALIDDATA, ""},
+      {"DDS", "4097x2049 DXT1 resized", WriteDds(FourCC(D3DFMT_DXT1, 4097, 2049), Pattern(1025 * 513 * 8)), E_OUTOFMEMORY,
+       "4097x2049 (8192x4096 once rounded up to powers of two) is more than the 16777216 pixels"},
+      {"PNG", "good", png, D3D_OK, ""},
+      {"PNG", "zero width", with(png, {{16, 0}, {17, 0}, {18, 0}, {19, 0}}), D3DXERR_INVALIDDATA,
+       "width or height out of range (0x4)"},
+      {"PNG", "bit depth 3", with(png, {{24, 3}}), D3DXERR_INVALIDDATA, "PNG with colour type 2, bit depth 3"},
+      {"PNG", "claims 16384x16384", pngHuge, D3DXERR_INVALIDDATA, "PNG header claims 16384x16384 pixels"},
+      {"PNG", "first IDAT empty", pngEmptyIdat, D3DXERR_INVALIDDATA, "PNG whose first IDAT chunk is empty"},
+      {"PNG", "chunk past the end", std::vector<uint8_t>(png.begin(), png.end() - 1), D3DXERR_INVALIDDATA,
+       "PNG chunk past the end of the file"},
+      {"JPEG", "good", jpeg, D3D_OK, ""},
+      {"JPEG", "12-bit samples", with(jpeg, {{sof + 4, 12}}), D3DXERR_INVALIDDATA, "other than 8-bit samples"},
+      {"JPEG", "lossless", with(jpeg, {{sof + 1, 0xC3}}), D3DXERR_INVALIDDATA, "coding process other than"},
+      {"JPEG", "DC sums past INT_MAX", dcSum, D3D_OK, ""},
+      {"JPEG", "Huffman table of 272 codes", huffman272, D3DXERR_INVALIDDATA, "damaged JPEG Huffman table"},
+      {"JPEG", "scan with an undefined table", with(dcSum, {{dcScanTables, 0x10}}), D3DXERR_INVALIDDATA,
+       "JPEG scan with an undefined Huffman table"},
+      {"JPEG", "segment past the end", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + sof + 6), D3DXERR_INVALIDDATA,
+       "JPEG segment past the end of the file"},
+      {"BMP", "good", bmp, D3D_OK, ""},
+      {"BMP", "height INT_MIN", with(bmp, {{22, 0}, {23, 0}, {24, 0}, {25, 0x80}}), D3DXERR_INVALIDDATA,
+       "width or height out of range (4x2147483648)"},
+      {"BMP", "run-length", with(bmp, {{30, 1}}), D3DXERR_INVALIDDATA, "BMP compression 1"},
+      {"BMP", "claims 4000x4000", with(bmp, {{18, 0xA0}, {19, 0x0F}, {22, 0xA0}, {23, 0x0F}}), D3DXERR_INVALIDDATA,
+       "BMP header claims 4000x4000 pixels"},
+      {"TGA", "good", tga, D3D_OK, ""},
+      {"TGA", "honest runs, 4096x4096", greyRuns(4096, 4096, 4096 * 4096 / 128), D3D_OK, ""},
+      {"TGA", "runs claim 4112x3600", greyRuns(4112, 3600, 1000), D3DXERR_INVALIDDATA,
+       "TGA header claims 4112x3600 pixels, which take at least 231318 bytes; the file has 2018"},
+      {"TGA", "honest runs, 8200x4100", greyRuns(8200, 4100, 8200 * 4100 / 128), E_OUTOFMEMORY,
+       "8200x4100 (16384x8192 once rounded up to powers of two) is more than the 33554432 pixels"},
+      {"TGA", "colour map from entry 1", Text(std::string("\0\1\1\1\0\2\0\x18\0\0\0\0\1\0\1\0\x08\0", 18), Pattern(7)),
+       D3DXERR_INVALIDDATA, "TGA colour map starting at entry 1"},
+      {"HDR", "negative height", Text(hdrHead + "-Y -5 +X 10\n", Pattern(64)), D3DXERR_INVALIDDATA,
+       "Radiance HDR layout other than -Y +X"},
+      {"HDR", "no format line", Text("#?RADIANCE\n\n-Y 1 +X 1\n", Pattern(4)), D3DXERR_INVALIDDATA,
+       "Radiance HDR in a format other than 32-bit RGBE"},
+      {"HDR", "good run-length rows", Text(hdrHead + "-Y 2 +X 8\n", hdrRows), D3D_OK, ""},
+      {"HDR", "run of length 0", Text(hdrHead + "-Y 2 +X 8\n", zeroRun), D3DXERR_INVALIDDATA, ""},
+      {"HDR", "rows cut short", Text(hdrHead + "-Y 2 +X 8\n", std::vector<uint8_t>(hdrRows.begin(), hdrRows.end() - 1)),
+       D3DXERR_INVALIDDATA, ""},
+      {"HDR", "claims 16384x16384", Text(hdrHead + "-Y 16384 +X 16384\n", Pattern(64)), D3DXERR_INVALIDDATA,
+       "Radiance HDR header claims 16384x16384 pixels"},
+      {"PGM", "good, largest sample 15", Text("P5 1 1 15\n", {15}), D3D_OK, ""},
+      {"PGM", "width past INT_MAX", Text("P5\n22522520000000000 1 255\n", Pattern(16)), D3DXERR_INVALIDDATA,
+       "PGM/PPM header number out of range"},
+      {"PGM", "16-bit samples", Text("P5 1 1 65535\n", {0, 0}), D3DXERR_INVALIDDATA, "PGM/PPM largest sample 65535"},
+      {"PPM", "raster a byte short", Text("P6 2 1 255\n", Pattern(5)), D3DXERR_INVALIDDATA,
+       "PGM/PPM header claims 2x1 pixels, which take at least 17 bytes; the file has 16"},
+      {"PPM", "comment in place of the blank", Text("P6 1 1 255#\n", Pattern(3)), D3DXERR_INVALIDDATA,
+       "damaged PGM/PPM header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + ": " + c.damage);
+    IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(0x1);
+    fake::TakeDebugOutput();
+    const HRESULT hr = Load(c.bytes, &tex);
+    const std::string debugOutput = fake::TakeDebugOutput();
+    EXPECT_EQ(hr, c.hr);
+    EXPECT_EQ(tex != nullptr, SUCCEEDED(c.hr));
+    if (*c.reason == '\0') {
+      EXPECT_EQ(debugOutput, "");
+    } else {
+      EXPECT_EQ(debugOutput.rfind("D3DX: texture refused: ", 0), 0u) << debugOutput;
+      EXPECT_NE(debugOutput.find(c.reason), std::string::npos) << debugOutput;
+    }
+    if (tex != nullptr) tex->Release();
+    EXPECT_EQ(fake::LiveObjects(), liveWithDevice);
+  }
+}
+
+// Image files with 8-bit samples are resampled, filtered and encoded on
+// bytes; every level stays within 1/255 of what the float path (decode to
+// float RGBA, Resample, BoxDownsample, EncodeLevel) makes of the same
+// pixels, for each format such files load as and for sizes that need
+// resampling, one pixel wide or high, or neither.
+TEST_F(TextureLoaderTest, EightBitImagesStayWithinOneStepOfTheFloatPath) {
+  struct Case {
+    int width, height, comp;
+    D3DFORMAT format;
+  };
+  std::mt19937 rng(20);
+  for (const Case& c : {Case{37, 21, 4, D3DFMT_A8R8G8B8}, Case{64, 32, 3, D3DFMT_X8R8G8B8}, Case{5, 300, 1, D3DFMT_L8},
+                        Case{300, 1, 2, D3DFMT_A8L8}, Case{1, 1, 3, D3DFMT_X8R8G8B8}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " with " + std::to_string(c.comp) +
+                 " channels");
+    // Smooth gradients with noise: both the averages and the rounding show.
+    std::vector<uint8_t> samples;
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        for (int k = 0; k < c.comp; ++k) {
+          samples.push_back(static_cast<uint8_t>((x * 7 + y * 3 + k * 50 + static_cast<int>(rng() % 40)) % 256));
+        }
+      }
+    }
+    d3dx::RgbaImage reference;
+    reference.width = static_cast<UINT>(c.width);
+    reference.height = static_cast<UINT>(c.height);
+    for (size_t i = 0; i < samples.size(); i += static_cast<size_t>(c.comp)) {
+      const uint8_t* s = &samples[i];
+      const uint8_t rgba[4] = {s[0], c.comp >= 3 ? s[1] : s[0], c.comp >= 3 ? s[2] : s[0],
+                               c.comp == 4 ? s[3] : c.comp == 2 ? s[1] : uint8_t{255}};
+      for (uint8_t v : rgba) reference.pixels.push_back(static_cast<float>(v) / 255.0f);
+    }
+    const UINT w = d3dx::NextPowerOfTwo(reference.width), h = d3dx::NextPowerOfTwo(reference.height);
+    if (w != reference.width || h != reference.height) reference = d3dx::Resample(reference, w, h);
+
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(Load(EncodeImage("png", c.width, c.height, c.comp, samples), &tex), D3D_OK);
+    EXPECT_EQ(CreateArgs()[4], static_cast<uint64_t>(c.format));
+    for (UINT level = 0; level < tex->GetLevelCount(); ++level) {
+      if (level > 0) reference = d3dx::BoxDownsample(reference);
+      const std::vector<uint8_t> expected = d3dx::EncodeLevel(c.format, reference), got = LevelBytes(tex, level);
+      ASSERT_EQ(got.size(), expected.size()) << "level " << level;
+      int worst = 0;
+      for (size_t i = 0; i < got.size(); ++i) worst = std::max(worst, std::abs(got[i] - expected[i]));
+      EXPECT_LE(worst, 1) << "level " << level;
+    }
+    tex->Release();
+  }
+}

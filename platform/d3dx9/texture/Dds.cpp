@@ -61,7 +61,7 @@ D3DFORMAT LegacyFormat(const uint8_t* file) {
   using formats::DdsNaming;
   const uint32_t flags = ReadLe32(file + kOffPfFlags);
   if (flags & DDPF_FOURCC) {
-    const formats::FormatInfo* info = formats::FindFormat(static_cast<D3DFORMAT>(ReadLe32(file + kOffFourCC)));
+    const formats::FormatInfo* info = formats::FindFormatNumber(ReadLe32(file + kOffFourCC));
     return info != nullptr ? info->format : D3DFMT_UNKNOWN;
   }
   DdsNaming naming;

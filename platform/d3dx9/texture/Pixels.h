@@ -23,10 +23,17 @@ struct RgbaImage {
   std::vector<float> pixels;  // width * height * 4
 };
 
-// Decoding and resampling hold images of at most this many pixels (16 bytes
-// each); a DDS whose top level needs more is refused where it would be
-// decoded.
-constexpr uint64_t kMaxDecodedPixels = 8192ull * 8192ull;
+// Decoding, resampling and the mip chain hold whole images: float RGBA (16
+// bytes a pixel) for float and DDS formats, 8.8 fixed-point RGBA (8 bytes)
+// for image files with 8-bit samples. The loader refuses a texture whose
+// working image, at its rounded-up size, would take more than
+// kMaxWorkingBytes (4096x4096 in float, 8192x4096 in fixed point), as from
+// a file that is honest about its size but would take seconds and most of
+// a 32-bit process's memory.
+constexpr uint64_t kMaxWorkingBytes = 256ull << 20;
+constexpr uint64_t kFloatPixelBytes = 16;
+constexpr uint64_t kFixedPixelBytes = 8;
+constexpr uint64_t kMaxDecodedPixels = kMaxWorkingBytes / kFloatPixelBytes;
 
 // True when the converters read and write `format` (all but BC7).
 bool CanConvert(D3DFORMAT format);

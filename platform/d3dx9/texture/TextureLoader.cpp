@@ -13,80 +13,56 @@
 // one-bit alpha). BC7 is never decoded: one that needs resizing or levels is
 // refused. Not done: checks against the device's caps (largest size,
 // supported formats) and the dither of D3DX's default filter.
-// An unreadable or missing file gives D3DXERR_INVALIDDATA.
+// An unreadable or missing file gives D3DXERR_INVALIDDATA, and so does an
+// image file whose header is damaged or claims more pixels than the file
+// can hold (ImageHeader.h); a texture whose working image would take more
+// than d3dx::kMaxWorkingBytes (Pixels.h) gives E_OUTOFMEMORY. Both say why
+// on the debug output.
 #include <d3dx9.h>
 
-#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
 
 #include "Dds.h"
+#include "Hdr.h"
+#include "ImageHeader.h"
 #include "Pfm.h"
 #include "Pixels.h"
+#include "Pixels8.h"
+#include "Pnm.h"
+#include "StbImage.h"
 #include "TextureLayout.h"
 #include "Utf.h"
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#define STBI_ONLY_PNM
-#define STBI_ONLY_HDR
-#define STBI_MAX_DIMENSIONS 16384
-#include <stb_image.h>
 
 namespace {
 
 using d3dx::RgbaImage;
 
-// Decoded image files above this many pixels are refused (a 8192x8192 RGBA
-// image is 256 MiB), whatever their header claims.
-constexpr uint64_t kMaxImagePixels = 8192ull * 8192ull;
-
-// The most pixels one byte of each kind of file can describe, with margin:
-// PNG at 1 bit per pixel through deflate's best ratio (1032:1), baseline or
-// progressive JPEG at one bit per 8x8 block, BMP at 1 bit per pixel (stb
-// reads no RLE BMP), TGA through 128-pixel runs. A header claiming more than
-// its file can hold is refused before anything is decoded, so a few bytes
-// never make the decoder fill a huge image.
-uint64_t MaxPixelsPerByte(const uint8_t* data, size_t size) {
-  if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return 8300;
-  if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return 1024;
-  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return 16;
-  if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6')) return 1;  // PGM, PPM: a byte a pixel at least
-  if (size >= 2 && data[0] == '#' && data[1] == '?') return 64;  // Radiance HDR: runs of 127 per channel
-  return 128;  // TGA: stb's last guess, no magic
+// Refuses the file: says why on the debug output and gives `hr`.
+HRESULT Refuse(HRESULT hr, const std::string& reason) {
+  OutputDebugStringA(("D3DX: texture refused: " + reason + "\n").c_str());
+  return hr;
 }
 
-// A binary PGM or PPM that stb can read safely: 8-bit samples (its 16-bit
-// path reads past a short raster) and the whole raster present.
-bool PnmFits(const uint8_t* data, size_t size) {
-  size_t pos = 2;
-  uint64_t fields[3] = {0, 0, 0};
-  for (uint64_t& field : fields) {
-    while (pos < size && (std::isspace(data[pos]) || data[pos] == '#')) {
-      if (data[pos] == '#') {
-        while (pos < size && data[pos] != '\n') ++pos;
-      } else {
-        ++pos;
-      }
-    }
-    if (pos >= size || !std::isdigit(data[pos])) return false;
-    while (pos < size && std::isdigit(data[pos]) && field < (1u << 20)) field = field * 10 + (data[pos++] - '0');
-  }
-  if (fields[2] == 0 || fields[2] > 255) return false;
-  ++pos;  // the one whitespace byte before the raster
-  const uint64_t channels = data[1] == '6' ? 3 : 1;
-  return pos <= size && fields[0] * fields[1] * channels <= size - pos;
+std::string Size(uint64_t width, uint64_t height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+// Decoding, resampling and the mip chain hold whole images of
+// `pixelBytes` a pixel (Pixels.h): a texture that must be made from
+// decoded pixels is refused when that image, at its rounded-up size, would
+// take more than d3dx::kMaxWorkingBytes, whatever its file honestly holds.
+HRESULT CheckDecodedSize(UINT width, UINT height, uint64_t pixelBytes = d3dx::kFloatPixelBytes) {
+  const uint64_t w = d3dx::NextPowerOfTwo(width), h = d3dx::NextPowerOfTwo(height);
+  const uint64_t most = d3dx::kMaxWorkingBytes / pixelBytes;
+  if (w * h <= most) return D3D_OK;
+  std::string what = Size(width, height);
+  if (w != width || h != height) what += " (" + Size(w, h) + " once rounded up to powers of two)";
+  return Refuse(E_OUTOFMEMORY, what + " is more than the " + std::to_string(most) + " pixels the loader decodes");
 }
 
 // One level to upload: either bytes inside the caller's file or our own.
@@ -124,18 +100,39 @@ void AddGeneratedLevels(Chain* chain, RgbaImage image) {
 // A chain from RGBA: resampled to powers of two, then the full mip chain.
 // DXT1 loses cut-out alpha in the opaque encoder: such an image is made
 // A8R8G8B8 instead.
-bool ChainFromRgba(Chain* chain, RgbaImage image) {
+HRESULT ChainFromRgba(Chain* chain, RgbaImage image) {
+  const HRESULT hr = CheckDecodedSize(image.width, image.height);
+  if (FAILED(hr)) return hr;
   const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
-  if (static_cast<uint64_t>(w) * h > d3dx::kMaxDecodedPixels) return false;
   if (w != image.width || h != image.height) image = d3dx::Resample(image, w, h);
   if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(image)) chain->format = D3DFMT_A8R8G8B8;
   AddOwned(chain, d3dx::EncodeLevel(chain->format, image), w, h);
   AddGeneratedLevels(chain, std::move(image));
-  return true;
+  return D3D_OK;
 }
 
-bool Decode(D3DFORMAT format, const d3dx::DdsLevel& level, RgbaImage* image) {
-  return d3dx::DecodeLevel(format, level.data, level.size, level.width, level.height, image);
+// The same from 8-bit RGBA, for the formats image files load as: every
+// step in 8.8 fixed point (Pixels8.h).
+HRESULT ChainFromRgba8(Chain* chain, const d3dx::Rgba8Image& image) {
+  const HRESULT hr = CheckDecodedSize(image.width, image.height, d3dx::kFixedPixelBytes);
+  if (FAILED(hr)) return hr;
+  if (!d3dx::CanEncodeFixed(chain->format)) return D3DXERR_INVALIDDATA;
+  const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
+  d3dx::FixedRgbaImage level =
+      w != image.width || h != image.height ? d3dx::ResampleFixed(image, w, h) : d3dx::ToFixed(image);
+  AddOwned(chain, d3dx::EncodeFixed(chain->format, level), w, h);
+  while (level.width > 1 || level.height > 1) {
+    level = d3dx::BoxDownsampleFixed(level);
+    AddOwned(chain, d3dx::EncodeFixed(chain->format, level), level.width, level.height);
+  }
+  return D3D_OK;
+}
+
+HRESULT Decode(D3DFORMAT format, const d3dx::DdsLevel& level, RgbaImage* image) {
+  const HRESULT hr = CheckDecodedSize(level.width, level.height);
+  if (FAILED(hr)) return hr;
+  return d3dx::DecodeLevel(format, level.data, level.size, level.width, level.height, image) ? D3D_OK
+                                                                                                : D3DXERR_INVALIDDATA;
 }
 
 // The texture of a DDS file in the format the device takes (the file's, or
@@ -149,15 +146,17 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
   if (!powerOfTwo) {
     // The stored levels do not fit the rounded-up size: resample the top
     // level and build the chain again.
+    HRESULT hr = CheckDecodedSize(dds.width, dds.height);
     RgbaImage top;
-    if (!Decode(dds.format, dds.levels[0], &top) || !ChainFromRgba(chain, std::move(top))) return D3DXERR_INVALIDDATA;
-    return D3D_OK;
+    if (SUCCEEDED(hr)) hr = Decode(dds.format, dds.levels[0], &top);
+    return FAILED(hr) ? hr : ChainFromRgba(chain, std::move(top));
   }
   // Levels the file lacks are made from its last one.
   const bool generate = dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height);
   RgbaImage last;
   if (generate) {
-    if (!Decode(dds.format, dds.levels[dds.levelCount - 1], &last)) return D3DXERR_INVALIDDATA;
+    const HRESULT hr = Decode(dds.format, dds.levels[dds.levelCount - 1], &last);
+    if (FAILED(hr)) return hr;
     if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(last)) chain->format = D3DFMT_A8R8G8B8;
   }
   for (UINT i = 0; i < dds.levelCount; ++i) {
@@ -171,7 +170,8 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
       chain->levels.push_back(std::move(level));
     } else {
       RgbaImage image;
-      if (!Decode(dds.format, stored, &image)) return D3DXERR_INVALIDDATA;
+      const HRESULT hr = Decode(dds.format, stored, &image);
+      if (FAILED(hr)) return hr;
       AddOwned(chain, d3dx::EncodeLevel(chain->format, image), stored.width, stored.height);
     }
   }
@@ -179,48 +179,47 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
   return D3D_OK;
 }
 
+// PFM, PGM, PPM and Radiance HDR through readers of ours; PNG, JPEG, BMP and
+// TGA through stb_image once their headers have passed ours and the file
+// is long enough to hold what the header claims.
 HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   if (d3dx::IsPfm(data, size)) {
     RgbaImage image;
     bool grey = false;
     if (!d3dx::ParsePfm(data, size, &image, &grey)) return D3DXERR_INVALIDDATA;
     chain->format = grey ? D3DFMT_R32F : D3DFMT_A32B32G32R32F;
-    return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
+    return ChainFromRgba(chain, std::move(image));
   }
-  if (size > static_cast<size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
-  if (size >= 2 && data[0] == 'P' && (data[1] == '5' || data[1] == '6') && !PnmFits(data, size)) {
-    return D3DXERR_INVALIDDATA;
+  d3dx::ImageHeader header;
+  std::string why;
+  if (!d3dx::ReadImageHeader(data, size, &header, &why)) return Refuse(D3DXERR_INVALIDDATA, why);
+  if (header.leastBytes > size) {
+    return Refuse(D3DXERR_INVALIDDATA, std::string(d3dx::ImageKindName(header.kind)) + " header claims " +
+                                           Size(header.width, header.height) + " pixels, which take at least " +
+                                           std::to_string(header.leastBytes) + " bytes; the file has " +
+                                           std::to_string(size));
   }
-  const int length = static_cast<int>(size);
-  int w = 0, h = 0, channels = 0;
-  if (!stbi_info_from_memory(data, length, &w, &h, &channels)) return D3DXERR_INVALIDDATA;
-  const uint64_t pixels = static_cast<uint64_t>(w) * static_cast<uint64_t>(h);
-  if (w <= 0 || h <= 0 || pixels > kMaxImagePixels || pixels > MaxPixelsPerByte(data, size) * size) {
-    return D3DXERR_INVALIDDATA;
-  }
-  RgbaImage image;
-  image.width = static_cast<UINT>(w);
-  image.height = static_cast<UINT>(h);
-  image.pixels.resize(static_cast<size_t>(w) * h * 4);
-  if (stbi_is_hdr_from_memory(data, length)) {
-    std::unique_ptr<float, void (*)(void*)> decoded(stbi_loadf_from_memory(data, length, &w, &h, &channels, 4),
-                                                    stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
-      return D3DXERR_INVALIDDATA;
-    }
-    std::memcpy(image.pixels.data(), decoded.get(), image.pixels.size() * sizeof(float));
+  const bool floats = header.kind == d3dx::ImageKind::Hdr;
+  const HRESULT hr =
+      CheckDecodedSize(header.width, header.height, floats ? d3dx::kFloatPixelBytes : d3dx::kFixedPixelBytes);
+  if (FAILED(hr)) return hr;
+  if (floats) {
+    RgbaImage image;
+    if (!d3dx::DecodeHdr(data, size, header, &image)) return D3DXERR_INVALIDDATA;
     chain->format = D3DFMT_A32B32G32R32F;
-  } else {
-    std::unique_ptr<stbi_uc, void (*)(void*)> decoded(stbi_load_from_memory(data, length, &w, &h, &channels, 4),
-                                                      stbi_image_free);
-    if (!decoded || static_cast<UINT>(w) != image.width || static_cast<UINT>(h) != image.height) {
-      return D3DXERR_INVALIDDATA;
-    }
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<float>(decoded.get()[i]) / 255.0f;
-    static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
-    chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
+    return ChainFromRgba(chain, std::move(image));
   }
-  return ChainFromRgba(chain, std::move(image)) ? D3D_OK : D3DXERR_INVALIDDATA;
+  d3dx::Rgba8Image image;
+  int channels = 3;
+  if (header.kind == d3dx::ImageKind::Pnm) {
+    if (!d3dx::DecodePnm(data, size, header, &image)) return D3DXERR_INVALIDDATA;
+    channels = static_cast<int>(header.channels);
+  } else if (!d3dx::DecodeWithStb(data, size, header, &image, &channels)) {
+    return D3DXERR_INVALIDDATA;
+  }
+  static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
+  chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
+  return ChainFromRgba8(chain, image);
 }
 
 HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {

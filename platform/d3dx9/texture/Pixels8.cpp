@@ -1,0 +1,161 @@
+#include "Pixels8.h"
+
+#include <algorithm>
+
+namespace d3dx {
+
+namespace {
+
+// The formats written, and their bytes a pixel.
+struct Layout8 {
+  D3DFORMAT format;
+  UINT bytes;
+};
+
+constexpr Layout8 kLayouts[] = {{D3DFMT_L8, 1}, {D3DFMT_A8L8, 2}, {D3DFMT_X8R8G8B8, 4}, {D3DFMT_A8R8G8B8, 4}};
+
+const Layout8* FindLayout(D3DFORMAT format) {
+  for (const Layout8& layout : kLayouts)
+    if (layout.format == format) return &layout;
+  return nullptr;
+}
+
+uint8_t Round(uint16_t v) { return static_cast<uint8_t>((v + 128u) >> 8); }
+
+// Source offsets and the weight (in 1/4096) of the second tap of each
+// destination column or row, as Resample places them.
+struct Tap {
+  size_t at0, at1;
+  uint64_t weight1;
+};
+
+std::vector<Tap> Taps(UINT src, UINT dst, size_t unit) {
+  std::vector<Tap> result(dst);
+  const float scale = static_cast<float>(src) / static_cast<float>(dst);
+  for (UINT i = 0; i < dst; ++i) {
+    float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
+    s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
+    const UINT i0 = static_cast<UINT>(s);
+    const float t = s - static_cast<float>(i0);
+    result[i] = Tap{i0 * unit, std::min(i0 + 1, src - 1) * unit, static_cast<uint64_t>(t * 4096.0f + 0.5f)};
+  }
+  return result;
+}
+
+// One channel of a bilinear tap: bytes times weights in 1/4096 (2^24 in
+// all), to 8.8 with rounding.
+inline uint16_t Mix(uint64_t p00, uint64_t p01, uint64_t p10, uint64_t p11, uint64_t wx0, uint64_t wx1, uint64_t wy0,
+                    uint64_t wy1) {
+  const uint64_t top = p00 * wx0 + p01 * wx1, bottom = p10 * wx0 + p11 * wx1;
+  return static_cast<uint16_t>((top * wy0 + bottom * wy1 + (1u << 15)) >> 16);
+}
+
+}  // namespace
+
+FixedRgbaImage ToFixed(const Rgba8Image& image) {
+  FixedRgbaImage out;
+  out.width = image.width;
+  out.height = image.height;
+  out.pixels.resize(image.pixels.size());
+  for (size_t i = 0; i < image.pixels.size(); ++i) out.pixels[i] = static_cast<uint16_t>(image.pixels[i] << 8);
+  return out;
+}
+
+bool CanEncodeFixed(D3DFORMAT format) { return FindLayout(format) != nullptr; }
+
+std::vector<uint8_t> EncodeFixed(D3DFORMAT format, const FixedRgbaImage& image) {
+  const Layout8* layout = FindLayout(format);
+  if (layout == nullptr) return {};
+  const size_t count = static_cast<size_t>(image.width) * image.height;
+  std::vector<uint8_t> bytes(count * layout->bytes);
+  const uint16_t* src = image.pixels.data();
+  uint8_t* dst = bytes.data();
+  switch (format) {
+    case D3DFMT_L8:
+      for (size_t i = 0; i < count; ++i) dst[i] = Round(src[i * 4]);
+      break;
+    case D3DFMT_A8L8:
+      for (size_t i = 0; i < count; ++i) {
+        dst[i * 2] = Round(src[i * 4]);
+        dst[i * 2 + 1] = Round(src[i * 4 + 3]);
+      }
+      break;
+    default: {  // B, G, R, A in memory; the X of X8R8G8B8 written as ones
+      const uint8_t alphaMask = format == D3DFMT_X8R8G8B8 ? 0xFF : 0x00;
+      for (size_t i = 0; i < count; ++i) {
+        const uint16_t* p = src + i * 4;
+        uint8_t* q = dst + i * 4;
+        q[0] = Round(p[2]);
+        q[1] = Round(p[1]);
+        q[2] = Round(p[0]);
+        q[3] = static_cast<uint8_t>(Round(p[3]) | alphaMask);
+      }
+      break;
+    }
+  }
+  return bytes;
+}
+
+FixedRgbaImage BoxDownsampleFixed(const FixedRgbaImage& image) {
+  FixedRgbaImage next;
+  next.width = std::max<UINT>(1, image.width / 2);
+  next.height = std::max<UINT>(1, image.height / 2);
+  next.pixels.resize(static_cast<size_t>(next.width) * next.height * 4);
+  const size_t stride = static_cast<size_t>(image.width) * 4;
+  const uint16_t* src = image.pixels.data();
+  uint16_t* out = next.pixels.data();
+  if (image.width > 1 && image.height > 1) {
+    for (UINT y = 0; y < next.height; ++y) {
+      const uint16_t* p = src + static_cast<size_t>(y) * 2 * stride;
+      const uint16_t* q = p + stride;
+      for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
+        out[0] = static_cast<uint16_t>((p[0] + p[4] + q[0] + q[4] + 2) >> 2);
+        out[1] = static_cast<uint16_t>((p[1] + p[5] + q[1] + q[5] + 2) >> 2);
+        out[2] = static_cast<uint16_t>((p[2] + p[6] + q[2] + q[6] + 2) >> 2);
+        out[3] = static_cast<uint16_t>((p[3] + p[7] + q[3] + q[7] + 2) >> 2);
+      }
+    }
+    return next;
+  }
+  // One pixel wide or high: pairs along the other dimension (a 1x1 image
+  // is its own average).
+  const size_t step = image.width > 1 ? 4 : image.height > 1 ? stride : 0;
+  const size_t count = static_cast<size_t>(next.width) * next.height;
+  for (size_t i = 0; i < count; ++i, out += 4) {
+    const uint16_t* p = src + i * 2 * step;
+    const uint16_t* q = p + step;
+    out[0] = static_cast<uint16_t>((p[0] + q[0] + 1) >> 1);
+    out[1] = static_cast<uint16_t>((p[1] + q[1] + 1) >> 1);
+    out[2] = static_cast<uint16_t>((p[2] + q[2] + 1) >> 1);
+    out[3] = static_cast<uint16_t>((p[3] + q[3] + 1) >> 1);
+  }
+  return next;
+}
+
+FixedRgbaImage ResampleFixed(const Rgba8Image& image, UINT width, UINT height) {
+  FixedRgbaImage out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(static_cast<size_t>(width) * height * 4);
+  const size_t stride = static_cast<size_t>(image.width) * 4;
+  const std::vector<Tap> cols = Taps(image.width, width, 4), rows = Taps(image.height, height, stride);
+  const uint8_t* src = image.pixels.data();
+  uint16_t* dst = out.pixels.data();
+  for (const Tap& r : rows) {
+    const uint8_t* row0 = src + r.at0;
+    const uint8_t* row1 = src + r.at1;
+    const uint64_t wy1 = r.weight1, wy0 = 4096 - wy1;
+    for (const Tap& c : cols) {
+      const uint64_t wx1 = c.weight1, wx0 = 4096 - wx1;
+      const uint8_t *p00 = row0 + c.at0, *p01 = row0 + c.at1, *p10 = row1 + c.at0, *p11 = row1 + c.at1;
+      dst[0] = Mix(p00[0], p01[0], p10[0], p11[0], wx0, wx1, wy0, wy1);
+      dst[1] = Mix(p00[1], p01[1], p10[1], p11[1], wx0, wx1, wy0, wy1);
+      dst[2] = Mix(p00[2], p01[2], p10[2], p11[2], wx0, wx1, wy0, wy1);
+      dst[3] = Mix(p00[3], p01[3], p10[3], p11[3], wx0, wx1, wy0, wy1);
+      dst += 4;
+    }
+  }
+  return out;
+}
+
+}  // namespace d3dx
