@@ -89,12 +89,11 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT start, const BOOL* pData, UINT count) override;
   HRESULT STDMETHODCALLTYPE GetPixelShaderConstantB(UINT start, BOOL* pData, UINT count) override;
 
-  // For the resources: they register while they live, and bind through the
-  // cache of the device's context, made current.
+  // For the resources: they register while they live, and hand their GL
+  // work to their back-end objects on the device's GL side.
   void Register(Resource* resource);
   void Unregister(Resource* resource);
-  GlStateCache& CurrentGl();
-  bool ContextAlive() const { return m_gl.Alive(); }
+  GlDevice& Gl() { return m_gl; }
 
  protected:
   bool Implements(REFIID riid) const override { return riid == IID_IDirect3DDevice9; }

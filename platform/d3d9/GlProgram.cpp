@@ -175,8 +175,8 @@ GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache
 }
 
 bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
-  if (program.vs->GlShader() == 0 || program.ps->GlShader() == 0) return false;
-  GLuint vs = program.vs->GlShader(), ps = program.ps->GlShader();
+  if (program.vs->Gl().Name() == 0 || program.ps->Gl().Name() == 0) return false;
+  GLuint vs = program.vs->Gl().Name(), ps = program.ps->Gl().Name();
   if (!program.variant.Plain()) {
     const std::string vsSource = AmendGlsl(program.vs->Glsl(), program.variant);
     const std::string psSource = AmendGlsl(program.ps->Glsl(), program.variant);

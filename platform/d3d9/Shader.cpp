@@ -1,6 +1,5 @@
 #include "Shader.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "Device.h"
@@ -16,26 +15,11 @@ ShaderStageObject::ShaderStageObject(Device* device, const DWORD* code, size_t c
 
 ShaderStageObject::~ShaderStageObject() { DestroyGl(); }
 
-void ShaderStageObject::DestroyGl() {
-  if (m_shader != 0 && OwnerDevice()->ContextAlive()) gl::DeleteShader(m_shader);
-  m_shader = 0;
-}
+void ShaderStageObject::DestroyGl() { m_gl.Destroy(OwnerDevice()->Gl()); }
 
 void ShaderStageObject::RecreateGl() {
-  m_shader = gl::CreateShader(m_glsl.stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
-  const char* source = m_glsl.source.c_str();
-  gl::ShaderSource(m_shader, 1, &source, nullptr);
-  gl::CompileShader(m_shader);
-  GLint ok = GL_FALSE;
-  gl::GetShaderiv(m_shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    GLint length = 0;
-    gl::GetShaderiv(m_shader, GL_INFO_LOG_LENGTH, &length);
-    m_log.assign(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl::GetShaderInfoLog(m_shader, length, nullptr, &m_log[0]);
-    gl::DeleteShader(m_shader);
-    m_shader = 0;
-  }
+  m_log.clear();
+  m_gl.Create(OwnerDevice()->Gl(), m_glsl, &m_log);
 }
 
 HRESULT ShaderStageObject::GetFunctionBytes(void* pData, UINT* pSizeOfData) const {

@@ -1,5 +1,5 @@
 // IDirect3DVertexShader9 and IDirect3DPixelShader9: the shader code as given
-// and its GLSL translation compiled to a GL shader object.
+// and its GLSL translation, compiled to a GL shader object (GlShader).
 #pragma once
 
 #include <d3d9.h>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ComObject.h"
-#include "GlFunctions.h"
+#include "GlShader.h"
 #include "Resource.h"
 #include "ShaderCode.h"
 
@@ -21,7 +21,7 @@ class ShaderStageObject : public Resource {
   ~ShaderStageObject() override;
   void DestroyGl() override;
   void RecreateGl() override;
-  GLuint GlShader() const { return m_shader; }
+  const GlShader& Gl() const { return m_gl; }
   const GlslShader& Glsl() const { return m_glsl; }
   const std::string& CompileLog() const { return m_log; }
 
@@ -31,7 +31,7 @@ class ShaderStageObject : public Resource {
  private:
   std::vector<uint8_t> m_code;
   GlslShader m_glsl;
-  GLuint m_shader = 0;
+  GlShader m_gl;
   std::string m_log;
 };
 
