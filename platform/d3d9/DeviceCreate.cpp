@@ -14,9 +14,18 @@ namespace ostrevin::d3d9 {
 namespace {
 bool IsPool(D3DPOOL pool) { return pool >= D3DPOOL_DEFAULT && pool <= D3DPOOL_SCRATCH; }
 
-// What a vertex or index buffer's usage and pool may be.
+// The SDK's D3DUSAGE_RENDERTARGET and D3DUSAGE_DEPTHSTENCIL, which the
+// header does not declare (the device has no render-target or depth-stencil
+// textures): a buffer with either is refused, as Direct3D 9 refuses it.
+constexpr DWORD kUsageRenderTarget = 0x00000001;
+constexpr DWORD kUsageDepthStencil = 0x00000002;
+
+// What a vertex or index buffer's usage and pool may be: no scratch memory
+// (the device never reads it), no dynamic managed buffer, and none of the
+// texture-only usages.
 bool BufferUsageAndPoolValid(DWORD usage, D3DPOOL pool) {
-  if (!IsPool(pool) || pool == D3DPOOL_SCRATCH) return false;  // the device never reads scratch memory
+  if (!IsPool(pool) || pool == D3DPOOL_SCRATCH) return false;
+  if (usage & (kUsageRenderTarget | kUsageDepthStencil | D3DUSAGE_AUTOGENMIPMAP)) return false;
   return !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
 }
 }  // namespace
@@ -49,8 +58,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                    IDirect3DVertexBuffer9** ppBuffer, HANDLE* pShared) {
+  // A failed call leaves *ppBuffer as it was, as Direct3D 9 does.
   if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
-  *ppBuffer = nullptr;
   // A zero-length buffer is refused, as wined3d does.
   if (pShared != nullptr || length == 0 || !BufferUsageAndPoolValid(usage, pool)) return D3DERR_INVALIDCALL;
   m_gl.MakeCurrent();
@@ -60,8 +69,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
 
 HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                   IDirect3DIndexBuffer9** ppBuffer, HANDLE* pShared) {
-  if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;
-  *ppBuffer = nullptr;
+  if (ppBuffer == nullptr) return D3DERR_INVALIDCALL;  // on failure *ppBuffer stays as it was
   if (pShared != nullptr || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) ||
       !BufferUsageAndPoolValid(usage, pool))
     return D3DERR_INVALIDCALL;

@@ -69,7 +69,7 @@ class Binding {
 struct DeviceState {
   static constexpr UINT kRenderStates = 256;
   static constexpr UINT kSamplers = 16;
-  static constexpr UINT kSamplerStates = 14;  // D3DSAMP_ADDRESSU (1) .. D3DSAMP_DMAPOFFSET (13)
+  static constexpr UINT kSamplerStates = D3DSAMP_DMAPOFFSET + 1;  // D3DSAMP_ADDRESSU (1) .. D3DSAMP_DMAPOFFSET (13)
   static constexpr UINT kVertexRegisters = 256;
   static constexpr UINT kPixelRegisters = 224;
   static constexpr UINT kStreams = 16;
@@ -109,17 +109,16 @@ struct DeviceState {
   void ReleaseBindings();
 };
 
+// The device's questions to the state tables (StateTable.h).
 // Whether Direct3D 9 defines render state `state` (anything else is refused).
 bool IsRenderState(UINT state);
-// Direct3D 9's documented value of render state `state` after creation or Reset.
+// Direct3D 9's value of render state `state` after creation or Reset.
 DWORD DefaultRenderState(UINT state, bool autoDepthStencil);
-// Whether the device honours `value` for render state `state`: false for a
+// Whether the device takes `value` for render state `state`: false for a
 // value outside the state's enumeration and for what the layer does not do.
 bool AcceptsRenderState(UINT state, DWORD value);
 bool IsSamplerState(UINT type);
-// Whether `value` is one of sampler state `type`'s values that the device
-// honours (filters NONE..ANISOTROPIC, mip filters NONE..LINEAR, the five
-// addressing modes; any value for the others).
+DWORD DefaultSamplerState(UINT type);
 bool AcceptsSamplerState(UINT type, DWORD value);
 
 }  // namespace ostrevin::d3d9

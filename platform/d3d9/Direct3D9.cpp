@@ -21,8 +21,8 @@ HRESULT Direct3D9::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* pMode) {
 
 HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD flags,
                                 D3DPRESENT_PARAMETERS* pParams, IDirect3DDevice9** ppDevice) {
+  // A failed call leaves *ppDevice as it was, as Direct3D 9 does.
   if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-  *ppDevice = nullptr;
   if (adapter != D3DADAPTER_DEFAULT || pParams == nullptr) return D3DERR_INVALIDCALL;
   if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;  // no reference rasteriser here
   const DWORD vertexProcessing = flags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |

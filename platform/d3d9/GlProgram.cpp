@@ -9,7 +9,9 @@
 #include <string>
 
 #include "GlEnums.h"
+#include "GlShaderCompile.h"
 #include "Shader.h"
+#include "StateTable.h"
 
 namespace ostrevin::d3d9 {
 
@@ -66,34 +68,35 @@ const char* CompareOperator(DWORD func) {
 }
 
 GLuint CompileShader(GLenum type, const std::string& source) {
-  const GLuint shader = gl::CreateShader(type);
-  const char* text = source.c_str();
-  gl::ShaderSource(shader, 1, &text, nullptr);
-  gl::CompileShader(shader);
-  GLint ok = GL_FALSE;
-  gl::GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    GLint length = 0;
-    gl::GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string log(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl::GetShaderInfoLog(shader, length, nullptr, &log[0]);
-    std::fprintf(stderr, "ostrevin: render-state variant of a shader does not compile: %s\n", log.c_str());
-    gl::DeleteShader(shader);
-    return 0;
-  }
+  std::string log;
+  const GLuint shader = CompileGlShader(type, source, &log);
+  if (shader == 0) std::fprintf(stderr, "ostrevin: render-state variant of a shader does not compile: %s\n", log.c_str());
   return shader;
 }
 
 }  // namespace
 
 GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
-  const DWORD* rs = state.renderStates;
+  // The states whose rows say they choose the program (StateTable.h).
   GlProgramVariant v;
-  if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) v.alphaFunc = rs[D3DRS_ALPHAFUNC];
-  v.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-  v.srgbWrite = rs[D3DRS_SRGBWRITEENABLE] != 0;
-  for (UINT i = 0; i < DeviceState::kSamplers; ++i)
-    if (state.samplerStates[i][D3DSAMP_SRGBTEXTURE]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
+  bool alphaTest = false;
+  DWORD alphaFunc = D3DCMP_ALWAYS;
+  for (const RenderStateInfo& info : kRenderStateTable) {
+    const DWORD value = state.renderStates[info.state];
+    switch (info.realisedBy) {
+      case RealisedBy::AlphaTestEnable: alphaTest = value != 0; break;
+      case RealisedBy::AlphaFunction: alphaFunc = value; break;
+      case RealisedBy::Shading: v.flat = value == D3DSHADE_FLAT; break;
+      case RealisedBy::SrgbWrite: v.srgbWrite = value != 0; break;
+      default: break;
+    }
+  }
+  if (alphaTest && alphaFunc != D3DCMP_ALWAYS) v.alphaFunc = alphaFunc;  // an alpha test that can discard
+  for (const SamplerStateInfo& info : kSamplerStateTable) {
+    if (info.realisedBy != SamplerRealisedBy::SrgbTexture) continue;
+    for (UINT i = 0; i < DeviceState::kSamplers; ++i)
+      if (state.samplerStates[i][info.state]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
+  }
   return v;
 }
 

@@ -1,7 +1,8 @@
-// Render states, sampler states and the viewport, realised in GL. The states
-// the programmable pipeline reads have a GL side (alpha test, flat shading
-// and sRGB writes choose the program, see GlProgram); fixed-function states
-// (lighting, materials, texture factor, ...) are recorded only.
+// Render states, sampler states and the viewport, realised in GL: each
+// state as its row in the state tables (StateTable.h) says. The states the
+// programmable pipeline reads have a GL side (alpha test, flat shading and
+// sRGB reads and writes choose the program, see GlProgram); fixed-function
+// states (lighting, materials, texture factor, ...) are recorded only.
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -9,14 +10,14 @@
 #include "GlDevice.h"
 #include "GlEnums.h"
 #include "GlStateCache.h"
+#include "StateTable.h"
 
 namespace ostrevin::d3d9 {
 
 void GlDevice::ApplyAll(const DeviceState& state) {
-  for (UINT s = 0; s < DeviceState::kRenderStates; ++s)
-    if (IsRenderState(s)) ApplyRenderState(state, static_cast<D3DRENDERSTATETYPE>(s));
+  for (const RenderStateInfo& info : kRenderStateTable) ApplyRenderState(state, info.state);
   for (UINT i = 0; i < DeviceState::kSamplers; ++i) {
-    ApplySamplerState(state, i, D3DSAMP_MINFILTER);
+    for (const SamplerStateInfo& info : kSamplerStateTable) ApplySamplerState(state, i, info.state);
     m_cache->BindSampler(i, m_samplers[i]);
   }
 
@@ -39,19 +40,25 @@ void GlDevice::ApplyAll(const DeviceState& state) {
 }
 
 void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which) {
+  const RenderStateInfo* info = FindRenderState(which);
+  if (info == nullptr) return;
   const DWORD* rs = state.renderStates;
   const DWORD value = rs[which];
-  switch (static_cast<UINT>(which)) {
-    case D3DRS_ZENABLE:
+  if (ChoosesProgram(info->realisedBy)) {
+    ShadersChanged();  // a program of its own
+    return;
+  }
+  switch (info->realisedBy) {
+    case RealisedBy::DepthTest:
       (value != D3DZB_FALSE ? gl::Enable : gl::Disable)(GL_DEPTH_TEST);
       break;
-    case D3DRS_ZFUNC:
+    case RealisedBy::DepthFunction:
       gl::DepthFunc(GlCompareFunc(value));
       break;
-    case D3DRS_ZWRITEENABLE:
+    case RealisedBy::DepthWrite:
       gl::DepthMask(value ? GL_TRUE : GL_FALSE);
       break;
-    case D3DRS_CULLMODE:
+    case RealisedBy::Culling:
       if (value == D3DCULL_CW || value == D3DCULL_CCW) {
         gl::Enable(GL_CULL_FACE);
         gl::CullFace(value == D3DCULL_CW ? GL_FRONT : GL_BACK);  // the front face is clockwise
@@ -59,49 +66,28 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
         gl::Disable(GL_CULL_FACE);
       }
       break;
-    case D3DRS_FILLMODE:
+    case RealisedBy::FillMode:
       gl::PolygonMode(GL_FRONT_AND_BACK, GlFillMode(value));
       break;
-    case D3DRS_ALPHABLENDENABLE:
+    case RealisedBy::Blending:
       (value ? gl::Enable : gl::Disable)(GL_BLEND);
       break;
-    case D3DRS_SRCBLEND:
-    case D3DRS_DESTBLEND:
-    case D3DRS_BLENDOP:
-    case D3DRS_SEPARATEALPHABLENDENABLE:
-    case D3DRS_SRCBLENDALPHA:
-    case D3DRS_DESTBLENDALPHA:
-    case D3DRS_BLENDOPALPHA:
+    case RealisedBy::BlendFunction:
       ApplyBlend(state);
       break;
-    case D3DRS_BLENDFACTOR: {
+    case RealisedBy::BlendColour: {
       float c[4];
       ColorToFloats(value, c);
       gl::BlendColor(c[0], c[1], c[2], c[3]);
       break;
     }
-    case D3DRS_ALPHATESTENABLE:
-    case D3DRS_ALPHAFUNC:
-    case D3DRS_SHADEMODE:
-    case D3DRS_SRGBWRITEENABLE:
-      ShadersChanged();  // a program of its own (ALPHAREF is a uniform)
+    case RealisedBy::StencilTest:
+      (value ? gl::Enable : gl::Disable)(GL_STENCIL_TEST);
       break;
-    case D3DRS_STENCILFAIL:
-    case D3DRS_STENCILZFAIL:
-    case D3DRS_STENCILPASS:
-    case D3DRS_STENCILFUNC:
-    case D3DRS_STENCILREF:
-    case D3DRS_STENCILMASK:
-    case D3DRS_STENCILWRITEMASK:
-    case D3DRS_TWOSIDEDSTENCILMODE:
-    case D3DRS_CCW_STENCILFAIL:
-    case D3DRS_CCW_STENCILZFAIL:
-    case D3DRS_CCW_STENCILPASS:
-    case D3DRS_CCW_STENCILFUNC:
+    case RealisedBy::Stencil:
       ApplyStencil(state);
       break;
-    case D3DRS_DEPTHBIAS:
-    case D3DRS_SLOPESCALEDEPTHBIAS: {
+    case RealisedBy::DepthBias: {
       float bias, slope;
       std::memcpy(&bias, &rs[D3DRS_DEPTHBIAS], sizeof(bias));
       std::memcpy(&slope, &rs[D3DRS_SLOPESCALEDEPTHBIAS], sizeof(slope));
@@ -111,9 +97,7 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
         (bias != 0.0f || slope != 0.0f ? gl::Enable : gl::Disable)(mode);
       break;
     }
-    case D3DRS_POINTSIZE:
-    case D3DRS_POINTSIZE_MIN:
-    case D3DRS_POINTSIZE_MAX: {
+    case RealisedBy::PointSize: {
       float size, lo, hi;
       std::memcpy(&size, &rs[D3DRS_POINTSIZE], sizeof(size));
       std::memcpy(&lo, &rs[D3DRS_POINTSIZE_MIN], sizeof(lo));
@@ -122,18 +106,18 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       gl::PointSize(size > 0.0f ? size : 1.0f);
       break;
     }
-    case D3DRS_DITHERENABLE:
+    case RealisedBy::Dither:
       (value ? gl::Enable : gl::Disable)(GL_DITHER);
       break;
-    case D3DRS_COLORWRITEENABLE:
+    case RealisedBy::ColourWrite:
       gl::ColorMask((value & 1) != 0, (value & 2) != 0, (value & 4) != 0, (value & 8) != 0);
       break;
-    case D3DRS_STENCILENABLE:
-      (value ? gl::Enable : gl::Disable)(GL_STENCIL_TEST);
-      break;
-    case D3DRS_SCISSORTESTENABLE:
+    case RealisedBy::ScissorTest:
       (value ? gl::Enable : gl::Disable)(GL_SCISSOR_TEST);
       break;
+    case RealisedBy::LastPixel:       // read by DrawLastPixels
+    case RealisedBy::AlphaReference:  // a uniform of the alpha-test program, uploaded with the constants
+    case RealisedBy::Recorded:
     default:
       break;
   }
@@ -170,37 +154,36 @@ void GlDevice::ApplyStencil(const DeviceState& state) {
 }
 
 void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which) {
+  const SamplerStateInfo* info = FindSamplerState(which);
+  if (info == nullptr) return;
   const DWORD* ss = state.samplerStates[sampler];
   const GLuint s = m_samplers[sampler];
-  switch (static_cast<UINT>(which)) {
-    case D3DSAMP_ADDRESSU:
-      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_S, GlAddressMode(ss[D3DSAMP_ADDRESSU]));
+  switch (info->realisedBy) {
+    case SamplerRealisedBy::AddressU:
+      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_S, GlAddressMode(ss[which]));
       break;
-    case D3DSAMP_ADDRESSV:
-      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_T, GlAddressMode(ss[D3DSAMP_ADDRESSV]));
+    case SamplerRealisedBy::AddressV:
+      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_T, GlAddressMode(ss[which]));
       break;
-    case D3DSAMP_ADDRESSW:
-      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_R, GlAddressMode(ss[D3DSAMP_ADDRESSW]));
+    case SamplerRealisedBy::AddressW:
+      gl::SamplerParameteri(s, GL_TEXTURE_WRAP_R, GlAddressMode(ss[which]));
       break;
-    case D3DSAMP_BORDERCOLOR: {
+    case SamplerRealisedBy::BorderColour: {
       float color[4];
-      ColorToFloats(ss[D3DSAMP_BORDERCOLOR], color);
+      ColorToFloats(ss[which], color);
       gl::SamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, color);
       break;
     }
-    case D3DSAMP_MIPMAPLODBIAS: {
+    case SamplerRealisedBy::LodBias: {
       float bias;
-      std::memcpy(&bias, &ss[D3DSAMP_MIPMAPLODBIAS], sizeof(bias));
+      std::memcpy(&bias, &ss[which], sizeof(bias));
       gl::SamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
       break;
     }
-    case D3DSAMP_SRGBTEXTURE:
+    case SamplerRealisedBy::SrgbTexture:
       ShadersChanged();  // decoded in the program's GLSL
       break;
-    case D3DSAMP_MAGFILTER:
-    case D3DSAMP_MINFILTER:
-    case D3DSAMP_MIPFILTER:
-    case D3DSAMP_MAXANISOTROPY: {
+    case SamplerRealisedBy::Filter: {
       const DWORD minF = ss[D3DSAMP_MINFILTER], mipF = ss[D3DSAMP_MIPFILTER];
       gl::SamplerParameteri(s, GL_TEXTURE_MIN_FILTER, GlMinFilter(minF, mipF));
       gl::SamplerParameteri(s, GL_TEXTURE_MAG_FILTER, GlMagFilter(ss[D3DSAMP_MAGFILTER]));
@@ -214,6 +197,8 @@ void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAM
       }
       break;
     }
+    case SamplerRealisedBy::MaxMipLevel:  // the texture's base level, set by each draw
+    case SamplerRealisedBy::Recorded:
     default:
       break;
   }

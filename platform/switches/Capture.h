@@ -5,13 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace ostrevin::switches {
+#include "Switches.h"
 
-// The GL framebuffer Present is about to show, width x height pixels.
-struct BackBufferView {
-  unsigned framebuffer;
-  unsigned width, height;
-};
+namespace ostrevin::switches {
 
 // Reads `backBuffer` (its context current) and writes DIR/frame-NNNNN.png;
 // a failure is reported on standard error.

@@ -1,13 +1,13 @@
 // Parsing of the OSTREVIN_* switches, the frame counter and the key script.
 #include "Switches.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <windows.h>
+
+#include "KeyTable.h"
 
 namespace ostrevin::switches {
 
@@ -36,23 +36,6 @@ std::vector<unsigned> ParseList(const char* s) {
   return out;
 }
 
-int KeyFromName(const char* name, size_t len) {
-  static const struct {
-    const char* name;
-    int vk;
-  } kNames[] = {{"UP", VK_UP},       {"DOWN", VK_DOWN},     {"LEFT", VK_LEFT},     {"RIGHT", VK_RIGHT},
-                {"SPACE", VK_SPACE}, {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}};
-  if (len == 1) {
-    const char c = static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
-    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
-    return 0;
-  }
-  for (const auto& n : kNames) {
-    if (std::strlen(n.name) == len && strncasecmp(n.name, name, len) == 0) return n.vk;
-  }
-  return 0;
-}
-
 bool ParseNumber(const char** p, const char* end, unsigned* out) {
   const char* s = *p;
   unsigned long v = 0;
@@ -76,7 +59,7 @@ std::vector<ScriptedKey> ParseKeyScript(const char* keys) {
     const char* colon = static_cast<const char*>(std::memchr(p, ':', static_cast<size_t>(end - p)));
     bool ok = false;
     if (colon != nullptr) {
-      const int vk = KeyFromName(p, static_cast<size_t>(colon - p));
+      const int vk = win32::KeyFromName(p, static_cast<size_t>(colon - p));
       const char* q = colon + 1;
       unsigned first = 0, last = 0;
       if (vk != 0 && ParseNumber(&q, end, &first)) {

@@ -1,27 +1,13 @@
-// The keyboard: SDL keys as virtual-key codes, GetAsyncKeyState (the real
+// The keyboard: SDL keys as virtual-key codes (the key table, KeyTable.h), GetAsyncKeyState (the real
 // keyboard or the key script of the test switches), and TranslateMessage's
 // characters.
+#include "KeyTable.h"
 #include "Switches.h"
 #include "User32State.h"
 
 namespace {
 
 using namespace ostrevin::win32;
-
-struct KeyMapping {
-  int vk;
-  SDL_Scancode scancode;
-};
-const KeyMapping kSpecialKeys[] = {
-    {VK_BACK, SDL_SCANCODE_BACKSPACE}, {VK_TAB, SDL_SCANCODE_TAB},         {VK_RETURN, SDL_SCANCODE_RETURN},
-    {VK_RETURN, SDL_SCANCODE_KP_ENTER}, {VK_ESCAPE, SDL_SCANCODE_ESCAPE},  {VK_SPACE, SDL_SCANCODE_SPACE},
-    {VK_PRIOR, SDL_SCANCODE_PAGEUP},    {VK_NEXT, SDL_SCANCODE_PAGEDOWN},  {VK_END, SDL_SCANCODE_END},
-    {VK_HOME, SDL_SCANCODE_HOME},       {VK_LEFT, SDL_SCANCODE_LEFT},      {VK_UP, SDL_SCANCODE_UP},
-    {VK_RIGHT, SDL_SCANCODE_RIGHT},     {VK_DOWN, SDL_SCANCODE_DOWN},      {VK_INSERT, SDL_SCANCODE_INSERT},
-    {VK_DELETE, SDL_SCANCODE_DELETE},   {VK_SHIFT, SDL_SCANCODE_LSHIFT},   {VK_SHIFT, SDL_SCANCODE_RSHIFT},
-    {VK_CONTROL, SDL_SCANCODE_LCTRL},   {VK_CONTROL, SDL_SCANCODE_RCTRL},  {VK_MENU, SDL_SCANCODE_LALT},
-    {VK_MENU, SDL_SCANCODE_RALT},
-};
 
 bool RealKeyDown(int vk) {
   if (State().video != Video::kReady) return false;
@@ -32,9 +18,9 @@ bool RealKeyDown(int vk) {
     const SDL_Keycode sym = vk <= '9' ? SDLK_0 + (vk - '0') : SDLK_a + (vk - 'A');
     return down(SDL_GetScancodeFromKey(sym));
   }
-  if (vk >= VK_F1 && vk < VK_F1 + 12) return down(static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1)));
-  for (const KeyMapping& m : kSpecialKeys) {
-    if (m.vk == vk && down(m.scancode)) return true;
+  if (vk >= VK_F1 && vk < VK_F1 + kFunctionKeys) return down(static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1)));
+  for (const KeyInfo& key : kKeys) {
+    if (key.vk == vk && (down(key.scancodes[0]) || down(key.scancodes[1]))) return true;
   }
   return false;
 }
@@ -46,11 +32,12 @@ namespace ostrevin::win32 {
 int VirtualKey(const SDL_Keysym& key) {
   if (key.sym >= SDLK_a && key.sym <= SDLK_z) return 'A' + (key.sym - SDLK_a);
   if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return '0' + (key.sym - SDLK_0);
-  if (key.scancode >= SDL_SCANCODE_F1 && key.scancode <= SDL_SCANCODE_F12) {
+  if (key.scancode >= SDL_SCANCODE_F1 && key.scancode < SDL_SCANCODE_F1 + kFunctionKeys) {
     return VK_F1 + (key.scancode - SDL_SCANCODE_F1);
   }
-  for (const KeyMapping& m : kSpecialKeys) {
-    if (m.scancode == key.scancode) return m.vk;
+  for (const KeyInfo& k : kKeys) {
+    if (key.scancode != SDL_SCANCODE_UNKNOWN && (k.scancodes[0] == key.scancode || k.scancodes[1] == key.scancode))
+      return k.vk;
   }
   return 0;
 }

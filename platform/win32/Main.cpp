@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Utf.h"
-#include "shader/WarmUp.h"
+#include "WarmUp.h"
 
 namespace {
 

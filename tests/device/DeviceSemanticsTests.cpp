@@ -165,12 +165,16 @@ TEST_F(DeviceSemanticsTest, CreateDeviceChecksAndWritesBackThePresentParameters)
        [](D3DPRESENT_PARAMETERS* q) { q->EnableAutoDepthStencil = FALSE, q->AutoDepthStencilFormat = D3DFMT_A8R8G8B8; },
        D3D_OK},
   };
+  // A refused call leaves the caller's pointer as it was.
+  IDirect3DDevice9* const untouched = reinterpret_cast<IDirect3DDevice9*>(0x1234);
   for (const auto& c : cases) {
     D3DPRESENT_PARAMETERS q = Params();
     c.change(&q);
+    if (c.expected != D3D_OK) m_device = untouched;
     EXPECT_EQ(CreateDevice(&q), c.expected) << c.what;
     if (c.expected != D3D_OK) {
-      EXPECT_EQ(m_device, nullptr) << c.what;
+      EXPECT_EQ(m_device, untouched) << c.what;
+      m_device = nullptr;
     }
     SafeRelease(m_device);
   }
@@ -483,6 +487,8 @@ TEST_F(DeviceSemanticsTest, TextureCreationFollowsTheUsageAndPoolRules) {
     EXPECT_EQ(texture->GetLevelDesc(c.levelCount, &desc), D3DERR_INVALIDCALL);
     texture->Release();
   }
+  // Buffers take no texture usages; a refused call leaves the caller's
+  // pointer as it was.
   const struct {
     DWORD usage;
     D3DPOOL pool;
@@ -491,15 +497,30 @@ TEST_F(DeviceSemanticsTest, TextureCreationFollowsTheUsageAndPoolRules) {
       {D3DUSAGE_DYNAMIC, D3DPOOL_MANAGED, D3DERR_INVALIDCALL}, {D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, D3D_OK},
       {0, D3DPOOL_SCRATCH, D3DERR_INVALIDCALL},                {0, static_cast<D3DPOOL>(7), D3DERR_INVALIDCALL},
       {D3DUSAGE_WRITEONLY, D3DPOOL_SYSTEMMEM, D3D_OK},
+      {0x1 /* render target */, D3DPOOL_DEFAULT, D3DERR_INVALIDCALL},
+      {0x2 /* depth stencil */, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
+      {D3DUSAGE_AUTOGENMIPMAP, D3DPOOL_MANAGED, D3DERR_INVALIDCALL},
   };
   for (const auto& b : buffers) {
-    IDirect3DVertexBuffer9* vb = nullptr;
-    IDirect3DIndexBuffer9* ib = nullptr;
-    EXPECT_EQ(m_device->CreateVertexBuffer(16, b.usage, 0, b.pool, &vb, nullptr), b.expected) << b.pool;
-    EXPECT_EQ(m_device->CreateIndexBuffer(16, b.usage, D3DFMT_INDEX16, b.pool, &ib, nullptr), b.expected) << b.pool;
-    if (vb != nullptr) vb->Release();
-    if (ib != nullptr) ib->Release();
+    IDirect3DVertexBuffer9* const untouchedVb = reinterpret_cast<IDirect3DVertexBuffer9*>(0x1234);
+    IDirect3DIndexBuffer9* const untouchedIb = reinterpret_cast<IDirect3DIndexBuffer9*>(0x1234);
+    IDirect3DVertexBuffer9* vb = untouchedVb;
+    IDirect3DIndexBuffer9* ib = untouchedIb;
+    EXPECT_EQ(m_device->CreateVertexBuffer(16, b.usage, 0, b.pool, &vb, nullptr), b.expected)
+        << std::hex << b.usage << " pool " << b.pool;
+    EXPECT_EQ(m_device->CreateIndexBuffer(16, b.usage, D3DFMT_INDEX16, b.pool, &ib, nullptr), b.expected)
+        << std::hex << b.usage << " pool " << b.pool;
+    if (b.expected == D3D_OK) {
+      vb->Release();
+      ib->Release();
+    } else {
+      EXPECT_EQ(vb, untouchedVb) << std::hex << b.usage << " pool " << b.pool;
+      EXPECT_EQ(ib, untouchedIb) << std::hex << b.usage << " pool " << b.pool;
+    }
   }
+  IDirect3DVertexBuffer9* vb = reinterpret_cast<IDirect3DVertexBuffer9*>(0x1234);
+  EXPECT_EQ(m_device->CreateVertexBuffer(0, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb, reinterpret_cast<IDirect3DVertexBuffer9*>(0x1234));
 }
 
 // Only dynamic textures of the default pool are locked; priorities are kept

@@ -615,9 +615,10 @@ TEST_F(DrawSemanticsTest, GetRenderStateGivesTheDocumentedDefaults) {
       {178, f(1.0f)}, {179, f(1.0f)}, {182, f(1.0f)}, {186, 1}, {187, 1}, {188, 1}, {189, D3DCMP_ALWAYS},
       {190, 0xF}, {191, 0xF}, {192, 0xF}, {193, 0xFFFFFFFF}, {207, D3DBLEND_ONE}, {208, D3DBLEND_ZERO},
       {209, D3DBLENDOP_ADD},
+      {165, 0xBAADCAFE},  // DEBUGMONITORTOKEN: Direct3D 9's own value, not D3DDMT_ENABLE (0)
   };
-  const UINT zero[] = {15, 24, 26, 27, 28, 29, 34, 35, 36, 47, 48, 52, 57, 128, 129, 130, 131, 132, 133, 134, 135,
-                       139, 140, 143, 147, 148, 151, 152, 156, 157, 159, 160, 163, 165, 167, 170, 174, 175, 176,
+  const UINT zero[] = {15, 24, 26, 27, 28, 29, 34, 35, 36, 48, 52, 57, 128, 129, 130, 131, 132, 133, 134, 135,
+                       139, 140, 143, 147, 148, 151, 152, 156, 157, 159, 160, 163, 167, 170, 174, 175, 176,
                        180, 181, 183, 184, 185, 194, 195, 198, 199, 200, 201, 202, 203, 204, 205, 206};
   DWORD value = 0xDEAD;
   for (auto [state, expected] : nonZero) {
@@ -629,8 +630,40 @@ TEST_F(DrawSemanticsTest, GetRenderStateGivesTheDocumentedDefaults) {
     EXPECT_EQ(value, 0u) << "render state " << state;
   }
   EXPECT_EQ(m_device->GetRenderState(D3DRS_ZENABLE, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(0), &value), D3DERR_INVALIDCALL);
-  EXPECT_EQ(m_device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(210), &value), D3DERR_INVALIDCALL);
+  // Numbers Direct3D 9 does not define: 47 was Direct3D 8's ZBIAS.
+  for (UINT undefined : {0u, 6u, 47u, 164u, 210u, 255u, 256u}) {
+    EXPECT_EQ(m_device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(undefined), &value), D3DERR_INVALIDCALL)
+        << undefined;
+    EXPECT_EQ(m_device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(undefined), 0), D3DERR_INVALIDCALL)
+        << undefined;
+  }
+  // Direct3D 9's 103 render states, each of which takes its own default back.
+  int defined = 0;
+  for (UINT state = 0; state < 300; ++state) {
+    const D3DRENDERSTATETYPE s = static_cast<D3DRENDERSTATETYPE>(state);
+    if (m_device->GetRenderState(s, &value) != D3D_OK) continue;
+    ++defined;
+    EXPECT_EQ(m_device->SetRenderState(s, value), D3D_OK) << "render state " << state << " refuses its default";
+  }
+  EXPECT_EQ(defined, 103);
+  // Sampler states: all 0 but these, on every sampler.
+  const std::pair<D3DSAMPLERSTATETYPE, DWORD> samplerNonZero[] = {
+      {D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP},
+      {D3DSAMP_MAGFILTER, D3DTEXF_POINT},   {D3DSAMP_MINFILTER, D3DTEXF_POINT},   {D3DSAMP_MAXANISOTROPY, 1},
+  };
+  for (DWORD sampler : {0u, 15u}) {
+    for (UINT type = D3DSAMP_ADDRESSU; type <= D3DSAMP_DMAPOFFSET; ++type) {
+      DWORD expected = 0;
+      for (auto [t, v] : samplerNonZero)
+        if (t == type) expected = v;
+      ASSERT_EQ(m_device->GetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), &value), D3D_OK) << type;
+      EXPECT_EQ(value, expected) << "sampler " << sampler << " state " << type;
+    }
+  }
+  for (UINT undefined : {0u, 14u}) {
+    EXPECT_EQ(m_device->GetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(undefined), &value), D3DERR_INVALIDCALL)
+        << undefined;
+  }
 }
 
 // Bad enumeration values and features the layer does not have are refused

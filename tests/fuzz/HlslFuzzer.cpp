@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/shadercode/ShaderCode.h"
-#include "shader/SourceScan.h"
+#include "platform/d3dx9/shader/SourceScan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 65536) return 0;

@@ -411,7 +411,8 @@ TEST(User32, FullQueueDropsTheOldestKeysOnly) {
 
 TEST(User32, ScriptedKeysFollowTheFrameNumber) {
   const ChildResult r = RunInChild([] {
-    setenv("OSTREVIN_KEYS", "UP:10-20,LEFT:15-30,a:3,Q:1-x,9:5-4,SPACE:7-7", 1);
+    // Names from the key table in either case, and F1..F12.
+    setenv("OSTREVIN_KEYS", "UP:10-20,LEFT:15-30,a:3,Q:1-x,9:5-4,SPACE:7-7,f5:2,Prior:4,shift:6,F13:1,F01:1", 1);
     struct Case {
       int vk;
       unsigned frame;
@@ -422,6 +423,7 @@ TEST(User32, ScriptedKeysFollowTheFrameNumber) {
         {VK_LEFT, 14, false},  {VK_LEFT, 15, true},  {VK_LEFT, 30, true}, {VK_LEFT, 31, false},
         {'A', 3, true},        {'A', 4, false},      {'Q', 1, false},     {'9', 5, false},
         {VK_SPACE, 7, true},   {VK_RIGHT, 15, false}, {VK_DOWN, 15, false},
+        {VK_F1 + 4, 2, true},  {VK_PRIOR, 4, true},  {VK_SHIFT, 6, true}, {VK_F1, 1, false},
     };
     for (const Case& c : cases) {
       // The frame being prepared is one past those presented.
@@ -431,7 +433,9 @@ TEST(User32, ScriptedKeysFollowTheFrameNumber) {
     return 0;
   });
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.err.find("Q:1-x"), std::string::npos) << "a bad entry is reported";
+  for (const char* bad : {"Q:1-x", "F13:1", "F01:1"}) {
+    EXPECT_NE(r.err.find(bad), std::string::npos) << bad << ": a bad entry is reported";
+  }
 }
 
 TEST(User32, MessageBoxAndDebugOutputGoToStandardError) {

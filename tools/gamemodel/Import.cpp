@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "mesh/GameModel.h"
 #include "tools/gamemodel/AssimpReader.h"
 #include "tools/gamemodel/Optimize.h"
-#include "tools/gamemodel/Sandbox.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ constexpr char kSummary = 'S';  // what the bytes hold
 std::string Tagged(char tag, const std::string& text) { return std::string(1, tag) + text; }
 
 // Runs in the sandbox: everything from reading the file to the bytes.
-void ImportInChild(const std::string& in, const ImportOptions& options, SandboxChannel& channel) {
+void ImportInChild(const std::string& in, const ImportOptions& options, ostrevin::ChildChannel& channel) {
   // Some of Assimp's parsers print on the standard streams; all the user
   // reads comes from the parent, worded by us.
   const int devNull = open("/dev/null", O_WRONLY);
@@ -125,11 +125,11 @@ int Import(const std::string& in, const std::string& out, const ImportOptions& o
     return 1;
   }
   const unsigned long long fileBytes = static_cast<unsigned long long>(info.st_size);
-  SandboxLimits limits;
+  ostrevin::ChildLimits limits;
   limits.extraMemoryBytes = ReaderMemoryAllowance(fileBytes);
-  limits.seconds = kSeconds;
-  const SandboxOutcome outcome =
-      RunSandboxed(limits, [&](SandboxChannel& channel) { ImportInChild(in, options, channel); });
+  limits.timeoutMs = kSeconds * 1000;
+  const ostrevin::ChildOutcome outcome =
+      ostrevin::RunInChild(limits, [&](ostrevin::ChildChannel& channel) { ImportInChild(in, options, channel); });
 
   std::string format = "reader not yet chosen", bytes, summary, refusal;
   bool readDone = false;
@@ -161,18 +161,19 @@ int Import(const std::string& in, const std::string& out, const ImportOptions& o
   }
   const std::string stage = readDone ? "while it was converted" : "while Assimp read it";
   switch (outcome.kind) {
-    case SandboxOutcome::kOutOfMemory:
+    case ostrevin::ChildOutcome::kOutOfMemory:
       return Refuse(in, format,
                     "the import needed more than " + MiB(limits.extraMemoryBytes) + " of memory " + stage +
                         ", the most a file of " + std::to_string(fileBytes) + " bytes may take",
                     kDamaged);
-    case SandboxOutcome::kTimedOut:
+    case ostrevin::ChildOutcome::kTimedOut:
       return Refuse(in, format, "the import took longer than " + std::to_string(kSeconds) + " s " + stage, kDamaged);
-    case SandboxOutcome::kCrashed:
-      return Refuse(in, format, "the import stopped on " + DescribeSignal(outcome.signal) + " " + stage,
+    case ostrevin::ChildOutcome::kCrashed:
+    case ostrevin::ChildOutcome::kNoChild:  // told as an early exit
+      return Refuse(in, format, "the import stopped on " + ostrevin::DescribeSignal(outcome.signal) + " " + stage,
                     "the file is probably damaged, or uses a feature that reader cannot handle: export the model "
                     "again, as glTF 2.0 (.glb) or OBJ");
-    case SandboxOutcome::kFinished:
+    case ostrevin::ChildOutcome::kFinished:
       break;
   }
   if (!refusal.empty() || bytes.empty()) {

@@ -26,7 +26,7 @@
 #include "shader/ShaderCache.h"
 #include "shader/SourceRewrite.h"
 #include "shader/SourceScan.h"
-#include "shader/WarmUp.h"
+#include "WarmUp.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <mutex>
 #include <thread>
 
-#include "shader/ChildProcess.h"
+#include "ChildProcess.h"
 #include "shader/SourceRewrite.h"
 
 namespace ostrevin {
@@ -33,6 +33,8 @@ const char* const kSourceName = kHlslSourceName;
 // How long a parse may take before the child is taken for hung. Real
 // shaders parse in milliseconds, under valgrind in well under a second.
 constexpr int64_t kParseTimeoutMs = 20000;
+// A reply larger than this is taken for a broken child's.
+constexpr unsigned long long kMaxReplyBytes = 256ull << 20;
 
 // glslang's "ERROR: name:12: text" lines as "name(12): error: text".
 std::string FormatLog(const std::string& log) {
@@ -326,40 +328,48 @@ bool HlslFrontEnd::Parse(std::vector<uint32_t>* spirv, std::string* log) {
 
   // The reply: ok (4 bytes), the length of the messages (4), the messages,
   // then the code.
-  std::string reply;
-  const ChildOutcome outcome = RunInChild(
-      [&] {
-        std::vector<unsigned int> code;
-        std::string text;
-        const uint32_t header[2] = {ParseInProcess(shader, includer, kMessages, entry, &code, &text) ? 1u : 0u,
-                                    static_cast<uint32_t>(text.size())};
-        std::string bytes(reinterpret_cast<const char*>(header), sizeof(header));
-        bytes += text;
-        bytes.append(reinterpret_cast<const char*>(code.data()), code.size() * sizeof(unsigned int));
-        return bytes;
-      },
-      kParseTimeoutMs, &reply);
-  switch (outcome) {
-    case ChildOutcome::NoChild: {
+  ChildLimits limits;
+  limits.timeoutMs = kParseTimeoutMs;
+  limits.maxReplyBytes = kMaxReplyBytes;
+  const ChildOutcome outcome = RunInChild(limits, [&](ChildChannel& channel) {
+    std::vector<unsigned int> code;
+    std::string text;
+    const uint32_t header[2] = {ParseInProcess(shader, includer, kMessages, entry, &code, &text) ? 1u : 0u,
+                                static_cast<uint32_t>(text.size())};
+    std::string bytes(reinterpret_cast<const char*>(header), sizeof(header));
+    bytes += text;
+    bytes.append(reinterpret_cast<const char*>(code.data()), code.size() * sizeof(unsigned int));
+    channel.Send(bytes);
+  });
+  const std::string stopped =
+      std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
+  switch (outcome.kind) {
+    case ChildOutcome::kNoChild: {
       std::vector<unsigned int> code;
       const bool ok = ParseInProcess(shader, includer, kMessages, entry, &code, log);
       spirv->assign(code.begin(), code.end());
       return ok;
     }
-    case ChildOutcome::TimedOut:
+    case ChildOutcome::kTimedOut:
       *log += std::string(kSourceName) +
               ": error: internal compiler error: the HLSL front end did not finish on this source\n";
       return false;
-    case ChildOutcome::Stopped:
-      *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
+    case ChildOutcome::kCrashed:
+    case ChildOutcome::kOutOfMemory:
+      *log += stopped;
       return false;
-    case ChildOutcome::Replied:
+    case ChildOutcome::kFinished:
       break;
   }
+  if (outcome.records.size() != 1) {
+    *log += stopped;
+    return false;
+  }
+  const std::string& reply = outcome.records[0];
   uint32_t header[2] = {0, 0};
   if (reply.size() >= sizeof(header)) std::memcpy(header, reply.data(), sizeof(header));
   if (reply.size() < sizeof(header) + header[1] || (reply.size() - sizeof(header) - header[1]) % 4 != 0) {
-    *log += std::string(kSourceName) + ": error: internal compiler error: the HLSL front end stopped on this source\n";
+    *log += stopped;
     return false;
   }
   log->append(reply, sizeof(header), header[1]);

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "Capture.h"
-
 namespace ostrevin::switches {
+
+// The GL framebuffer Present is about to show, width x height pixels.
+struct BackBufferView {
+  unsigned framebuffer;
+  unsigned width, height;
+};
 
 // OSTREVIN_KEYS=UP:10-20,LEFT:15-30: a virtual key held down in frames FIRST to LAST.
 struct ScriptedKey {
