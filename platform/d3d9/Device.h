@@ -2,7 +2,8 @@
 // DeviceState, and hands the GL work to its GlDevice. Every Set* is filtered
 // against the recorded state, so a program that sets its full state every
 // frame costs no GL calls for what did not change. Resources keep their
-// system-memory copies, so that a lost context can be rebuilt on Reset.
+// system-memory copies and hand their GL work to back-end objects on the
+// GlDevice, so that a lost context can be rebuilt on Reset.
 //
 // Device.cpp: lifetime, Reset, Present and the resource list;
 // DeviceCreate.cpp: the Create* calls; DeviceStateCalls.cpp: the Set* and
