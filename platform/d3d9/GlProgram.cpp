@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 
 #include "GlEnums.h"
@@ -16,56 +15,6 @@
 namespace ostrevin::d3d9 {
 
 namespace {
-
-constexpr char kAlphaRefUniform[] = "ostrevin_alpharef";
-
-// `text` after the leading preprocessor lines (#version, #extension).
-std::string InsertAfterDirectives(const std::string& source, const std::string& text) {
-  size_t pos = 0;
-  while (pos < source.size() && source[pos] == '#') {
-    const size_t eol = source.find('\n', pos);
-    if (eol == std::string::npos) return source + "\n" + text;
-    pos = eol + 1;
-  }
-  return source.substr(0, pos) + text + source.substr(pos);
-}
-
-// Wraps every sampling of `sampler` (texture*(sampler, ...), texelFetch*) in `function`( ).
-std::string WrapSampling(const std::string& source, const std::string& sampler, const char* function) {
-  const std::regex call("\\b(texture|textureLod|textureProj|textureProjLod|textureGrad|textureOffset|"
-                        "textureLodOffset|textureGradOffset|textureProjOffset|texelFetch|texelFetchOffset)"
-                        "\\s*\\(\\s*" +
-                        sampler + "\\b");
-  std::string out;
-  size_t copied = 0;
-  for (auto it = std::sregex_iterator(source.begin(), source.end(), call); it != std::sregex_iterator(); ++it) {
-    const size_t start = static_cast<size_t>(it->position(0));
-    if (start < copied) continue;
-    size_t i = source.find('(', start);
-    int depth = 0;
-    for (; i < source.size(); ++i) {
-      if (source[i] == '(') ++depth;
-      if (source[i] == ')' && --depth == 0) break;
-    }
-    if (i >= source.size()) break;
-    out += source.substr(copied, start - copied) + function + "(" + source.substr(start, i + 1 - start) + ")";
-    copied = i + 1;
-  }
-  return out + source.substr(copied);
-}
-
-const char* CompareOperator(DWORD func) {
-  switch (func) {
-    case D3DCMP_NEVER: return nullptr;
-    case D3DCMP_LESS: return "<";
-    case D3DCMP_EQUAL: return "==";
-    case D3DCMP_LESSEQUAL: return "<=";
-    case D3DCMP_GREATER: return ">";
-    case D3DCMP_NOTEQUAL: return "!=";
-    case D3DCMP_GREATEREQUAL: return ">=";
-    default: return "";
-  }
-}
 
 GLuint CompileShader(GLenum type, const std::string& source) {
   std::string log;
@@ -100,53 +49,14 @@ GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
   return v;
 }
 
-std::string AmendGlsl(const GlslShader& glsl, const GlProgramVariant& variant) {
-  const bool pixel = glsl.stage == ShaderStage::Pixel;
-  std::string source = glsl.source;
-  if (variant.flat) {
-    // Colour varyings (COLORn) take the first vertex's value.
-    const std::regex colour(std::string("(^|\\n)([ \\t]*)(") + (pixel ? "in" : "out") + "\\s+\\w+\\s+v_COLOR\\d+\\s*;)");
-    source = std::regex_replace(source, colour, "$1$2flat $3");
+GlslOptions GlProgramVariant::Options(ShaderStage stage, GlslOptions options) const {
+  options.flatColours = flat;
+  if (stage == ShaderStage::Pixel) {
+    options.srgbSamplers = srgbSamplers;
+    options.srgbWrite = srgbWrite;
+    options.alphaFunc = alphaFunc;
   }
-  std::string helpers;
-  bool decodes = false;
-  for (const GlslSampler& s : glsl.samplers) {
-    if (s.samplerIndex >= DeviceState::kSamplers || !(variant.srgbSamplers & (1u << s.samplerIndex))) continue;
-    std::string name = s.glslName.substr(0, s.glslName.find('['));
-    source = WrapSampling(source, name, "ostrevin_srgb_decode");
-    decodes = true;
-  }
-  if (decodes)
-    helpers +=
-        "vec4 ostrevin_srgb_decode(vec4 c) {\n"
-        "  vec3 lo = c.rgb / 12.92, hi = pow((c.rgb + 0.055) / 1.055, vec3(2.4));\n"
-        "  return vec4(mix(hi, lo, lessThanEqual(c.rgb, vec3(0.04045))), c.a);\n"
-        "}\n";
-  std::smatch output;
-  const std::regex colour0("layout\\(location\\s*=\\s*0\\)\\s*out\\s+vec4\\s+(\\w+)\\s*;");
-  if (pixel && (variant.alphaFunc != 0 || variant.srgbWrite) && std::regex_search(source, output, colour0)) {
-    const std::string out = output[1].str();
-    std::string tail = "\nvoid main()\n{\n  ostrevin_main();\n";
-    if (variant.srgbWrite) {
-      tail += "  vec3 c = clamp(" + out + ".rgb, 0.0, 1.0);\n  " + out +
-              ".rgb = mix(1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, c * 12.92, lessThanEqual(c, vec3(0.0031308)));\n";
-    }
-    if (variant.alphaFunc != 0) {
-      // Direct3D compares the alpha the target stores, 0..255, with ALPHAREF.
-      const char* op = CompareOperator(variant.alphaFunc);
-      if (op == nullptr) {
-        tail += "  discard;\n";
-      } else {
-        tail += "  float a = floor(clamp(" + out + ".a, 0.0, 1.0) * 255.0 + 0.5);\n";
-        tail += std::string("  if (!(a ") + op + " " + kAlphaRefUniform + ")) discard;\n";
-      }
-      helpers += std::string("uniform float ") + kAlphaRefUniform + ";\n";
-    }
-    tail += "}\n";
-    source = std::regex_replace(source, std::regex("\\bvoid\\s+main\\s*\\(\\s*\\)"), "void ostrevin_main()");
-    source += tail;
-  }
-  return helpers.empty() ? source : InsertAfterDirectives(source, helpers);
+  return options;
 }
 
 GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache) {
@@ -179,15 +89,27 @@ GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache
 
 bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
   if (program.vs->Gl().Name() == 0 || program.ps->Gl().Name() == 0) return false;
-  GLuint vs = program.vs->Gl().Name(), ps = program.ps->Gl().Name();
-  if (!program.variant.Plain()) {
-    const std::string vsSource = AmendGlsl(program.vs->Glsl(), program.variant);
-    const std::string psSource = AmendGlsl(program.ps->Glsl(), program.variant);
-    if (vsSource != program.vs->Glsl().source) vs = program.ownShaders[0] = CompileShader(GL_VERTEX_SHADER, vsSource);
-    if (psSource != program.ps->Glsl().source) ps = program.ownShaders[1] = CompileShader(GL_FRAGMENT_SHADER, psSource);
-    if (vs == 0 || ps == 0) return false;
+  GLuint shaders[2] = {program.vs->Gl().Name(), program.ps->Gl().Name()};
+  // A variant the shader was not translated for is translated for it: the
+  // translator writes the GLSL of those options, the program keeps the
+  // GL shader made of it.
+  const ShaderStageObject* stages[2] = {program.vs, program.ps};
+  for (int stage = 0; stage < 2; ++stage) {
+    const GlslOptions options = program.variant.Options(stage == 0 ? ShaderStage::Vertex : ShaderStage::Pixel,
+                                                        stages[stage]->Options());
+    if (options == stages[stage]->Options()) continue;
+    GlslShader glsl;
+    std::string error;
+    if (!stages[stage]->Translate(options, &glsl, &error)) {
+      std::fprintf(stderr, "ostrevin: render-state variant of a shader does not translate: %s\n", error.c_str());
+      return false;
+    }
+    shaders[stage] = program.ownShaders[stage] =
+        CompileShader(stage == 0 ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, glsl.source);
+    if (shaders[stage] == 0) return false;
   }
-  program.writesPointSize = program.vs->Glsl().source.find("gl_PointSize") != std::string::npos;
+  const GLuint vs = shaders[0], ps = shaders[1];
+  program.writesPointSize = program.vs->Glsl().writesPointSize;
   program.name = gl::CreateProgram();
   gl::AttachShader(program.name, vs);
   gl::AttachShader(program.name, ps);

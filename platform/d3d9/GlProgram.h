@@ -2,8 +2,9 @@
 // the draws meet them: linking, sampler units, and the upload of the Direct3D
 // constant registers into the GLSL uniforms (only what changed since the
 // program last drew). What Direct3D 9 does around the shaders and GL does
-// not (alpha test, flat shading, sRGB reads and writes) is added to the GLSL
-// of a variant before it is compiled.
+// not (alpha test, flat shading, sRGB reads and writes) is a variant: the
+// translator's options (GlslOptions) that the shaders are translated with
+// for the program.
 #pragma once
 
 #include <cstdint>
@@ -31,18 +32,17 @@ struct GlProgramVariant {
     return alphaFunc == o.alphaFunc && flat == o.flat && srgbWrite == o.srgbWrite && srgbSamplers == o.srgbSamplers;
   }
   bool Plain() const { return *this == GlProgramVariant{}; }
+  // The translator's options for a shader of `stage` in this variant, from
+  // those the shader was created with.
+  GlslOptions Options(ShaderStage stage, GlslOptions options) const;
 };
-
-// The GLSL of a translated shader amended for a variant (unchanged for the
-// plain one). Alpha test and sRGB writes act on colour output 0.
-std::string AmendGlsl(const GlslShader& glsl, const GlProgramVariant& variant);
 
 struct GlProgram {
   VertexShader* vs = nullptr;
   PixelShader* ps = nullptr;
   GlProgramVariant variant;
   GLuint name = 0;
-  GLuint ownShaders[2] = {0, 0};  // a variant's amended vertex and pixel shaders
+  GLuint ownShaders[2] = {0, 0};  // a variant's own vertex and pixel shaders (0: the shader's)
   bool linked = false;
   bool writesPointSize = false;
   GLint posFixLocation = -1;

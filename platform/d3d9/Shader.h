@@ -1,5 +1,6 @@
 // IDirect3DVertexShader9 and IDirect3DPixelShader9: the shader code as given
-// and its GLSL translation, compiled to a GL shader object (GlShader).
+// and its GLSL translation, compiled to a GL shader object (GlShader); other
+// translations of the code for the variants programs need.
 #pragma once
 
 #include <d3d9.h>
@@ -17,12 +18,16 @@ namespace ostrevin::d3d9 {
 
 class ShaderStageObject : public Resource {
  public:
-  ShaderStageObject(Device* device, const DWORD* code, size_t codeBytes, GlslShader glsl);
+  ShaderStageObject(Device* device, const DWORD* code, size_t codeBytes, GlslShader glsl, GlslOptions options);
   ~ShaderStageObject() override;
   void DestroyGl() override;
   void RecreateGl() override;
   const GlShader& Gl() const { return m_gl; }
   const GlslShader& Glsl() const { return m_glsl; }
+  // The options Glsl() was translated with.
+  const GlslOptions& Options() const { return m_options; }
+  // The code translated with other options.
+  bool Translate(const GlslOptions& options, GlslShader* out, std::string* error) const;
   const std::string& CompileLog() const { return m_log; }
 
  protected:
@@ -31,6 +36,7 @@ class ShaderStageObject : public Resource {
  private:
   std::vector<uint8_t> m_code;
   GlslShader m_glsl;
+  GlslOptions m_options;
   GlShader m_gl;
   std::string m_log;
 };

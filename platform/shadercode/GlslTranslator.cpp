@@ -18,13 +18,23 @@
 //    and turned into the transpose flag of the upload.
 // Semantics are normalised: upper case, index 0 made explicit ("COLOR" ->
 // "COLOR0"), SV_Position -> POSITION0, SV_Target -> COLOR.
+//
+// Everything the translator decides is said to SPIRV-Cross before it
+// writes (names, decorations, options, header lines and the statements of
+// GlslEmitter); variables whose meaning changes are changed in the SPIR-V
+// first (SpirvEdits.h). The text it returns is never searched or edited.
+// The device's variants (GlslOptions) are decided the same way.
 #include "ShaderCode.h"
 
 #include <spirv_cross/spirv_glsl.hpp>
 
+#include "GlslEmitter.h"
+#include "SpirvEdits.h"
+
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <map>
 #include <set>
 
 namespace ostrevin {
@@ -91,68 +101,110 @@ const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& na
   return nullptr;
 }
 
-// HLSL's ldexp(x, e) is x * 2^e for any float e, but glslang passes it on
-// as GLSL.std.450 Ldexp, whose exponent is an integer: SPIRV-Cross would
-// truncate e. Each Ldexp becomes Exp2 and a multiplication.
-std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
-  constexpr uint32_t kOpExtInstImport = 11, kOpExtInst = 12, kOpFMul = 133;
-  constexpr uint32_t kLdexp = 53, kExp2 = 29;
-  constexpr size_t kHeader = 5;
-  uint32_t glslSet = 0;
-  bool any = false;
-  for (size_t i = kHeader; i < in.size();) {
-    const uint32_t count = in[i] >> 16, op = in[i] & 0xFFFF;
-    if (count == 0 || i + count > in.size()) return in;  // malformed: SPIRV-Cross will say so
-    if (op == kOpExtInstImport && count >= 3 &&
-        std::string(reinterpret_cast<const char*>(&in[i + 2]), (count - 2) * 4).c_str() == std::string("GLSL.std.450")) {
-      glslSet = in[i + 1];
-    }
-    if (op == kOpExtInst && count == 7 && glslSet != 0 && in[i + 3] == glslSet && in[i + 4] == kLdexp) any = true;
-    i += count;
-  }
-  if (!any) return in;
-  std::vector<uint32_t> out(in.begin(), in.begin() + kHeader);
-  uint32_t bound = in[3];
-  for (size_t i = kHeader; i < in.size();) {
-    const uint32_t count = in[i] >> 16, op = in[i] & 0xFFFF;
-    if (op == kOpExtInst && count == 7 && in[i + 3] == glslSet && in[i + 4] == kLdexp) {
-      const uint32_t type = in[i + 1], result = in[i + 2], x = in[i + 5], e = in[i + 6];
-      const uint32_t power = bound++;
-      const uint32_t exp2[] = {(6u << 16) | kOpExtInst, type, power, glslSet, kExp2, e};
-      const uint32_t mul[] = {(5u << 16) | kOpFMul, type, result, x, power};
-      out.insert(out.end(), std::begin(exp2), std::end(exp2));
-      out.insert(out.end(), std::begin(mul), std::end(mul));
-    } else {
-      out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.begin() + static_cast<std::ptrdiff_t>(i + count));
-    }
-    i += count;
-  }
-  out[3] = bound;
-  return out;
-}
-
-// SPIRV-Cross writes '#line N "file"', which needs an extension; core GLSL
-// has "#line N 1", which also tells HLSL lines (source string 1) from the
-// lines of the GLSL before the first directive (string 0).
-void StripLineFileNames(std::string* source) {
-  const std::string extension = "#extension GL_GOOGLE_cpp_style_line_directive : require\n";
-  const size_t at = source->find(extension);
-  if (at != std::string::npos) source->erase(at, extension.size());
-  for (size_t line = source->find("#line "); line != std::string::npos; line = source->find("#line ", line + 1)) {
-    const size_t end = source->find('\n', line);
-    const size_t quote = source->find(" \"", line);
-    if (quote != std::string::npos && quote < end) source->replace(quote, end - quote, " 1");
-  }
-}
-
 // Generic attribute locations every OpenGL 3.3 implementation has.
 constexpr uint32_t kVertexAttributes = 16;
 
-// A non-array float or int scalar or vector: what can pass through a vec4.
-bool IsRelayable(const spirv_cross::SPIRType& type) {
-  return type.array.empty() && type.columns == 1 && type.vecsize <= 4 &&
-         (type.basetype == spirv_cross::SPIRType::Float || type.basetype == spirv_cross::SPIRType::Int ||
-          type.basetype == spirv_cross::SPIRType::UInt);
+// What an interface variable's type is made of (of its element, as
+// SPIRV-Cross's reflection gives the type of an array variable): 'f'
+// float, 'i' int, 'u' uint, 0 anything else; components and columns.
+struct Shape {
+  char kind = 0;
+  uint32_t vecsize = 1, columns = 1;
+};
+
+Shape ShapeOf(const spirv_cross::SPIRType& type) {
+  Shape shape;
+  if (!type.array.empty()) return shape;
+  shape.kind = type.basetype == spirv_cross::SPIRType::Float ? 'f'
+               : type.basetype == spirv_cross::SPIRType::Int ? 'i'
+               : type.basetype == spirv_cross::SPIRType::UInt ? 'u'
+                                                               : 0;
+  shape.vecsize = type.vecsize;
+  shape.columns = type.columns;
+  return shape;
+}
+
+// A float or int scalar or vector: what can pass through a vec4.
+bool IsRelayable(const Shape& shape) { return shape.kind != 0 && shape.columns == 1 && shape.vecsize <= 4; }
+
+// An Input or Output variable of the entry point that is no built-in, as
+// SPIRV-Cross's reflection would list it: its HLSL semantic and shape.
+struct InterfaceVariable {
+  uint32_t id = 0;
+  bool input = false;
+  std::string semantic;
+  Shape shape;
+};
+
+// Read from the SPIR-V words, so that the variables to relay can be made
+// Private before SPIRV-Cross parses the module (once).
+std::vector<InterfaceVariable> InterfaceVariables(const std::vector<uint32_t>& w) {
+  constexpr uint32_t kOpEntryPoint = 15, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypeMatrix = 24,
+                     kOpTypeArray = 28, kOpTypeRuntimeArray = 29, kOpTypePointer = 32, kOpVariable = 59,
+                     kOpDecorate = 71, kOpDecorateString = 5632;
+  constexpr uint32_t kBuiltIn = 11, kHlslSemantic = 5635, kInput = 1, kOutput = 3;
+  auto text = [&](size_t at, size_t end) {
+    std::string out;
+    for (size_t k = at; k < end; ++k) {
+      for (int b = 0; b < 4; ++b) {
+        const char ch = static_cast<char>((w[k] >> (8 * b)) & 0xFF);
+        if (ch == '\0') return std::make_pair(out, k + 1);
+        out.push_back(ch);
+      }
+    }
+    return std::make_pair(out, end);
+  };
+  if (w.size() < 5) return {};
+  const uint32_t bound = std::min<uint32_t>(w[3], 1u << 22);
+  std::vector<Shape> shapes(bound);
+  std::vector<uint32_t> pointees(bound);
+  std::map<uint32_t, std::string> semantics;
+  std::set<uint32_t> builtins, listedIds;
+  auto known = [&](uint32_t id) { return id < bound; };
+  std::vector<InterfaceVariable> out;
+  bool entryPoint = false;
+  for (size_t i = 5; i < w.size();) {
+    const uint32_t count = w[i] >> 16, op = w[i] & 0xFFFF;
+    if (count == 0 || i + count > w.size()) break;
+    const uint32_t* o = &w[i + 1];
+    if (op == kOpEntryPoint && count >= 3 && !entryPoint) {
+      entryPoint = true;
+      for (size_t k = text(i + 3, i + count).second; k < i + count; ++k) listedIds.insert(w[k]);
+    } else if (op == kOpDecorate && count >= 3 && o[1] == kBuiltIn) {
+      builtins.insert(o[0]);
+    } else if (op == kOpDecorateString && count >= 4 && o[1] == kHlslSemantic) {
+      semantics[o[0]] = text(i + 3, i + count).first;
+    } else if (op == kOpTypeFloat && count >= 2 && known(o[0])) {
+      shapes[o[0]] = {'f', 1, 1};
+    } else if (op == kOpTypeInt && count >= 4 && known(o[0])) {
+      shapes[o[0]] = {o[2] != 0 ? 'i' : 'u', 1, 1};
+    } else if (op == kOpTypeVector && count >= 4 && known(o[0]) && known(o[1])) {
+      shapes[o[0]] = shapes[o[1]];
+      shapes[o[0]].vecsize = o[2];
+    } else if (op == kOpTypeMatrix && count >= 4 && known(o[0]) && known(o[1])) {
+      shapes[o[0]] = shapes[o[1]];
+      shapes[o[0]].columns = o[2];
+    } else if ((op == kOpTypeArray || op == kOpTypeRuntimeArray) && count >= 3 && known(o[0]) && known(o[1])) {
+      shapes[o[0]] = shapes[o[1]];
+    } else if (op == kOpTypePointer && count >= 4 && known(o[0]) && known(o[2])) {
+      pointees[o[0]] = o[2];
+    } else if (op == kOpVariable && count >= 4 && known(o[0]) && (o[2] == kInput || o[2] == kOutput)) {
+      InterfaceVariable v;
+      v.id = o[1];
+      v.input = o[2] == kInput;
+      v.shape = shapes[pointees[o[0]]];
+      out.push_back(v);
+    }
+    i += count;
+  }
+  std::vector<InterfaceVariable> listed;
+  for (InterfaceVariable& v : out) {
+    if (listedIds.count(v.id) == 0 || builtins.count(v.id) != 0) continue;
+    const auto semantic = semantics.find(v.id);
+    if (semantic != semantics.end()) v.semantic = semantic->second;
+    listed.push_back(std::move(v));
+  }
+  return listed;
 }
 
 std::string GlslType(const spirv_cross::SPIRType& type) {
@@ -167,74 +219,35 @@ std::string Swizzle(uint32_t components) {
 }
 
 // An interface variable whose body-side copy differs from what the other
-// stage or the device sees.
-struct Relay {
-  std::string local;        // the body's variable, made a plain global
-  std::string declaration;  // the interface variable ("" for a GL built-in)
-  std::string copy;         // statement at the start (inputs) or end (outputs) of main
-  bool atStart;
-};
-
-// "[qualifiers] in|out <type> <local>;" -> "<type> <local>;" and the
-// interface declaration.
-bool ApplyRelay(std::string* source, const Relay& r, std::string* error) {
-  const std::string suffix = " " + r.local + ";\n";
-  size_t end = source->find(suffix);
-  while (end != std::string::npos) {
-    const size_t begin = source->rfind('\n', end) + 1;
-    const std::string line = source->substr(begin, end - begin);
-    const size_t in = line.rfind("in ", line.rfind(' '));
-    const size_t out = line.rfind("out ", line.rfind(' '));
-    const size_t at = in != std::string::npos ? in : out;
-    if (at != std::string::npos && (at == 0 || line[at - 1] == ' ')) {
-      const size_t typeStart = line.find(' ', at) + 1;
-      std::string replacement = line.substr(typeStart) + suffix.substr(0, suffix.size() - 1) + "\n";
-      if (!r.declaration.empty()) replacement += r.declaration + "\n";
-      source->replace(begin, end + suffix.size() - begin, replacement);
-      return true;
-    }
-    end = source->find(suffix, end + 1);
-  }
-  *error = "translated shader does not declare '" + r.local + "'";
+// stage or the device sees: the body keeps its own type in a plain global
+// (MakePrivate), the interface variable is declared in the header, and a
+// statement copies between them at the start (inputs) or end (outputs) of
+// main. Which ones:
+//  - vertex inputs that are not float: vertex data reaches the shader as floats;
+//  - pixel inputs VPOS (or POSITION) and VFACE, read from gl_FragCoord and
+//    gl_FrontFacing;
+//  - other vertex outputs and pixel inputs smaller than a vec4.
+bool Relayed(bool vertex, bool input, const Semantic& s, const Shape& type) {
+  const bool vec4 = type.kind == 'f' && type.vecsize == 4;
+  if (vertex && input) return IsRelayable(type) && type.kind != 'f';
+  if (input) return s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE" || (IsRelayable(type) && !vec4);
+  if (vertex) return !((s.name == "POSITION" || s.name == "PSIZE") && s.index == 0) && IsRelayable(type) && !vec4;
   return false;
 }
 
-// Inserts `lines` at the start of `void main()`.
-bool PrependToMain(std::string* source, const std::string& lines, std::string* error) {
-  const std::string head = "\nvoid main()\n{\n";
-  const size_t at = source->find(head);
-  if (at == std::string::npos) {
-    *error = "translated shader has no main function";
-    return false;
+// The GLSL comparison of a D3DCMP_* alpha test ("" for ALWAYS and values
+// outside the enumeration, nullptr for NEVER).
+const char* CompareOperator(uint32_t func) {
+  switch (func) {
+    case D3DCMP_NEVER: return nullptr;
+    case D3DCMP_LESS: return "<";
+    case D3DCMP_EQUAL: return "==";
+    case D3DCMP_LESSEQUAL: return "<=";
+    case D3DCMP_GREATER: return ">";
+    case D3DCMP_NOTEQUAL: return "!=";
+    case D3DCMP_GREATEREQUAL: return ">=";
+    default: return "";
   }
-  source->insert(at + head.size(), lines);
-  return true;
-}
-
-// Inserts `lines` just before the closing brace of `void main()`.
-bool AppendToMain(std::string* source, const std::string& lines, std::string* error) {
-  const size_t head = source->find("\nvoid main()\n{\n");
-  if (head == std::string::npos || source->find("\nvoid main()\n{\n", head + 1) != std::string::npos) {
-    *error = "translated shader has no single main function";
-    return false;
-  }
-  const size_t open = source->find('{', head);
-  int depth = 0;
-  for (size_t i = open; i < source->size(); ++i) {
-    if ((*source)[i] == '{') {
-      ++depth;
-    } else if ((*source)[i] == '}' && --depth == 0) {
-      const std::string body = source->substr(open, i - open);
-      if (body.find("return") != std::string::npos) {
-        *error = "translated main returns early; its outputs cannot be completed at the end";
-        return false;
-      }
-      source->insert(i, lines);
-      return true;
-    }
-  }
-  *error = "unbalanced braces in the translated shader";
-  return false;
 }
 
 // The uniforms of member `member` of struct type `parent` (the constant
@@ -314,14 +327,34 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
   const bool vertex = code.stage == ShaderStage::Vertex;
   const std::string prefix = vertex ? "vs" : "ps";
-  const std::vector<uint32_t> spirv = ExpandLdexp(code.spirv);
-  spirv_cross::CompilerGLSL glsl(spirv.data(), spirv.size());
+  // The variables relayed are made plain globals before SPIRV-Cross reads
+  // the module; they keep their ids, and their place in the interface it lists.
+  const std::vector<InterfaceVariable> ioVariables = InterfaceVariables(code.spirv);
+  std::set<uint32_t> relayed;
+  for (const InterfaceVariable& v : ioVariables) {
+    Semantic s;
+    if (ParseSemantic(v.semantic, &s) && Relayed(vertex, v.input, s, v.shape)) relayed.insert(v.id);
+  }
+  const std::vector<uint32_t> spirv = MakePrivate(ExpandLdexp(code.spirv), relayed);  // one copy each
+  GlslEmitter glsl(spirv.data(), spirv.size());
   const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
     *error = "SPIR-V stage does not match the shader code's stage";
     return false;
   }
   spirv_cross::ShaderResources res = glsl.get_shader_resources();
+  std::map<uint32_t, size_t> place;
+  for (const InterfaceVariable& v : ioVariables) {
+    place.emplace(v.id, place.size());
+    if (relayed.count(v.id) == 0) continue;
+    const uint32_t type = glsl.get_type_from_variable(v.id).self;
+    (v.input ? res.stage_inputs : res.stage_outputs).push_back({v.id, type, type, glsl.get_name(v.id)});
+  }
+  for (auto* list : {&res.stage_inputs, &res.stage_outputs}) {
+    std::stable_sort(list->begin(), list->end(), [&](const spirv_cross::Resource& a, const spirv_cross::Resource& b) {
+      return place.count(a.id) != 0 && (place.count(b.id) == 0 || place[a.id] < place[b.id]);
+    });
+  }
   if (!res.storage_buffers.empty() || !res.storage_images.empty() || !res.push_constant_buffers.empty() ||
       !res.separate_images.empty() || !res.separate_samplers.empty() || !res.subpass_inputs.empty() ||
       !res.atomic_counters.empty() || res.uniform_buffers.size() > 1) {
@@ -342,8 +375,8 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     return true;
   };
 
-  std::vector<Relay> relays;
-  // The body keeps `local` of its own type; the interface sees `iface`.
+  // The body keeps `local` of its own type; the interface sees `declaration`.
+  std::vector<std::string> copiesOut;
   auto relay = [&](const spirv_cross::Resource& r, const std::string& local, const std::string& declaration,
                    const std::string& copy, bool atStart) {
     glsl.set_name(r.id, local);
@@ -352,8 +385,11 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
                               spv::DecorationSample}) {
       glsl.unset_decoration(r.id, d);
     }
-    relays.push_back({local, declaration, copy, atStart});
+    if (!declaration.empty()) glsl.add_header_line(declaration);
+    (atStart ? glsl.prologue : copiesOut).push_back(copy);
   };
+  // D3DSHADE_FLAT: colour varyings take the first vertex's value.
+  auto interpolation = [&](const Semantic& s) { return options.flatColours && s.name == "COLOR" ? "flat " : ""; };
 
   if (vertex) {
     // Inputs with a fixed location first, then the rest at free ones.
@@ -402,7 +438,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
       const std::string name = "in_" + in.s.Text();
       const uint32_t location = static_cast<uint32_t>(in.location);
       result.attributes.push_back({static_cast<BYTE>(in.usage), static_cast<BYTE>(in.s.index), location});
-      if (IsRelayable(type) && type.basetype != spirv_cross::SPIRType::Float) {
+      if (relayed.count(r.id) != 0) {
         // Vertex data reaches the shader as floats, whatever HLSL calls it.
         relay(r, "vsi_" + in.s.Text(),
               "layout(location = " + std::to_string(location) + ") in vec4 " + name + ";",
@@ -419,7 +455,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
       const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
       const std::string local = "psi_" + s.Text();
       if (s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE") {
-        if (!IsRelayable(type) || type.basetype != spirv_cross::SPIRType::Float) {
+        if (!IsRelayable(ShapeOf(type)) || type.basetype != spirv_cross::SPIRType::Float) {
           *error = "pixel input " + s.Text() + " must be a float scalar or vector";
           return false;
         }
@@ -432,20 +468,23 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         continue;
       }
       const std::string name = "v_" + s.Text();
-      if (IsRelayable(type) && !(type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4)) {
-        relay(r, local, "in vec4 " + name + ";", local + " = " + GlslType(type) + "(" + name + Swizzle(type.vecsize) + ");",
-              true);
+      if (relayed.count(r.id) != 0) {
+        relay(r, local, interpolation(s) + std::string("in vec4 ") + name + ";",
+              local + " = " + GlslType(type) + "(" + name + Swizzle(type.vecsize) + ");", true);
         continue;
       }
       glsl.set_name(r.id, name);
       glsl.unset_decoration(r.id, spv::DecorationLocation);
+      if (*interpolation(s) != 0) glsl.set_decoration(r.id, spv::DecorationFlat);
     }
   }
 
   bool wrotePosition = false;
+  std::string colour0;             // a pixel shader's vec4 colour output 0
   std::set<std::string> varyings;  // of a vertex shader
   for (const spirv_cross::BuiltInResource& b : res.builtin_outputs) {
     if (b.builtin == spv::BuiltInPosition) wrotePosition = true;
+    if (b.builtin == spv::BuiltInPointSize) result.writesPointSize = true;
   }
   for (const spirv_cross::Resource& r : res.stage_outputs) {
     Semantic s;
@@ -458,22 +497,27 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         wrotePosition = true;
       } else if (s.name == "PSIZE" && s.index == 0) {
         glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInPointSize);
-      } else if (IsRelayable(type) && !(type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4)) {
+        result.writesPointSize = true;
+      } else if (relayed.count(r.id) != 0) {
         const std::string local = "vso_" + s.Text();
         const std::string name = "v_" + s.Text();
         std::string widened = "vec4(" + local;
         for (uint32_t k = type.vecsize; k < 3; ++k) widened += ", 0.0";
         widened += ", 1.0)";
-        relay(r, local, "out vec4 " + name + ";", name + " = " + widened + ";", false);
+        relay(r, local, interpolation(s) + std::string("out vec4 ") + name + ";", name + " = " + widened + ";", false);
         varyings.insert(name);
       } else {
         glsl.set_name(r.id, "v_" + s.Text());
+        if (*interpolation(s) != 0) glsl.set_decoration(r.id, spv::DecorationFlat);
         varyings.insert("v_" + s.Text());
       }
     } else {
       if (s.name == "COLOR" && s.index < 4) {
         glsl.set_name(r.id, "out_COLOR" + std::to_string(s.index));
         glsl.set_decoration(r.id, spv::DecorationLocation, s.index);
+        if (s.index == 0 && type.basetype == spirv_cross::SPIRType::Float && type.vecsize == 4 && type.columns == 1 &&
+            type.array.empty())
+          colour0 = "out_COLOR0";
       } else if (s.name == "DEPTH" && s.index == 0) {
         glsl.set_decoration(r.id, spv::DecorationBuiltIn, spv::BuiltInFragDepth);
       } else {
@@ -491,15 +535,15 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   // links only when every input has an output. So each of those the vertex
   // shader leaves out is declared and written as zero (the linker drops
   // what no pixel shader reads).
-  std::string unwritten;
   if (vertex) {
     for (int k = 0; k < 10; ++k) {
       const std::string name = k < 8 ? "v_TEXCOORD" + std::to_string(k) : "v_COLOR" + std::to_string(k - 8);
       if (varyings.count(name) != 0) continue;
-      glsl.add_header_line("out vec4 " + name + ";");
-      unwritten += "    " + name + " = vec4(0.0);\n";
+      glsl.add_header_line(std::string(k < 8 || !options.flatColours ? "" : "flat ") + "out vec4 " + name + ";");
+      glsl.epilogue.push_back(name + " = vec4(0.0);");
     }
   }
+  glsl.epilogue.insert(glsl.epilogue.end(), copiesOut.begin(), copiesOut.end());
 
   const std::set<uint32_t> usedMembers = UsedBlockMembers(spirv);
   const std::set<uint32_t> readVariables = ReadVariables(spirv);
@@ -536,13 +580,22 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     glsl.unset_decoration(r.id, spv::DecorationDescriptorSet);
     const spirv_cross::SPIRType& type = glsl.get_type(r.type_id);
     const bool planar = type.image.dim == spv::Dim1D || type.image.dim == spv::Dim2D;
-    if (type.array.empty()) {
-      result.samplers.push_back({glslName, c->registerIndex, planar});
-    } else {
-      for (uint32_t e = 0; e < c->elements; ++e) {
-        result.samplers.push_back({glslName + "[" + std::to_string(e) + "]", c->registerIndex + e, planar});
-      }
+    const uint32_t elements = type.array.empty() ? 1 : c->elements;
+    for (uint32_t e = 0; e < elements; ++e) {
+      const uint32_t index = c->registerIndex + e;
+      const std::string element = type.array.empty() ? glslName : glslName + "[" + std::to_string(e) + "]";
+      result.samplers.push_back({element, index, planar});
+      // D3DSAMP_SRGBTEXTURE on any element decodes the reads of the whole array.
+      if (index < 32 && (options.srgbSamplers & (1u << index)) != 0) glsl.decodedSamplers.insert(r.id);
     }
+  }
+  if (!glsl.decodedSamplers.empty()) {
+    glsl.decode = "ostrevin_srgb_decode";
+    glsl.add_header_line(
+        "vec4 ostrevin_srgb_decode(vec4 c) {\n"
+        "  vec3 lo = c.rgb / 12.92, hi = pow((c.rgb + 0.055) / 1.055, vec3(2.4));\n"
+        "  return vec4(mix(hi, lo, lessThanEqual(c.rgb, vec3(0.04045))), c.a);\n"
+        "}");
   }
 
   spirv_cross::CompilerGLSL::Options glslOptions;
@@ -551,24 +604,34 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   glslOptions.enable_420pack_extension = false;
   glslOptions.emit_uniform_buffer_as_plain_uniforms = true;
   glslOptions.separate_shader_objects = false;
-  glslOptions.emit_line_directives = options.lineDirectives;
+  glslOptions.vertex.fixup_clipspace = options.remapDepth;  // z from [0, w] to [-w, w], after the epilogue
   glsl.set_common_options(glslOptions);
-  if (vertex) glsl.add_header_line(std::string("uniform vec4 ") + kPositionFixupUniform + ";");
+  glsl.lineDirectives = options.lineDirectives;
+  if (vertex) {
+    glsl.add_header_line(std::string("uniform vec4 ") + kPositionFixupUniform + ";");
+    glsl.epilogue.push_back(std::string("gl_Position.xy += ") + kPositionFixupUniform + ".xy * gl_Position.w;");
+  }
   if (readsFragCoord) glsl.add_header_line("layout(origin_upper_left, pixel_center_integer) in vec4 gl_FragCoord;");
+  if (!colour0.empty() && options.srgbWrite) {
+    glsl.epilogue.push_back("{");
+    glsl.epilogue.push_back("vec3 ostrevin_c = clamp(" + colour0 + ".rgb, 0.0, 1.0);");
+    glsl.epilogue.push_back(colour0 + ".rgb = mix(1.055 * pow(ostrevin_c, vec3(1.0 / 2.4)) - 0.055, ostrevin_c * 12.92, "
+                            "lessThanEqual(ostrevin_c, vec3(0.0031308)));");
+    glsl.epilogue.push_back("}");
+  }
+  const char* compare = CompareOperator(options.alphaFunc);
+  if (!colour0.empty() && compare == nullptr) {
+    glsl.epilogue.push_back("discard;");
+  } else if (!colour0.empty() && *compare != 0) {
+    // Direct3D compares the alpha the target stores, 0..255, with ALPHAREF.
+    glsl.add_header_line(std::string("uniform float ") + kAlphaRefUniform + ";");
+    glsl.epilogue.push_back("{");
+    glsl.epilogue.push_back("float ostrevin_a = floor(clamp(" + colour0 + ".a, 0.0, 1.0) * 255.0 + 0.5);");
+    glsl.epilogue.push_back(std::string("if (!(ostrevin_a ") + compare + " " + kAlphaRefUniform + ")) discard;");
+    glsl.epilogue.push_back("}");
+  }
 
   result.source = glsl.compile();
-  if (options.lineDirectives) StripLineFileNames(&result.source);
-  std::string head, tail = unwritten;
-  for (const Relay& r : relays) {
-    if (!ApplyRelay(&result.source, r, error)) return false;
-    (r.atStart ? head : tail) += "    " + r.copy + "\n";
-  }
-  if (vertex) {
-    tail += std::string("    gl_Position.xy += ") + kPositionFixupUniform + ".xy * gl_Position.w;\n";
-    if (options.remapDepth) tail += "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
-  }
-  if (!head.empty() && !PrependToMain(&result.source, head, error)) return false;
-  if (!tail.empty() && !AppendToMain(&result.source, tail, error)) return false;
   *out = std::move(result);
   return true;
 }

@@ -117,6 +117,7 @@ struct GlslShader {
   std::vector<GlslUniform> uniforms;
   std::vector<GlslSampler> samplers;
   std::vector<GlslAttribute> attributes;  // vertex shaders: one per input
+  bool writesPointSize = false;           // vertex shaders: PSIZE is written (gl_PointSize)
 };
 
 // The members of the SPIR-V's global constant block that its code reads,
@@ -139,6 +140,10 @@ std::set<uint32_t> ReadVariables(const std::vector<uint32_t>& spirv);
 // has no such input. POSITIONT counts as POSITION.
 int GlslAttributeLocation(const GlslShader& vertexShader, BYTE usage, BYTE usageIndex);
 
+// What the device needs of the GLSL besides the shader code: the device's
+// own fixed needs and the render and sampler states a program is linked
+// for. Each combination is one GLSL text, which the translator writes in
+// one go; the device makes each combination it meets once and keeps it.
 struct GlslOptions {
   // When the context has no glClipControl, rewrite z from [0, w] to [-w, w].
   bool remapDepth = false;
@@ -146,7 +151,27 @@ struct GlslOptions {
   // says (glslang's debug information): messages about the GLSL then name
   // lines of the HLSL source, as source string 1.
   bool lineDirectives = false;
+  // D3DSHADE_FLAT: the colour varyings (COLORn) are flat, the first
+  // vertex's value (vertex outputs and pixel inputs alike).
+  bool flatColours = false;
+  // Pixel shaders. D3DSAMP_SRGBTEXTURE by sampler index: reads of these
+  // samplers are decoded from sRGB to linear.
+  uint32_t srgbSamplers = 0;
+  // D3DRS_SRGBWRITEENABLE: colour output 0 is encoded to sRGB.
+  bool srgbWrite = false;
+  // D3DRS_ALPHAFUNC of an enabled alpha test (0: none, D3DCMP_ALWAYS
+  // likewise): colour output 0's alpha, as the target stores it (0..255),
+  // against the float uniform kAlphaRefUniform, which the device sets to
+  // D3DRS_ALPHAREF; the pixel is discarded when the test fails.
+  uint32_t alphaFunc = 0;
+  bool operator==(const GlslOptions& o) const {
+    return remapDepth == o.remapDepth && lineDirectives == o.lineDirectives && flatColours == o.flatColours &&
+           srgbSamplers == o.srgbSamplers && srgbWrite == o.srgbWrite && alphaFunc == o.alphaFunc;
+  }
 };
+
+// The alpha test's reference (a float uniform declared when there is a test).
+constexpr const char* kAlphaRefUniform = "ostrevin_alpharef";
 
 // Name of the vec4 uniform that every translated vertex shader declares; the
 // device sets it to (1/width, -1/height, 0, 0) of the viewport, and the shader

@@ -1,5 +1,5 @@
 // HLSL compile (and with it SPIR-V -> GLSL) on arbitrary source bytes, and
-// the initialiser scan on the same text.
+// the source model with its readers on the same text.
 #include <d3dx9.h>
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/shadercode/ShaderCode.h"
-#include "platform/d3dx9/shader/SourceScan.h"
+#include "shader/InitialiserScan.h"
+#include "shader/SourceRewrite.h"
+#include "shader/SourceScan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 65536) return 0;
@@ -18,8 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ostrevin::ShaderCode decoded;
   ostrevin::DecodeShaderCode(words.data(), size, &decoded);
 
-  // The initialiser scan sees text glslang refuses too.
-  ostrevin::ScanInitialisers(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  // The model and its readers see text glslang refuses too.
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const ostrevin::SourceModel model = ostrevin::BuildSourceModel(text, "main");
+  ostrevin::ScanInitialisers(model);
+  ostrevin::ScanRegisters(model);
+  std::string message, file;
+  int line = 0;
+  ostrevin::FindUnparsable(model, &message, &file, &line);
+  ostrevin::ApplyEdits(text, ostrevin::RewritesForGlslang(model, text));
 
   const char* profile = (data[0] & 1) ? "ps_2_0" : "vs_2_0";
   ID3DXBuffer* code = nullptr;

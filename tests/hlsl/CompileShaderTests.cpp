@@ -238,6 +238,28 @@ TEST(CompileShader, IncludeHandlerOpensAndClosesEveryFile) {
   EXPECT_LT(noHandler.hr, 0);
 }
 
+// An error in an included file is reported under that file's name and line.
+TEST(CompileShader, ErrorsInIncludesNameTheFile) {
+  MapInclude include;
+  include.files["globals.hlsl"] = "float4 a;\n\nfloat3 a;\n";
+  include.files["body.hlsl"] = "float4 f() {\n  return x;\n}\n";
+  include.files["fine.hlsl"] = "float4 b;\n";
+  const struct {
+    const char* source;
+    const char* messageHas;
+  } cases[] = {
+      {"#include \"globals.hlsl\"\nfloat4 main() : COLOR { return a; }\n", "globals.hlsl(3): error X3003"},
+      {"#include \"body.hlsl\"\nfloat4 main() : COLOR { return f(); }\n", "body.hlsl(2): error"},
+      {"\n#include \"fine.hlsl\"\nfloat4 main() : COLOR { return b + y; }\n", "memory(3): error"},
+  };
+  for (const auto& c : cases) {
+    Compiled r;
+    Compile(&r, c.source, "main", "ps_2_0", nullptr, &include);
+    EXPECT_LT(r.hr, 0);
+    EXPECT_NE(r.Messages().find(c.messageHas), std::string::npos) << c.messageHas << " in\n" << r.Messages();
+  }
+}
+
 // ------------------------------------------------------- register layout
 
 struct Layout {
@@ -341,6 +363,21 @@ TEST(ConstantTable, OverlappingRegisterAnnotationsFail) {
           "main", "vs_2_0");
   EXPECT_LT(r.hr, 0);
   EXPECT_NE(r.Messages().find("'v'"), std::string::npos) << r.Messages();
+}
+
+// The matrix-packing flag changes nothing else: the source's first line
+// still declares its register and default value.
+TEST(ConstantTable, PackMatrixFlagKeepsTheFirstLine) {
+  Compiled r;
+  Compile(&r, "float4 tint : register(c3) = {1, 2, 3, 4};\nfloat4 main() : COLOR { return tint; }\n", "main",
+          "ps_2_0", nullptr, nullptr, D3DXSHADER_PACKMATRIX_ROWMAJOR);
+  ASSERT_EQ(r.hr, D3D_OK) << r.Messages();
+  D3DXCONSTANT_DESC d;
+  UINT n = 1;
+  ASSERT_EQ(r.table->GetConstantDesc(r.table->GetConstantByName(nullptr, "tint"), &d, &n), D3D_OK);
+  EXPECT_EQ(d.RegisterIndex, 3u);
+  ASSERT_NE(d.DefaultValue, nullptr);
+  EXPECT_EQ(static_cast<const float*>(d.DefaultValue)[3], 4.0f);
 }
 
 TEST(ConstantTable, PackMatrixRowMajorFlag) {

@@ -2,12 +2,16 @@
 // handles, default values; observed as register writes on the fake device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "fake/FakeDevice.h"
 #include "hlsl/HlslTestUtil.h"
+#include "shader/InitialiserScan.h"
+#include "shader/SourceRewrite.h"
 #include "shader/SourceScan.h"
 
 namespace {
@@ -395,7 +399,8 @@ TEST(ScanInitialisers, EvaluatesLiteralsAndLeavesTheRestOut) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
-    const std::map<std::string, std::vector<double>> found = ostrevin::ScanInitialisers(c.source);
+    const std::map<std::string, std::vector<double>> found =
+        ostrevin::ScanInitialisers(ostrevin::BuildSourceModel(c.source, "main"));
     const auto it = found.find(c.name);
     if (c.values.empty()) {
       EXPECT_EQ(it, found.end());
@@ -404,6 +409,52 @@ TEST(ScanInitialisers, EvaluatesLiteralsAndLeavesTheRestOut) {
       EXPECT_EQ(it->second, c.values);
     }
   }
+}
+
+// The model of a preprocessed source: positions from #line, the file
+// scope's declarations, and the rewrites they call for.
+TEST(SourceModel, ReadsTheFileScopeOfThePreprocessedText) {
+  const std::string text =
+      "#line 1 \"a.h\"\n"
+      "static const float k = 2;\n"
+      "#line 7 \"memory\"\n"
+      "const float4 tint : register(c4) = {1, 2, 3, k};\n"
+      "sampler s = sampler_state { Texture = <t>; };\n"
+      "texture t <string name = \"x.dds\";>;\n"
+      "struct S { float4 f; };\n"
+      "float2 o[2] = {1, 2, 3, 4};\n"
+      "float4 main(uniform float4 u : register(c9), float2 uv : TEXCOORD0) : COLOR {\n"
+      "  float2 a, b; float4(a, b) = tex2D(s, uv); return tint + u + a.xyxy;\n"
+      "}\n"
+      "technique T { pass P { PixelShader = compile ps_2_0 main(); } }\n";
+  const ostrevin::SourceModel model = ostrevin::BuildSourceModel(text, "main");
+  ASSERT_EQ(model.files.size(), 3u);
+  std::vector<std::string> globals;
+  for (const ostrevin::HlslGlobal& g : model.globals) globals.push_back(g.name);
+  EXPECT_EQ(globals, (std::vector<std::string>{"k", "tint", "s", "o"}));
+  const ostrevin::HlslToken& tintToken = model.tokens[model.globals[1].nameToken];
+  EXPECT_EQ(tintToken.text, "tint");
+  EXPECT_EQ(tintToken.line, 7);
+  EXPECT_EQ(model.files[static_cast<size_t>(tintToken.file)], "memory");
+  EXPECT_EQ(model.tokens[model.globals[0].nameToken].line, 1);
+
+  const std::map<std::string, ostrevin::ExplicitRegister> registers = ostrevin::ScanRegisters(model);
+  ASSERT_EQ(registers.size(), 2u);
+  EXPECT_EQ(registers.at("tint").index, 4u);
+  EXPECT_EQ(registers.at("u").index, 9u);
+  EXPECT_EQ(ostrevin::EntryPointUniforms(model), std::vector<std::string>{"u"});
+  EXPECT_EQ(ostrevin::ScanInitialisers(model).at("tint"), (std::vector<double>{1, 2, 3, 2}));
+
+  // Each line keeps its place; what glslang cannot take is rewritten.
+  const std::string rewritten = ostrevin::ApplyEdits(text, ostrevin::RewritesForGlslang(model, text));
+  EXPECT_EQ(std::count(rewritten.begin(), rewritten.end(), '\n'), std::count(text.begin(), text.end(), '\n'));
+  for (const char* expected :
+       {"\n      float4 tint", "sampler2D s ", "float2 o[2] = {{1, 2}, {3, 4}};",
+        "{ float4 ostrevin_target = tex2D(s, uv); a = ostrevin_target.xy; b = ostrevin_target.zw; }",
+        "static const float k"})
+    EXPECT_NE(rewritten.find(expected), std::string::npos) << expected << " in\n" << rewritten;
+  for (const char* gone : {"sampler_state", "texture t", "technique"})
+    EXPECT_EQ(rewritten.find(gone), std::string::npos) << gone << " in\n" << rewritten;
 }
 
 }  // namespace

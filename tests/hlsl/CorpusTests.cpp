@@ -449,6 +449,20 @@ TEST_P(CorpusPair, Draws) {
     device->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   }
   SetConstants(device);
+  // Drawn first with the states of a program variant (alpha test, flat
+  // colours, sRGB reads and writes: the GLSL translated for them links too),
+  // then plainly, the frame looked at.
+  const DWORD variantStates[][2] = {{D3DRS_ALPHATESTENABLE, TRUE}, {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
+                                    {D3DRS_SHADEMODE, D3DSHADE_FLAT}, {D3DRS_SRGBWRITEENABLE, TRUE}};
+  for (const auto& rs : variantStates) device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(rs[0]), rs[1]);
+  for (DWORD stage = 0; stage < 8; ++stage) device->SetSamplerState(stage, D3DSAMP_SRGBTEXTURE, TRUE);
+  const HRESULT drawnVariant = device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+  device->SetRenderState(D3DRS_SRGBWRITEENABLE, FALSE);
+  for (DWORD stage = 0; stage < 8; ++stage) device->SetSamplerState(stage, D3DSAMP_SRGBTEXTURE, FALSE);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
   const HRESULT drawn = device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -468,6 +482,7 @@ TEST_P(CorpusPair, Draws) {
     return;
   }
   EXPECT_EQ(drawn, D3D_OK) << "draw refused (the GL program does not link?)";
+  EXPECT_EQ(drawnVariant, drawn) << "the render-state variant of the pair does not draw as the plain one";
   if (!pair.look || FAILED(drawn)) return;
 
   ++g_tally.looked;
@@ -496,6 +511,86 @@ TEST_P(CorpusPair, Draws) {
       EXPECT_NEAR(p[1], 4 * y - 2, 3) << x << "," << y;
       EXPECT_NEAR(p[2], 128, 3) << x << "," << y;
     }
+  }
+}
+
+// The constant table of every shader that compiles, as ID3DXConstantTable
+// reports it (structs' members and arrays' elements included, default
+// values in hex), against tests/hlsl/corpus/constant_tables.txt: a change to
+// the compiler's front end must leave the tables as they are.
+// OSTREVIN_UPDATE_CONSTANT_TABLES=1 writes the file instead.
+void DumpConstant(ID3DXConstantTable* table, D3DXHANDLE handle, const std::string& indent, std::ostream& out) {
+  D3DXCONSTANT_DESC desc[4];
+  UINT count = 4;
+  if (FAILED(table->GetConstantDesc(handle, desc, &count)) || count == 0) {
+    out << indent << "(no description)\n";
+    return;
+  }
+  for (UINT k = 0; k < count; ++k) {
+    const D3DXCONSTANT_DESC& d = desc[k];
+    out << indent << (d.Name != nullptr ? d.Name : "(null)") << " set " << d.RegisterSet << " reg " << d.RegisterIndex
+        << " count " << d.RegisterCount << " class " << d.Class << " type " << d.Type << " " << d.Rows << "x"
+        << d.Columns << " elements " << d.Elements << " members " << d.StructMembers << " bytes " << d.Bytes;
+    if (d.DefaultValue != nullptr) {
+      out << " default";
+      const uint8_t* bytes = static_cast<const uint8_t*>(d.DefaultValue);
+      char hex[4];
+      for (UINT b = 0; b < d.Bytes; ++b) {
+        std::snprintf(hex, sizeof(hex), b % 4 == 0 ? " %02x" : "%02x", bytes[b]);
+        out << hex;
+      }
+    }
+    out << "\n";
+  }
+  const D3DXCONSTANT_DESC& d = desc[0];
+  if (d.Elements > 1) {
+    for (UINT e = 0; e < d.Elements; ++e) {
+      D3DXHANDLE element = table->GetConstantElement(handle, e);
+      if (element != nullptr) DumpConstant(table, element, indent + "  ", out);
+    }
+  } else {
+    for (UINT m = 0; m < d.StructMembers; ++m) {
+      D3DXHANDLE member = table->GetConstant(handle, m);
+      if (member != nullptr) DumpConstant(table, member, indent + "  ", out);
+    }
+  }
+}
+
+TEST(CorpusConstantTables, MatchTheRecordedTables) {
+  std::ostringstream dump;
+  for (const Row& row : Rows()) {
+    const Result& r = Built(row);
+    dump << "== " << row.file << " " << row.entry << " " << row.profile << "\n";
+    if (r.code.empty()) {
+      dump << "(does not compile)\n";
+      continue;
+    }
+    ID3DXConstantTable* table = nullptr;
+    if (FAILED(D3DXGetShaderConstantTable(r.code.data(), &table)) || table == nullptr) {
+      dump << "(no constant table)\n";
+      continue;
+    }
+    D3DXCONSTANTTABLE_DESC desc;
+    table->GetDesc(&desc);
+    dump << "version " << std::hex << desc.Version << std::dec << " constants " << desc.Constants << "\n";
+    for (UINT i = 0; i < desc.Constants; ++i) DumpConstant(table, table->GetConstant(nullptr, i), "  ", dump);
+    table->Release();
+  }
+  const fs::path expected = fs::path(OSTREVIN_CORPUS_DIR) / "constant_tables.txt";
+  const char* update = std::getenv("OSTREVIN_UPDATE_CONSTANT_TABLES");
+  if (update != nullptr && std::strcmp(update, "1") == 0) {
+    std::ofstream(expected, std::ios::binary) << dump.str();
+    return;
+  }
+  const std::string recorded = ReadFile(expected);
+  ASSERT_FALSE(recorded.empty()) << expected << " is missing";
+  // Line by line, so that a failure names the first line that differs.
+  std::istringstream a(recorded), b(dump.str());
+  std::string lineA, lineB;
+  for (int line = 1;; ++line) {
+    const bool moreA = static_cast<bool>(std::getline(a, lineA)), moreB = static_cast<bool>(std::getline(b, lineB));
+    if (!moreA && !moreB) break;
+    ASSERT_EQ(moreA ? lineA : "(end)", moreB ? lineB : "(end)") << "constant_tables.txt line " << line;
   }
 }
 

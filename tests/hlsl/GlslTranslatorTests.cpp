@@ -133,6 +133,39 @@ TEST_F(ShippedShaders, UniformAndSamplerTables) {
   EXPECT_NE(p.source.find("uniform sampler2D ps_diffuseMap;"), std::string::npos);
 }
 
+// The device's variants are options of the translation: each changes the
+// GLSL where it says, an option with nothing to act on changes nothing, and
+// the pair still links.
+TEST_F(ShippedShaders, VariantOptionsChangeOnlyWhatTheyName) {
+  auto translate = [](const Compiled& c, const ostrevin::GlslOptions& options) {
+    GlslShader out;
+    std::string error;
+    EXPECT_TRUE(ostrevin::TranslateShaderToGlsl(c.Decode(), options, &out, &error)) << error;
+    return out.source;
+  };
+  const std::string plainPs = Translate(ps).source;
+  ostrevin::GlslOptions idle;
+  idle.srgbSamplers = 1u << 3;    // no such sampler in the shader
+  idle.alphaFunc = D3DCMP_ALWAYS;  // a test that never fails
+  EXPECT_EQ(translate(ps, idle), plainPs);
+
+  ostrevin::GlslOptions all;
+  all.flatColours = true;
+  all.srgbSamplers = 1;
+  all.srgbWrite = true;
+  all.alphaFunc = D3DCMP_LESS;
+  const std::string v = translate(vs, all), p = translate(ps, all);
+  EXPECT_NE(v.find("flat out vec4 v_COLOR0;"), std::string::npos) << v;
+  EXPECT_NE(p.find("flat in vec4 v_COLOR0;"), std::string::npos) << p;
+  EXPECT_NE(p.find("ostrevin_srgb_decode(texture(ps_diffuseMap"), std::string::npos) << p;
+  EXPECT_NE(p.find("uniform float ostrevin_alpharef;"), std::string::npos) << p;
+  EXPECT_NE(p.find("if (!(ostrevin_a < ostrevin_alpharef)) discard;"), std::string::npos) << p;
+  EXPECT_NE(p.find("out_COLOR0.rgb = mix(1.055 * pow("), std::string::npos) << p;
+  EXPECT_EQ(hlsltest::GlslLinkErrors(v, p), "");
+  all.alphaFunc = D3DCMP_NEVER;
+  EXPECT_NE(translate(ps, all).find("discard;"), std::string::npos);
+}
+
 TEST_F(ShippedShaders, TranslationIsDeterministic) {
   EXPECT_EQ(Translate(vs).source, Translate(vs).source);
   EXPECT_EQ(Translate(ps).source, Translate(ps).source);

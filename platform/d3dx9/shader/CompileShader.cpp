@@ -22,6 +22,7 @@
 #include "shader/ConstantTable.h"
 #include "shader/DefaultValues.h"
 #include "shader/GlslangDriver.h"
+#include "shader/InitialiserScan.h"
 #include "shader/RegisterAllocation.h"
 #include "shader/ShaderCache.h"
 #include "shader/SourceRewrite.h"
@@ -69,15 +70,17 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
   // looked for in the text glslang will parse, macros and includes expanded.
   std::string preprocessed;
   if (!frontEnd.Preprocess(&preprocessed, &result.messages)) return result;
-  std::string refused;
+  // The one model of the source that everything after reads.
+  const ostrevin::SourceModel model = ostrevin::BuildSourceModel(preprocessed, input.entryPoint);
+  std::string refused, refusedFile;
   int refusedLine = 0;
-  if (ostrevin::FindUnparsable(preprocessed, &refused, &refusedLine)) {
-    result.messages =
-        std::string(ostrevin::kHlslSourceName) + "(" + std::to_string(refusedLine) + "): " + refused + "\n";
+  if (ostrevin::FindUnparsable(model, &refused, &refusedFile, &refusedLine)) {
+    if (refusedFile.empty()) refusedFile = ostrevin::kHlslSourceName;
+    result.messages = refusedFile + "(" + std::to_string(refusedLine) + "): " + refused + "\n";
     return result;
   }
 
-  frontEnd.RewriteBeforeParse(ostrevin::UntypedSamplerTypes(preprocessed));
+  frontEnd.ParsePreprocessed(ostrevin::ApplyEdits(preprocessed, ostrevin::RewritesForGlslang(model, preprocessed)));
   std::vector<uint32_t> spirv;
   if (!frontEnd.Parse(&spirv, &result.messages)) return result;
 
@@ -93,19 +96,19 @@ Result Compile(const ostrevin::HlslInput& input, const Profile& profile) {
                                  ? profile.major >= 2
                                  : profile.major >= 3 || profile.minor == 1 || profile.minor == 0xFF;
     if (!ostrevin::BuildConstants(code.spirv, profile.stage, flowControl,
-                                  ostrevin::ScanRegisters(preprocessed, input.entryPoint), &code.constants,
+                                  ostrevin::ScanRegisters(model), &code.constants,
                                   &error)) {
       result.messages += error + "\n";
       return result;
     }
-    ostrevin::AttachDefaultValues(ostrevin::ScanInitialisers(preprocessed), &code.constants);
+    ostrevin::AttachDefaultValues(ostrevin::ScanInitialisers(model), &code.constants);
   } catch (const std::exception& e) {
     result.messages += std::string("error: ") + e.what() + "\n";
     return result;
   }
 
   // D3DX names the entry point's uniform parameters "$name".
-  for (const std::string& name : ostrevin::EntryPointUniforms(preprocessed, input.entryPoint)) {
+  for (const std::string& name : ostrevin::EntryPointUniforms(model)) {
     for (ostrevin::ShaderConstant& c : code.constants) {
       if (c.name == name) c.name = "$" + name;
     }
@@ -137,6 +140,7 @@ std::string CacheKey(const ostrevin::HlslInput& input, const Profile& profile, D
   };
   put(input.source, static_cast<size_t>(input.length));
   put(input.preamble.data(), input.preamble.size());
+  put(input.pragmas.data(), input.pragmas.size());
   put(input.entryPoint, std::strlen(input.entryPoint));
   put(profile.name, std::strlen(profile.name));
   key += std::to_string(flags);
@@ -187,7 +191,7 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT srcDataLen, const D3DXMAC
   ostrevin::HlslInput input;
   input.source = pSrcData;
   input.length = static_cast<int>(srcDataLen);
-  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.preamble += "#pragma pack_matrix(row_major)\n";
+  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) input.pragmas += "#pragma pack_matrix(row_major)\n";
   for (const D3DXMACRO* m = pDefines; m != nullptr && m->Name != nullptr; ++m) {
     input.preamble +=
         std::string("#define ") + m->Name + " " + (m->Definition != nullptr ? m->Definition : "1") + "\n";

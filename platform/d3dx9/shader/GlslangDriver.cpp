@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <list>
 #include <mutex>
 #include <thread>
 
@@ -80,9 +79,6 @@ class Includer final : public glslang::TShader::Includer {
  public:
   explicit Includer(IncludeFiles* files) : m_files(files) {}
 
-  // Included text is rewritten for the parse (not for the preprocessing).
-  void Rewrite(const std::map<std::string, std::string>* samplerTypes) { m_samplerTypes = samplerTypes; }
-
   IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
     IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
     m_localFailed = r == nullptr && headerName != nullptr ? headerName : "";
@@ -104,18 +100,11 @@ class Includer final : public glslang::TShader::Includer {
     const char* data = nullptr;
     UINT bytes = 0;
     if (m_files == nullptr || !m_files->Get(type, headerName, includerName, &data, &bytes)) return nullptr;
-    if (m_samplerTypes != nullptr) {
-      m_rewritten.push_back(RewriteForGlslang(std::string(data, bytes), *m_samplerTypes));
-      data = m_rewritten.back().data();
-      bytes = static_cast<UINT>(m_rewritten.back().size());
-    }
     return new IncludeResult(headerName, data, bytes, nullptr);
   }
 
   IncludeFiles* m_files;
   std::string m_localFailed;
-  const std::map<std::string, std::string>* m_samplerTypes = nullptr;
-  std::list<std::string> m_rewritten;  // glslang keeps pointers into these
 };
 
 // glslang's parse, link and SPIR-V generation for one shader: the messages
@@ -239,13 +228,13 @@ struct HlslFrontEnd::State {
   // glslang keeps pointers to these arrays, not copies.
   const char* strings[1] = {input.source};
   int lengths[1] = {input.length};
-  std::map<std::string, std::string> samplerTypes;
-  std::string rewritten;  // the source as parsed, once RewriteBeforeParse is called
+  std::string rewritten;  // the text parsed, once ParsePreprocessed is called
+  bool parsePreprocessed = false;
   const char* names[1] = {kSourceName};
 
   void SetUp(glslang::TShader& shader) {
     shader.setStringsWithLengthsAndNames(strings, lengths, names, 1);
-    shader.setPreamble(input.preamble.c_str());
+    shader.setPreamble(parsePreprocessed ? input.pragmas.c_str() : input.preamble.c_str());
     shader.setEntryPoint(input.entryPoint);
       shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
     shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
@@ -255,13 +244,12 @@ struct HlslFrontEnd::State {
 
 void StartHlslFrontEndWarmUp() { g_warmStart.Start(); }
 
-void HlslFrontEnd::RewriteBeforeParse(std::map<std::string, std::string> samplerTypes) {
+void HlslFrontEnd::ParsePreprocessed(std::string text) {
   State& s = *m_state;
-  s.samplerTypes = std::move(samplerTypes);
-  s.rewritten = RewriteForGlslang(std::string(s.input.source, static_cast<size_t>(s.input.length)), s.samplerTypes);
+  s.rewritten = std::move(text);
   s.strings[0] = s.rewritten.data();
   s.lengths[0] = static_cast<int>(s.rewritten.size());
-  s.includer.Rewrite(&s.samplerTypes);
+  s.parsePreprocessed = true;
 }
 
 bool HlslFrontEnd::CheckGlsl(const std::string& glsl, std::string* log) {
@@ -309,6 +297,7 @@ bool HlslFrontEnd::Preprocess(std::string* text, std::string* log) {
     *log += FormatLog(pre.getInfoLog());
     return false;
   }
+  *log += FormatLog(pre.getInfoLog());
   return true;
 }
 

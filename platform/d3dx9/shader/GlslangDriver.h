@@ -5,7 +5,6 @@
 
 #include <d3dx9.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +20,8 @@ extern const char kHlslSourceName[];
 struct HlslInput {
   const char* source = nullptr;
   int length = 0;
-  std::string preamble;  // #define and #pragma lines put before the source
+  std::string preamble;  // #define lines put before the source
+  std::string pragmas;   // #pragma lines put before the preprocessed source for the parse
   const char* entryPoint = nullptr;
   ShaderStage stage = ShaderStage::Vertex;
   IncludeFiles* includes = nullptr;  // null: #include fails
@@ -44,9 +44,11 @@ class HlslFrontEnd {
   // are appended to log as "name(line): error: text". A front end that
   // crashes or hangs on the source is an error like any other.
   bool Parse(std::vector<uint32_t>* spirv, std::string* log);
-  // From now on the parse reads the source and its includes through
-  // RewriteForGlslang with these sampler types (SourceRewrite.h).
-  void RewriteBeforeParse(std::map<std::string, std::string> samplerTypes);
+  // From now on the parse reads `text`: the preprocessed text (macros and
+  // includes expanded, "#line N \"file\"" keeping the lines and files of
+  // the messages) as rewritten for glslang (SourceRewrite.h), after the
+  // pragmas instead of the preamble.
+  void ParsePreprocessed(std::string text);
   // Whether glslang compiles the translation of this shader as GLSL 3.30
   // core; errors are appended to log under the HLSL lines that the GLSL's
   // "#line" directives give.

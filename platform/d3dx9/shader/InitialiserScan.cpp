@@ -1,8 +1,6 @@
 // The initial values of globals declared with one: a small evaluator of
-// HLSL's constant expressions over the tokens of the preprocessed text.
-#include "shader/SourceScan.h"
-
-#include "shader/SourceRewrite.h"
+// HLSL's constant expressions over the initialisers' tokens in the model.
+#include "shader/InitialiserScan.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,10 +12,6 @@
 
 namespace ostrevin {
 namespace {
-
-bool IsName(const std::string& t) {
-  return !t.empty() && (std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_');
-}
 
 // The scalar kind of a numeric type: what its values convert to.
 enum class Kind { NotNumeric, Real, Integer, Boolean };
@@ -383,125 +377,35 @@ class Evaluator {
   int m_depth = 0;
 };
 
-// The token after the bracket (any of ( [ { or <) opened at `open`,
-// counting only brackets of that kind for < >; `end` when unbalanced.
-size_t PastClose(const std::vector<HlslToken>& tokens, size_t open, size_t end) {
-  const bool angle = tokens[open].text == "<";
-  int depth = 0;
-  for (size_t t = open; t < end; ++t) {
-    const std::string& s = tokens[t].text;
-    if (angle ? s == "<" : (s == "(" || s == "[" || s == "{")) ++depth;
-    if (angle ? s == ">" : (s == ")" || s == "]" || s == "}")) {
-      if (--depth == 0) return t + 1;
-    }
-  }
-  return end;
-}
-
-// Past the file-scope statement or definition at `t`: its ';', or the body
-// of a function or struct.
-size_t SkipStatement(const std::vector<HlslToken>& tokens, size_t t) {
-  bool initialiser = false;
-  while (t < tokens.size()) {
-    const std::string& s = tokens[t].text;
-    if (s == ";") return t + 1;
-    if (s == "=") initialiser = true;
-    if (s == "(" || s == "[" || s == "{") {
-      const bool body = s == "{" && !initialiser;
-      t = PastClose(tokens, t, tokens.size());
-      if (body) return t;
-      continue;
-    }
-    ++t;
-  }
-  return t;
-}
-
-// The declaration at `t`: `[modifiers] type name [dims] [: semantic]
-// [<annotations>] [= initialiser], ...;`. Values of evaluable initialisers
-// go into `known`, and into `found` unless static. Past the statement.
-size_t Declaration(const std::vector<HlslToken>& tokens, size_t t, std::map<std::string, Value>* known,
-                   std::map<std::string, std::vector<double>>* found) {
-  static const std::set<std::string> kModifiers = {"static", "uniform", "extern", "const", "shared", "volatile",
-                                                   "row_major", "column_major", "precise", "snorm", "unorm"};
-  const size_t n = tokens.size();
-  const size_t start = t;
-  bool isStatic = false;
-  while (t < n && kModifiers.count(tokens[t].text) != 0) {
-    if (tokens[t].text == "static") isStatic = true;
-    ++t;
-  }
-  if (t >= n) return n;
-  Kind kind = NumericKind(tokens[t].text);
-  if (tokens[t].text == "vector" || tokens[t].text == "matrix") {
-    kind = Kind::Real;
-    if (t + 2 < n && tokens[t + 1].text == "<") {
-      kind = NumericKind(tokens[t + 2].text);
-      t = PastClose(tokens, t + 1, n) - 1;
-    }
-  }
-  if (kind == Kind::NotNumeric) return SkipStatement(tokens, start);
-  const size_t vectorSize = VectorSize(tokens[t].text);
-  ++t;
-  while (t < n) {
-    if (!IsName(tokens[t].text)) return SkipStatement(tokens, t);
-    const std::string& name = tokens[t].text;
-    ++t;
-    if (t < n && tokens[t].text == "(") return SkipStatement(tokens, t);  // a function
-    // Array sizes, semantic or register, annotations.
-    bool array = false;
-    while (t < n && tokens[t].text != "=" && tokens[t].text != "," && tokens[t].text != ";") {
-      const std::string& s = tokens[t].text;
-      if (s == "{") return SkipStatement(tokens, t);
-      if (s == "[") array = true;
-      t = s == "(" || s == "[" || s == "<" ? PastClose(tokens, t, n) : t + 1;
-    }
-    if (t < n && tokens[t].text == "=") {
-      const size_t begin = ++t;
-      while (t < n && tokens[t].text != "," && tokens[t].text != ";") {
-        const std::string& s = tokens[t].text;
-        t = s == "(" || s == "[" || s == "{" ? PastClose(tokens, t, n) : t + 1;
-      }
-      Value value;
-      if (Evaluator(tokens, t, *known).Whole(begin, &value)) {
-        // A longer vector truncates into a scalar or vector (HLSL warns);
-        // a braced list must fit.
-        if (!array && tokens[begin].text != "{" && vectorSize != 0 && value.v.size() > vectorSize) {
-          value.v.resize(vectorSize);
-        }
-        Convert(kind, &value);
-        if (!isStatic) (*found)[name] = value.v;
-        (*known)[name] = std::move(value);
-      }
-    }
-    if (t >= n || tokens[t].text == ";") return t + 1;
-    ++t;  // ','
-  }
-  return n;
-}
-
 }  // namespace
 
-std::map<std::string, std::vector<double>> ScanInitialisers(const std::string& text) {
-  const std::vector<HlslToken> tokens = TokenizeHlsl(text);
+std::map<std::string, std::vector<double>> ScanInitialisers(const SourceModel& model) {
   std::map<std::string, Value> known;  // static ones too: later initialisers may name them
   std::map<std::string, std::vector<double>> found;
-  size_t t = 0;
-  while (t < tokens.size()) {
-    const std::string& s = tokens[t].text;
-    if (s == ";" || s == "}") {  // '}' ends a cbuffer's declarations
-      ++t;
-    } else if (s == "cbuffer" || s == "tbuffer") {
-      // cbuffer name [: register(bN)] { declarations }: the declarations
-      // are globals.
-      while (t < tokens.size() && tokens[t].text != "{" && tokens[t].text != ";") ++t;
-      ++t;
-    } else {
-      t = Declaration(tokens, t, &known, &found);
+  for (const HlslGlobal& g : model.globals) {
+    if (g.initBegin == g.initEnd) continue;
+    const std::string& type = model.tokens[g.type].text;
+    Kind kind = NumericKind(type);
+    size_t vectorSize = VectorSize(type);
+    if (type == "vector" || type == "matrix") {
+      kind = Kind::Real;
+      vectorSize = 0;
+      if (g.typeEnd > g.type + 2 && model.tokens[g.type + 1].text == "<")
+        kind = NumericKind(model.tokens[g.type + 2].text);
     }
+    if (kind == Kind::NotNumeric) continue;
+    Value value;
+    if (!Evaluator(model.tokens, g.initEnd, known).Whole(g.initBegin, &value)) continue;
+    // A longer vector truncates into a scalar or vector (HLSL warns); a
+    // braced list must fit.
+    if (!g.array && model.tokens[g.initBegin].text != "{" && vectorSize != 0 && value.v.size() > vectorSize) {
+      value.v.resize(vectorSize);
+    }
+    Convert(kind, &value);
+    if (!g.isStatic) found[g.name] = value.v;
+    known[g.name] = std::move(value);
   }
   return found;
 }
-
 
 }  // namespace ostrevin

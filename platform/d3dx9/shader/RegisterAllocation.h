@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ShaderCode.h"
-#include "shader/SourceScan.h"
+#include "shader/SourceModel.h"
 
 namespace ostrevin {
 

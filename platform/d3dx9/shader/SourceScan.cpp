@@ -1,90 +1,54 @@
-// The register-annotation scan and the refusal of sources glslang 12
-// crashes on.
+// Readers of the source model: register annotations, the entry point's
+// uniform parameters, and the refusal of sources glslang 12 crashes on.
 #include "shader/SourceScan.h"
 
-#include "shader/SourceRewrite.h"
-
-#include <cctype>
-#include <cstdio>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace ostrevin {
 namespace {
 
-bool IsIdent(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
+// The name a token starts with: "o" of "o.pos".
+std::string BaseName(const std::string& token) { return token.substr(0, token.find('.')); }
 
 }  // namespace
 
-bool FindUnparsable(const std::string& text, std::string* message, int* line) {
-  struct Token {
-    std::string text;
-    int line;
-  };
-  std::vector<Token> tokens;
-  int currentLine = 1;
-  bool lineStart = true;
-  for (size_t i = 0; i < text.size();) {
-    const char ch = text[i];
-    if (ch == '\n') {
-      ++currentLine;
-      lineStart = true;
-      ++i;
-      continue;
-    }
-    if (std::isspace(static_cast<unsigned char>(ch))) {
-      ++i;
-      continue;
-    }
-    if (lineStart && ch == '#') {
-      // Directives left by the preprocessor: "#line N" sets the next line.
-      size_t end = text.find('\n', i);
-      if (end == std::string::npos) end = text.size();
-      const std::string directive = text.substr(i, end - i);
-      int n = 0;
-      if (std::sscanf(directive.c_str(), "#line %d", &n) == 1) currentLine = n - 1;
-      i = end;
-      continue;
-    }
-    lineStart = false;
-    if (ch == '/' && i + 1 < text.size() && (text[i + 1] == '/' || text[i + 1] == '*')) {
-      if (text[i + 1] == '/') {
-        while (i < text.size() && text[i] != '\n') ++i;
-      } else {
-        i += 2;
-        while (i + 1 < text.size() && !(text[i] == '*' && text[i + 1] == '/')) {
-          if (text[i] == '\n') ++currentLine;
-          ++i;
-        }
-        i += 2;
-      }
-      continue;
-    }
-    size_t j = i + 1;
-    if (IsIdent(ch)) {
-      while (j < text.size() && IsIdent(text[j])) ++j;
-    }
-    tokens.push_back({text.substr(i, j - i), currentLine});
-    i = j;
+std::map<std::string, ExplicitRegister> ScanRegisters(const SourceModel& model) {
+  std::map<std::string, ExplicitRegister> found;
+  for (const HlslGlobal& g : model.globals) {
+    if (g.hasRegister && !g.inCbuffer) found[g.name] = g.reg;
   }
+  for (const HlslParameter& p : model.entryParameters) {
+    if (p.hasRegister) found[p.name] = p.reg;
+  }
+  return found;
+}
 
+std::vector<std::string> EntryPointUniforms(const SourceModel& model) {
+  std::vector<std::string> names;
+  for (const HlslParameter& p : model.entryParameters) {
+    if (p.isUniform) names.push_back(p.name);
+  }
+  return names;
+}
+
+bool FindUnparsable(const SourceModel& model, std::string* message, std::string* file, int* line) {
+  const std::vector<HlslToken>& tokens = model.tokens;
   // Postfix ++/-- on a name never declared: glslang 12 crashes when that
   // is a call argument. A name counts as declared when it follows another
-  // name or a comma somewhere ("float x", "int i, x").
+  // name or a comma somewhere ("float x", "int i, x"); of a path ("o.pos")
+  // the first name counts.
   std::set<std::string> named;
   for (size_t t = 1; t < tokens.size(); ++t) {
-    const char prev = tokens[t - 1].text[0];
-    if (IsIdent(tokens[t].text[0]) && (IsIdent(prev) || prev == ',')) named.insert(tokens[t].text);
+    const char prev = tokens[t - 1].text.back();
+    if (IsHlslName(tokens[t].text) && (IsHlslNameChar(prev) || prev == ',')) named.insert(BaseName(tokens[t].text));
   }
   for (size_t t = 0; t + 2 < tokens.size(); ++t) {
-    const std::string& tok = tokens[t].text;
     const std::string& a = tokens[t + 1].text;
-    const std::string& b = tokens[t + 2].text;
-    if (IsIdent(tok[0]) && !std::isdigit(static_cast<unsigned char>(tok[0])) && a == b && (a == "+" || a == "-") &&
-        named.count(tok) == 0) {
-      *message = "error X3004: undeclared identifier '" + tok + "'";
+    if (IsHlslName(tokens[t].text) && a == tokens[t + 2].text && (a == "+" || a == "-") &&
+        named.count(BaseName(tokens[t].text)) == 0) {
+      *message = "error X3004: undeclared identifier '" + BaseName(tokens[t].text) + "'";
       *line = tokens[t].line;
+      *file = model.files[static_cast<size_t>(tokens[t].file)];
       return true;
     }
   }
@@ -119,72 +83,26 @@ bool FindUnparsable(const std::string& text, std::string* message, int* line) {
       annotation = false;
     } else if (c == ':') {
       annotation = true;
-    } else if (IsIdent(c) && !std::isdigit(static_cast<unsigned char>(c)) && !function && !initialiser &&
-               !annotation && t > 0) {
+    } else if (IsHlslName(tok) && tok.find('.') == std::string::npos && !function && !initialiser && !annotation &&
+               t > 0) {
       // A declarator: after a type name (or a comma, or a template's '>'),
       // and not itself a type, a call or a template.
-      const char prev = tokens[t - 1].text[0];
+      const char prev = tokens[t - 1].text.back();
       const char next = t + 1 < tokens.size() ? tokens[t + 1].text[0] : ';';
       const bool typeName = tokens[t - 1].text == "struct";  // types and variables share the names
-      const bool afterType = IsIdent(prev) || prev == ',' || prev == '>' || prev == '}';
-      const bool declarator = !IsIdent(next) && next != '(' && next != '{' && next != '<' && next != '.';
+      const bool afterType = IsHlslNameChar(prev) || prev == ',' || prev == '>' || prev == '}';
+      const bool declarator = !IsHlslNameChar(next) && next != '(' && next != '{' && next != '<' && next != '.';
       if (typeName || (afterType && declarator)) {
         if (!declared.emplace(tok, tokens[t].line).second) {
           *message = "error X3003: redefinition of '" + tok + "'";
           *line = tokens[t].line;
+          *file = model.files[static_cast<size_t>(tokens[t].file)];
           return true;
         }
       }
     }
   }
   return false;
-}
-
-std::map<std::string, ExplicitRegister> ScanRegisters(const std::string& text, const std::string& entryPoint) {
-  std::map<std::string, ExplicitRegister> found;
-  const std::vector<HlslToken> tokens = TokenizeHlsl(text);
-  int braces = 0;
-  // Open parentheses at file scope; the first says whether it is the entry
-  // point's parameter list.
-  std::vector<bool> parens;
-  for (size_t t = 0; t < tokens.size(); ++t) {
-    const std::string& s = tokens[t].text;
-    if (s == "{") ++braces;
-    if (s == "}" && braces > 0) --braces;
-    if (braces > 0) continue;
-    if (s == "(") {
-      parens.push_back(parens.empty() ? t > 0 && tokens[t - 1].text == entryPoint : parens.front());
-      continue;
-    }
-    if (s == ")") {
-      if (!parens.empty()) parens.pop_back();
-      continue;
-    }
-    // Globals, and the entry point's parameters; another function's
-    // parameter is no constant of this shader.
-    if (s != "register" || (!parens.empty() && !(parens.size() == 1 && parens.front()))) continue;
-    // register ( [profile ,] <set><index> [.component] )
-    if (t + 3 >= tokens.size() || tokens[t + 1].text != "(") continue;
-    size_t r = t + 2;
-    if (tokens[r + 1].text == "," && r + 2 < tokens.size()) r += 2;
-    const std::string& reg = tokens[r].text;
-    const char set = static_cast<char>(std::tolower(static_cast<unsigned char>(reg[0])));
-    if ((set != 'c' && set != 's' && set != 'b' && set != 'i') || reg.size() < 2 || reg.size() > 7 ||
-        reg.find_first_not_of("0123456789", 1) != std::string::npos) {
-      continue;
-    }
-    const uint32_t index = static_cast<uint32_t>(std::stoul(reg.substr(1)));
-    // Backwards: ':', optional [..] groups, the name.
-    if (t < 2 || tokens[t - 1].text != ":") continue;
-    size_t n = t - 2;
-    while (n > 0 && tokens[n].text == "]") {
-      while (n > 0 && tokens[n].text != "[") --n;
-      if (n > 0) --n;
-    }
-    if (!IsIdent(tokens[n].text[0]) || std::isdigit(static_cast<unsigned char>(tokens[n].text[0]))) continue;
-    found[tokens[n].text] = {set, index};
-  }
-  return found;
 }
 
 }  // namespace ostrevin
