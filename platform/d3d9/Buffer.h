@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ComObject.h"
-#include "GlBuffer.h"
 #include "Resource.h"
+#include "gl/GlBuffer.h"
 
 namespace ostrevin::d3d9 {
 

@@ -19,7 +19,7 @@
 
 #include "ComObject.h"
 #include "DeviceState.h"
-#include "GlDevice.h"
+#include "gl/GlDevice.h"
 
 namespace ostrevin::d3d9 {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "ComObject.h"
-#include "GlShader.h"
 #include "Resource.h"
 #include "ShaderCode.h"
+#include "gl/GlShader.h"
 
 namespace ostrevin::d3d9 {
 

@@ -11,8 +11,8 @@
 
 #include "ComObject.h"
 #include "FormatTable.h"
-#include "GlTexture.h"
 #include "Resource.h"
+#include "gl/GlTexture.h"
 
 namespace ostrevin::d3d9 {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "DeviceState.h"
-#include "GlDevice.h"
+#include "gl/GlDevice.h"
 
 namespace ostrevin::d3d9 {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/d3d9/GlStateCache.h"
+#include "platform/d3d9/gl/GlStateCache.h"
 
 namespace {
 
