@@ -38,10 +38,7 @@ HRESULT Buffer<Interface, Desc>::Lock(UINT offset, UINT size, void** ppbData, DW
 template <typename Interface, typename Desc>
 HRESULT Buffer<Interface, Desc>::Unlock() {
   if (m_locks == 0) return D3DERR_INVALIDCALL;
-  if (--m_locks == 0 && m_name != 0 && !m_data.empty()) {
-    OwnerDevice()->CurrentGl().BindCopyWriteBuffer(m_name);
-    gl::BufferSubData(GL_COPY_WRITE_BUFFER, 0, static_cast<GLsizeiptr>(m_data.size()), m_data.data());
-  }
+  if (--m_locks == 0) m_gl.Upload(OwnerDevice()->Gl(), m_data.data(), m_data.size());
   return D3D_OK;
 }
 
@@ -54,17 +51,12 @@ HRESULT Buffer<Interface, Desc>::GetDesc(Desc* pDesc) {
 
 template <typename Interface, typename Desc>
 void Buffer<Interface, Desc>::DestroyGl() {
-  OwnerDevice()->CurrentGl().ForgetBuffer(m_name);
-  if (m_name != 0 && OwnerDevice()->ContextAlive()) gl::DeleteBuffers(1, &m_name);
-  m_name = 0;
+  m_gl.Destroy(OwnerDevice()->Gl());
 }
 
 template <typename Interface, typename Desc>
 void Buffer<Interface, Desc>::RecreateGl() {
-  gl::GenBuffers(1, &m_name);
-  OwnerDevice()->CurrentGl().BindCopyWriteBuffer(m_name);
-  gl::BufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(m_data.size()),
-                 m_data.empty() ? nullptr : m_data.data(), GL_STATIC_DRAW);
+  m_gl.Create(OwnerDevice()->Gl(), m_data.empty() ? nullptr : m_data.data(), m_data.size());
 }
 
 template class Buffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;

@@ -1,5 +1,6 @@
 // IDirect3DVertexBuffer9 and IDirect3DIndexBuffer9: one buffer template, a
-// system-memory copy uploaded whole to a GL buffer when the last lock ends.
+// system-memory copy handed whole to the GL buffer (GlBuffer) when the last
+// lock ends.
 #pragma once
 
 #include <d3d9.h>
@@ -8,8 +9,8 @@
 #include <vector>
 
 #include "ComObject.h"
-#include "GlFunctions.h"
 #include "Resource.h"
+#include "gl/GlBuffer.h"
 
 namespace ostrevin::d3d9 {
 
@@ -29,7 +30,7 @@ class Buffer : public ComObject<Interface>, public Resource {
   void DestroyGl() override;
   void RecreateGl() override;
   D3DPOOL Pool() const override { return m_desc.Pool; }
-  GLuint Name() const { return m_name; }
+  const GlBuffer& Gl() const { return m_gl; }
   UINT Size() const { return static_cast<UINT>(m_data.size()); }
 
  protected:
@@ -40,7 +41,7 @@ class Buffer : public ComObject<Interface>, public Resource {
  private:
   std::vector<uint8_t> m_data;
   Desc m_desc;
-  GLuint m_name = 0;
+  GlBuffer m_gl;
   int m_locks = 0;
   DWORD m_priority = 0;  // managed resources only
 };

@@ -155,9 +155,4 @@ void Device::Unregister(Resource* resource) {
   m_resources.erase(std::remove(m_resources.begin(), m_resources.end(), resource), m_resources.end());
 }
 
-GlStateCache& Device::CurrentGl() {
-  m_gl.MakeCurrent();
-  return m_gl.Cache();
-}
-
 }  // namespace ostrevin::d3d9

@@ -2,7 +2,8 @@
 // DeviceState, and hands the GL work to its GlDevice. Every Set* is filtered
 // against the recorded state, so a program that sets its full state every
 // frame costs no GL calls for what did not change. Resources keep their
-// system-memory copies, so that a lost context can be rebuilt on Reset.
+// system-memory copies and hand their GL work to back-end objects on the
+// GlDevice, so that a lost context can be rebuilt on Reset.
 //
 // Device.cpp: lifetime, Reset, Present and the resource list;
 // DeviceCreate.cpp: the Create* calls; DeviceStateCalls.cpp: the Set* and
@@ -18,7 +19,7 @@
 
 #include "ComObject.h"
 #include "DeviceState.h"
-#include "GlDevice.h"
+#include "gl/GlDevice.h"
 
 namespace ostrevin::d3d9 {
 
@@ -89,12 +90,11 @@ class Device final : public ComObject<IDirect3DDevice9> {
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT start, const BOOL* pData, UINT count) override;
   HRESULT STDMETHODCALLTYPE GetPixelShaderConstantB(UINT start, BOOL* pData, UINT count) override;
 
-  // For the resources: they register while they live, and bind through the
-  // cache of the device's context, made current.
+  // For the resources: they register while they live, and hand their GL
+  // work to their back-end objects on the device's GL side.
   void Register(Resource* resource);
   void Unregister(Resource* resource);
-  GlStateCache& CurrentGl();
-  bool ContextAlive() const { return m_gl.Alive(); }
+  GlDevice& Gl() { return m_gl; }
 
  protected:
   bool Implements(REFIID riid) const override { return riid == IID_IDirect3DDevice9; }

@@ -114,7 +114,7 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
   if (stage == ShaderStage::Vertex && !glsl.samplers.empty()) return D3DERR_INVALIDCALL;
   gl.MakeCurrent();
   ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl), options);
-  if (shader->GlShader() == 0) {
+  if (shader->Gl().Name() == 0) {
     std::fprintf(stderr, "ostrevin: translated shader does not compile: %s\n", shader->CompileLog().c_str());
     shader->Release();
     return D3DERR_INVALIDCALL;

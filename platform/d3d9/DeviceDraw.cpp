@@ -4,13 +4,25 @@
 
 #include "Buffer.h"
 #include "Device.h"
-#include "GlEnums.h"
 #include "Shader.h"
 #include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
 
 namespace {
+// The vertices (or indices) `primitives` primitives of `type` take; false
+// for an unknown primitive type.
+bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT primitives, UINT* vertices) {
+  switch (type) {
+    case D3DPT_POINTLIST: *vertices = primitives; return true;
+    case D3DPT_LINELIST: *vertices = primitives * 2; return true;
+    case D3DPT_LINESTRIP: *vertices = primitives + 1; return true;
+    case D3DPT_TRIANGLELIST: *vertices = primitives * 3; return true;
+    case D3DPT_TRIANGLESTRIP: case D3DPT_TRIANGLEFAN: *vertices = primitives + 2; return true;
+    default: return false;
+  }
+}
+
 // Whether the vertices first .. first + count - 1 lie inside every stream the
 // declaration reads (a stride-0 stream needs its one element); GL reads
 // beyond a buffer's end are undefined.
@@ -54,9 +66,8 @@ HRESULT Device::EndScene() {
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
                                      UINT numVertices, UINT startIndex, UINT primCount) {
-  GLenum mode;
   UINT indices;
-  if (!GlPrimitive(type, primCount, &mode, &indices)) return D3DERR_INVALIDCALL;
+  if (!PrimitiveVertices(type, primCount, &indices)) return D3DERR_INVALIDCALL;
   if (m_state.decl == nullptr || m_state.indices == nullptr) return D3DERR_INVALIDCALL;
   if (!ReadsPlanarSamplersOnly(m_state)) return D3DERR_INVALIDCALL;
   if (primCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
@@ -66,19 +77,18 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   if (numVertices == 0 ||
       !StreamsHold(m_state, static_cast<int64_t>(baseVertexIndex) + minVertexIndex, numVertices))
     return D3DERR_INVALIDCALL;
-  return m_gl.DrawIndexed(m_state, mode, indices, indexBytes, startIndex, baseVertexIndex);
+  return m_gl.DrawIndexed(m_state, type, indices, indexBytes, startIndex, baseVertexIndex);
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  GLenum mode;
   UINT vertices;
-  if (!GlPrimitive(type, primitiveCount, &mode, &vertices)) return D3DERR_INVALIDCALL;
+  if (!PrimitiveVertices(type, primitiveCount, &vertices)) return D3DERR_INVALIDCALL;
   if (m_state.decl == nullptr) return D3DERR_INVALIDCALL;
   if (!ReadsPlanarSamplersOnly(m_state)) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0 || m_lost || !m_gl.Alive()) return D3D_OK;
   if (static_cast<uint64_t>(startVertex) + vertices > 0x7FFFFFFFu || !StreamsHold(m_state, startVertex, vertices))
     return D3DERR_INVALIDCALL;
-  return m_gl.Draw(m_state, mode, startVertex, vertices);
+  return m_gl.Draw(m_state, type, startVertex, vertices);
 }
 
 }  // namespace ostrevin::d3d9

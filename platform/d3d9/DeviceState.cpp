@@ -17,6 +17,15 @@ Resource* AsResource(VertexShader* object) { return object; }
 Resource* AsResource(PixelShader* object) { return object; }
 Resource* AsResource(IDirect3DBaseTexture9* object) { return dynamic_cast<Resource*>(object); }
 
+const GlBuffer& GlOf(const VertexBuffer& buffer) { return buffer.Gl(); }
+const GlBuffer& GlOf(const IndexBuffer& buffer) { return buffer.Gl(); }
+const GlTexture* GlOf(IDirect3DBaseTexture9* texture) {
+  return texture != nullptr ? &static_cast<Texture*>(texture)->Gl() : nullptr;  // SetTexture takes Textures only
+}
+const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl) { return decl.Elements(); }
+const GlslShader& GlslOf(const VertexShader& shader) { return shader.Glsl(); }
+const GlslShader& GlslOf(const PixelShader& shader) { return shader.Glsl(); }
+
 DeviceState::DeviceState() {
   std::memset(renderStates, 0, sizeof(renderStates));
   std::memset(samplerStates, 0, sizeof(samplerStates));

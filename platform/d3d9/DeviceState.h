@@ -6,8 +6,13 @@
 #include <d3d9.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "Resource.h"
+
+namespace ostrevin {
+struct GlslShader;
+}
 
 namespace ostrevin::d3d9 {
 
@@ -23,6 +28,17 @@ Resource* AsResource(IndexBuffer* object);
 Resource* AsResource(VertexShader* object);
 Resource* AsResource(PixelShader* object);
 Resource* AsResource(IDirect3DBaseTexture9* object);
+
+// What the GL side reads of the objects bound: their back-end objects, a
+// declaration's elements, a shader's GLSL translation.
+class GlBuffer;
+class GlTexture;
+const GlBuffer& GlOf(const VertexBuffer& buffer);
+const GlBuffer& GlOf(const IndexBuffer& buffer);
+const GlTexture* GlOf(IDirect3DBaseTexture9* texture);  // null for none
+const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl);
+const GlslShader& GlslOf(const VertexShader& shader);
+const GlslShader& GlslOf(const PixelShader& shader);
 
 // An object bound to the device, read as a plain pointer. The device holds
 // it (Resource::AddBinding) from binding to unbinding, so that the

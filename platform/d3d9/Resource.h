@@ -1,10 +1,10 @@
 // What every object made on a device shares: a reference to the device, a
-// place in its list, a GL object it can drop and rebuild from its
-// system-memory copy when the context is recreated after a loss, and the
-// device's own hold on it while it is bound. As in Direct3D 9, binding does
-// not change the public reference count: an object released while bound
-// gives up its reference to the device and lives on, drawable, until it is
-// unbound.
+// place in its list, a back-end GL object (GlBuffer, GlTexture, GlShader) it
+// can drop and rebuild from its system-memory copy when the context is
+// recreated after a loss, and the device's own hold on it while it is bound.
+// As in Direct3D 9, binding does not change the public reference count: an
+// object released while bound gives up its reference to the device and lives
+// on, drawable, until it is unbound.
 #pragma once
 
 #include <d3d9.h>

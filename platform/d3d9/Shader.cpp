@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "Device.h"
-#include "GlShaderCompile.h"
 
 namespace ostrevin::d3d9 {
 
@@ -18,15 +17,11 @@ ShaderStageObject::ShaderStageObject(Device* device, const DWORD* code, size_t c
 
 ShaderStageObject::~ShaderStageObject() { DestroyGl(); }
 
-void ShaderStageObject::DestroyGl() {
-  if (m_shader != 0 && OwnerDevice()->ContextAlive()) gl::DeleteShader(m_shader);
-  m_shader = 0;
-}
+void ShaderStageObject::DestroyGl() { m_gl.Destroy(OwnerDevice()->Gl()); }
 
 void ShaderStageObject::RecreateGl() {
   m_log.clear();
-  m_shader = CompileGlShader(m_glsl.stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
-                             m_glsl.source, &m_log);
+  m_gl.Create(OwnerDevice()->Gl(), m_glsl, &m_log);
 }
 
 bool ShaderStageObject::Translate(const GlslOptions& options, GlslShader* out, std::string* error) const {

@@ -1,5 +1,5 @@
 // IDirect3DVertexShader9 and IDirect3DPixelShader9: the shader code as given
-// and its GLSL translation compiled to a GL shader object; other
+// and its GLSL translation, compiled to a GL shader object (GlShader); other
 // translations of the code for the variants programs need.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "ComObject.h"
-#include "GlFunctions.h"
 #include "Resource.h"
 #include "ShaderCode.h"
+#include "gl/GlShader.h"
 
 namespace ostrevin::d3d9 {
 
@@ -22,7 +22,7 @@ class ShaderStageObject : public Resource {
   ~ShaderStageObject() override;
   void DestroyGl() override;
   void RecreateGl() override;
-  GLuint GlShader() const { return m_shader; }
+  const GlShader& Gl() const { return m_gl; }
   const GlslShader& Glsl() const { return m_glsl; }
   // The options Glsl() was translated with.
   const GlslOptions& Options() const { return m_options; }
@@ -37,7 +37,7 @@ class ShaderStageObject : public Resource {
   std::vector<uint8_t> m_code;
   GlslShader m_glsl;
   GlslOptions m_options;
-  GLuint m_shader = 0;
+  GlShader m_gl;
   std::string m_log;
 };
 

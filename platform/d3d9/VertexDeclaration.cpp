@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "DeviceState.h"
-#include "GlEnums.h"
+#include "gl/GlDevice.h"
 
 namespace ostrevin::d3d9 {
 
@@ -13,8 +13,7 @@ VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* el
 bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
   for (UINT i = 0; i < count; ++i) {
     const D3DVERTEXELEMENT9& e = elements[i];
-    GlAttribFormat format;
-    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlVertexFormat(e.Type, &format) ||
+    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlDevice::FeedsVertexType(e.Type) ||
         e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX)
       return false;
     for (UINT j = 0; j < i; ++j)

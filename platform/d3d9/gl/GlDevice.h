@@ -1,7 +1,8 @@
 // The OpenGL 3.3 core side of a device: the context and what it can do, the
 // back buffer, the binding cache, the program and vertex-array caches, and
 // the calls that realise the recorded Direct3D state. It validates nothing:
-// the Device has done so before it calls here.
+// the Device has done so before it calls here. This header is the back's
+// face to the front: it names no GL type, so the front never sees GL.
 //
 // Where GL differs from Direct3D 9 this side hides it: depth runs 0..1
 // (glClipControl, or a rewrite in the vertex shader), pixel centres sit on
@@ -15,16 +16,18 @@
 
 #include <SDL.h>
 
+#include <memory>
 #include <vector>
 
 #include "DeviceState.h"
-#include "GlProgram.h"
-#include "GlStateCache.h"
-#include "GlVertexInput.h"
 
 namespace ostrevin::d3d9 {
 
 class Resource;
+struct GlStateCache;
+struct GlProgram;
+class GlProgramCache;
+class GlVertexArrayCache;
 
 struct GlCaps {
   bool clipControl = false;     // depth 0..1 without rewriting shaders
@@ -34,16 +37,17 @@ struct GlCaps {
 };
 
 // The offscreen framebuffer Direct3D draws into, with the automatic
-// depth-stencil buffer when there is one.
+// depth-stencil buffer when there is one (GL names).
 struct GlBackBuffer {
-  GLuint framebuffer = 0, color = 0, depthStencil = 0;
+  unsigned framebuffer = 0, color = 0, depthStencil = 0;
   UINT width = 0, height = 0;
   bool depth = false, stencil = false;
 };
 
 class GlDevice {
  public:
-  explicit GlDevice(SDL_Window* window) : m_window(window) {}
+  explicit GlDevice(SDL_Window* window);
+  ~GlDevice();
   GlDevice(const GlDevice&) = delete;
   GlDevice& operator=(const GlDevice&) = delete;
 
@@ -55,7 +59,7 @@ class GlDevice {
   bool ContextWasReset() const;  // the driver lost the context
   void SetSwapInterval(int interval);
   const GlCaps& Caps() const { return m_caps; }
-  GlStateCache& Cache() { return m_cache; }
+  GlStateCache& Cache() { return *m_cache; }
 
   // Back buffer and presentation (GlPresent.cpp). depthFormat is D3DFMT_D16,
   // D3DFMT_D24X8, D3DFMT_D24S8, or D3DFMT_UNKNOWN for no depth-stencil buffer.
@@ -71,8 +75,8 @@ class GlDevice {
   void ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which);
   void ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAMPLERSTATETYPE which);
   void ApplyViewport(const DeviceState& state);
-  void ShadersChanged() { m_programs.ShadersChanged(); }
-  void VertexInputChanged() { m_vertexArrays.InputChanged(); }
+  void ShadersChanged();
+  void VertexInputChanged();
 
   // Clears and the scissor rectangle (GlClear.cpp). A clear leaves the
   // scissor state as the Direct3D state has it.
@@ -80,10 +84,14 @@ class GlDevice {
              DWORD stencil);
   void ApplyScissorRect(const DeviceState& state);
 
-  // Draws (GlDraw.cpp).
-  HRESULT DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
+  // Draws (GlDraw.cpp) of `indices` indices or `vertices` vertices, as many
+  // as the primitives of `type` take.
+  HRESULT DrawIndexed(const DeviceState& state, D3DPRIMITIVETYPE type, UINT indices, UINT indexBytes, UINT startIndex,
                       INT baseVertex);
-  HRESULT Draw(const DeviceState& state, GLenum mode, UINT startVertex, UINT vertices);
+  HRESULT Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT startVertex, UINT vertices);
+
+  // Whether a vertex element of the D3DDECLTYPE can be fed to a shader (GlVertexInput.cpp).
+  static bool FeedsVertexType(BYTE d3ddecltype);
 
   // Drops programs and vertex arrays made with a resource being released.
   void ForgetResource(const Resource* resource);
@@ -97,25 +105,27 @@ class GlDevice {
   // leave out, as a one-pixel point at the line's last vertex. `first` is
   // the first vertex or index of the line draw; `indexBytes` 0 for an
   // unindexed draw.
-  void DrawLastPixels(const DeviceState& state, GLenum mode, UINT first, UINT count, UINT indexBytes, INT baseVertex);
+  void DrawLastPixels(const DeviceState& state, D3DPRIMITIVETYPE type, UINT first, UINT count, UINT indexBytes,
+                      INT baseVertex);
   void ApplyBlend(const DeviceState& state);
   void ApplyStencil(const DeviceState& state);
 
   SDL_Window* m_window;
   SDL_GLContext m_context = nullptr;
   GlCaps m_caps;
-  GlStateCache m_cache;
+  std::unique_ptr<GlStateCache> m_cache;
   GlBackBuffer m_backBuffer;
-  GLuint m_samplers[DeviceState::kSamplers] = {};
-  std::vector<GLuint> m_raisedBaseLevels;  // textures given a GL_TEXTURE_BASE_LEVEL above 0
-  int m_programPointSize = -1;          // GL_PROGRAM_POINT_SIZE as last set; -1 unknown
-  // The last pixels of a line list, one point per line (kept between draws).
-  std::vector<GLint> m_pointFirsts;
-  std::vector<GLsizei> m_pointCounts;
+  unsigned m_samplers[DeviceState::kSamplers] = {};  // GL sampler objects, one per sampler
+  std::vector<unsigned> m_raisedBaseLevels;  // textures given a GL_TEXTURE_BASE_LEVEL above 0
+  int m_programPointSize = -1;               // GL_PROGRAM_POINT_SIZE as last set; -1 unknown
+  // The last pixels of a line list, one point per line (kept between draws):
+  // glMultiDraw*'s firsts, counts, index offsets and base vertices.
+  std::vector<int> m_pointFirsts;
+  std::vector<int> m_pointCounts;
   std::vector<const void*> m_pointOffsets;
-  std::vector<GLint> m_pointBaseVertices;
-  GlProgramCache m_programs;
-  GlVertexArrayCache m_vertexArrays;
+  std::vector<int> m_pointBaseVertices;
+  std::unique_ptr<GlProgramCache> m_programs;
+  std::unique_ptr<GlVertexArrayCache> m_vertexArrays;
 };
 
 }  // namespace ostrevin::d3d9

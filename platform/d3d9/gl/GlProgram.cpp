@@ -88,8 +88,8 @@ GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache
 }
 
 bool GlProgramCache::Link(GlProgram& program, GlStateCache& cache) {
-  if (program.vs->GlShader() == 0 || program.ps->GlShader() == 0) return false;
-  GLuint shaders[2] = {program.vs->GlShader(), program.ps->GlShader()};
+  if (program.vs->Gl().Name() == 0 || program.ps->Gl().Name() == 0) return false;
+  GLuint shaders[2] = {program.vs->Gl().Name(), program.ps->Gl().Name()};
   // A variant the shader was not translated for is translated for it: the
   // translator writes the GLSL of those options, the program keeps the
   // GL shader made of it.

@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Buffer.h"
+#include "GlBuffer.h"
+#include "GlDevice.h"
 #include "GlEnums.h"
-#include "Shader.h"
 #include "ShaderCode.h"
-#include "VertexDeclaration.h"
 
 namespace ostrevin::d3d9 {
 
@@ -26,10 +25,10 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   VertexArray* found = nullptr;
   VertexArray key{state.decl, {}, state.indices, {}, 0};
   static const std::vector<GlslAttribute> kNoInputs;
-  const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? state.vs->Glsl().attributes : kNoInputs;
+  const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
   bool complete = state.decl != nullptr;
   if (complete) {
-    for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
+    for (const D3DVERTEXELEMENT9& e : ElementsOf(*state.decl)) {
       const DeviceState::Stream& stream = state.streams[e.Stream];
       key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
       if (state.streams[e.Stream].buffer == nullptr) complete = false;
@@ -45,7 +44,7 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
     }
     if (found == nullptr) {
       key.inputs = inputs;
-      found = Make(key, state.vs != nullptr ? &state.vs->Glsl() : nullptr, cache);
+      found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, cache);
     }
   }
   cache.BindVertexArray(found != nullptr ? found->name : 0);
@@ -58,14 +57,14 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   auto va = std::make_unique<VertexArray>(key);
   gl::GenVertexArrays(1, &va->name);
   cache.BindVertexArray(va->name);
-  gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, key.ib != nullptr ? key.ib->Name() : 0);
-  for (const D3DVERTEXELEMENT9& e : key.decl->Elements()) {
+  cache.BindElementBuffer(key.ib != nullptr ? GlOf(*key.ib).Name() : 0);
+  for (const D3DVERTEXELEMENT9& e : ElementsOf(*key.decl)) {
     const int location = vs != nullptr ? GlslAttributeLocation(*vs, e.Usage, e.UsageIndex) : -1;
     GlAttribFormat format;
     if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, &format)) continue;
     const StreamKey& stream = key.streams[e.Stream];
     const GLuint index = static_cast<GLuint>(location);
-    gl::BindBuffer(GL_ARRAY_BUFFER, stream.buffer->Name());
+    cache.BindArrayBuffer(GlOf(*stream.buffer).Name());
     gl::EnableVertexAttribArray(index);
     gl::VertexAttribPointer(index, format.size, format.type, format.normalized, static_cast<GLsizei>(stream.stride),
                             reinterpret_cast<const void*>(static_cast<uintptr_t>(stream.offset) + e.Offset));
@@ -77,12 +76,17 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   return m_arrays.back().get();
 }
 
+bool GlDevice::FeedsVertexType(BYTE d3ddecltype) {
+  GlAttribFormat format;
+  return GlVertexFormat(d3ddecltype, &format);
+}
+
 void GlVertexArrayCache::Forget(const Resource* resource, bool contextAlive, GlStateCache& cache) {
   for (size_t i = 0; i < m_arrays.size();) {
     VertexArray& va = *m_arrays[i];
-    bool uses = static_cast<const Resource*>(va.decl) == resource || static_cast<const Resource*>(va.ib) == resource;
+    bool uses = AsResource(va.decl) == resource || (va.ib != nullptr && AsResource(va.ib) == resource);
     for (const StreamKey& stream : va.streams)
-      uses = uses || (stream.buffer != nullptr && static_cast<const Resource*>(stream.buffer) == resource);
+      uses = uses || (stream.buffer != nullptr && AsResource(stream.buffer) == resource);
     if (uses) {
       if (m_current == &va) {
         m_current = nullptr;

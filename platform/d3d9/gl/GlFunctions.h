@@ -2,6 +2,10 @@
 // exists. Names are the GL names with a gl prefix kept, in namespace ostrevin::gl.
 #pragma once
 
+#ifdef OSTREVIN_D3D9_FRONT
+#error "The Direct3D front hands its GL work to the back's objects (GlDevice, GlBuffer, GlTexture, GlShader)."
+#endif
+
 #include <GL/glcorearb.h>
 
 #define OSTREVIN_GL_FUNCTIONS(X)                                                  \

@@ -93,15 +93,14 @@ GLenum GlFillMode(DWORD fill) {
   return fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
 }
 
-bool GlPrimitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, UINT* indices) {
+GLenum GlPrimitiveMode(D3DPRIMITIVETYPE type) {
   switch (type) {
-    case D3DPT_POINTLIST: *mode = GL_POINTS; *indices = primitives; return true;
-    case D3DPT_LINELIST: *mode = GL_LINES; *indices = primitives * 2; return true;
-    case D3DPT_LINESTRIP: *mode = GL_LINE_STRIP; *indices = primitives + 1; return true;
-    case D3DPT_TRIANGLELIST: *mode = GL_TRIANGLES; *indices = primitives * 3; return true;
-    case D3DPT_TRIANGLESTRIP: *mode = GL_TRIANGLE_STRIP; *indices = primitives + 2; return true;
-    case D3DPT_TRIANGLEFAN: *mode = GL_TRIANGLE_FAN; *indices = primitives + 2; return true;
-    default: return false;
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    default: return GL_TRIANGLE_FAN;
   }
 }
 

@@ -2,10 +2,25 @@
 // entry points, the capabilities the device uses, and its destruction.
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "GlDevice.h"
+#include "GlProgram.h"
+#include "GlStateCache.h"
+#include "GlVertexInput.h"
 
 namespace ostrevin::d3d9 {
+
+// The header keeps GL's types out of the front's sight.
+static_assert(std::is_same_v<GLuint, unsigned> && std::is_same_v<GLint, int> && std::is_same_v<GLsizei, int>);
+
+GlDevice::GlDevice(SDL_Window* window)
+    : m_window(window),
+      m_cache(std::make_unique<GlStateCache>()),
+      m_programs(std::make_unique<GlProgramCache>()),
+      m_vertexArrays(std::make_unique<GlVertexArrayCache>()) {}
+
+GlDevice::~GlDevice() = default;
 
 HRESULT GlDevice::CreateContext(int swapInterval) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -51,7 +66,7 @@ HRESULT GlDevice::CreateContext(int swapInterval) {
   }
   m_caps.robust = robust && gl::GetGraphicsResetStatus != nullptr &&
                   (version >= 45 || gl::HasExtension("GL_KHR_robustness") || gl::HasExtension("GL_ARB_robustness"));
-  m_cache.Invalidate();
+  m_cache->Invalidate();
   gl::GenSamplers(DeviceState::kSamplers, m_samplers);
   SetSwapInterval(swapInterval);
   return D3D_OK;
@@ -60,15 +75,15 @@ HRESULT GlDevice::CreateContext(int swapInterval) {
 void GlDevice::DestroyContext() {
   if (m_context == nullptr) return;
   MakeCurrent();
-  m_programs.DestroyAll();
-  m_vertexArrays.DestroyAll();
+  m_programs->DestroyAll();
+  m_vertexArrays->DestroyAll();
   DestroyBackBuffer();
   gl::DeleteSamplers(DeviceState::kSamplers, m_samplers);
   std::memset(m_samplers, 0, sizeof(m_samplers));
   SDL_GL_MakeCurrent(m_window, nullptr);
   SDL_GL_DeleteContext(m_context);
   m_context = nullptr;
-  m_cache.Invalidate();
+  m_cache->Invalidate();
 }
 
 void GlDevice::MakeCurrent() {
@@ -83,9 +98,13 @@ void GlDevice::SetSwapInterval(int interval) {
   SDL_GL_SetSwapInterval(interval);  // unsupported under some servers: swaps then never block
 }
 
+void GlDevice::ShadersChanged() { m_programs->ShadersChanged(); }
+
+void GlDevice::VertexInputChanged() { m_vertexArrays->InputChanged(); }
+
 void GlDevice::ForgetResource(const Resource* resource) {
-  m_vertexArrays.Forget(resource, Alive(), m_cache);
-  m_programs.Forget(resource, Alive(), m_cache);
+  m_vertexArrays->Forget(resource, Alive(), *m_cache);
+  m_programs->Forget(resource, Alive(), *m_cache);
 }
 
 }  // namespace ostrevin::d3d9

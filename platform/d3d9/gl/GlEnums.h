@@ -20,9 +20,8 @@ GLint GlMinFilter(DWORD minFilter, DWORD mipFilter);
 GLint GlMagFilter(DWORD magFilter);
 GLenum GlFillMode(DWORD d3dfill);
 
-// The GL mode and the index count of `primitives` primitives; false for an
-// unknown primitive type.
-bool GlPrimitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, UINT* indices);
+// The GL mode of a primitive type the device has checked.
+GLenum GlPrimitiveMode(D3DPRIMITIVETYPE type);
 
 struct GlAttribFormat {
   GLint size;

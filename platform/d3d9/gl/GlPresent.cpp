@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "GlDevice.h"
+#include "GlStateCache.h"
 
 namespace ostrevin::d3d9 {
 
@@ -13,17 +14,17 @@ HRESULT GlDevice::CreateBackBuffer(UINT width, UINT height, D3DFORMAT depthForma
   bb.depth = depthFormat != D3DFMT_UNKNOWN;
   bb.stencil = depthFormat == D3DFMT_D24S8;
   gl::GenRenderbuffers(1, &bb.color);
-  gl::BindRenderbuffer(GL_RENDERBUFFER, bb.color);
+  m_cache->BindRenderbuffer(bb.color);
   gl::RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
   gl::GenFramebuffers(1, &bb.framebuffer);
-  gl::BindFramebuffer(GL_FRAMEBUFFER, bb.framebuffer);
+  m_cache->BindFramebuffer(bb.framebuffer);
   gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, bb.color);
   if (bb.depth) {
     const GLenum internal = bb.stencil                      ? GL_DEPTH24_STENCIL8
                             : depthFormat == D3DFMT_D24X8 ? GL_DEPTH_COMPONENT24
                                                           : GL_DEPTH_COMPONENT16;
     gl::GenRenderbuffers(1, &bb.depthStencil);
-    gl::BindRenderbuffer(GL_RENDERBUFFER, bb.depthStencil);
+    m_cache->BindRenderbuffer(bb.depthStencil);
     gl::RenderbufferStorage(GL_RENDERBUFFER, internal, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, bb.stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                                 GL_RENDERBUFFER, bb.depthStencil);
@@ -37,6 +38,9 @@ HRESULT GlDevice::CreateBackBuffer(UINT width, UINT height, D3DFORMAT depthForma
 
 void GlDevice::DestroyBackBuffer() {
   GlBackBuffer& bb = m_backBuffer;
+  m_cache->ForgetFramebuffer(bb.framebuffer);
+  m_cache->ForgetRenderbuffer(bb.color);
+  m_cache->ForgetRenderbuffer(bb.depthStencil);
   if (bb.framebuffer != 0) gl::DeleteFramebuffers(1, &bb.framebuffer);
   if (bb.color != 0) gl::DeleteRenderbuffers(1, &bb.color);
   if (bb.depthStencil != 0) gl::DeleteRenderbuffers(1, &bb.depthStencil);
@@ -62,11 +66,11 @@ void GlDevice::Present(const RECT* sourceRect, const RECT* destRect) {
     dy1 = drawableH - destRect->top;
   }
   const bool scaled = (sx1 - sx0) != (dx1 - dx0) || (sy1 - sy0) != (dy1 - dy0);
-  gl::BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  m_cache->BindDrawFramebuffer(0);
   gl::BlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
   SDL_GL_SwapWindow(m_window);
   gl::Flush();
-  gl::BindFramebuffer(GL_DRAW_FRAMEBUFFER, m_backBuffer.framebuffer);
+  m_cache->BindDrawFramebuffer(m_backBuffer.framebuffer);
 }
 
 }  // namespace ostrevin::d3d9

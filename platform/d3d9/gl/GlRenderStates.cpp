@@ -9,6 +9,7 @@
 
 #include "GlDevice.h"
 #include "GlEnums.h"
+#include "GlStateCache.h"
 #include "StateTable.h"
 
 namespace ostrevin::d3d9 {
@@ -17,13 +18,13 @@ void GlDevice::ApplyAll(const DeviceState& state) {
   for (const RenderStateInfo& info : kRenderStateTable) ApplyRenderState(state, info.state);
   for (UINT i = 0; i < DeviceState::kSamplers; ++i) {
     for (const SamplerStateInfo& info : kSamplerStateTable) ApplySamplerState(state, i, info.state);
-    gl::BindSampler(i, m_samplers[i]);
+    m_cache->BindSampler(i, m_samplers[i]);
   }
 
   gl::FrontFace(GL_CW);
   gl::ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   if (m_caps.clipControl) gl::ClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-  gl::BindFramebuffer(GL_FRAMEBUFFER, m_backBuffer.framebuffer);
+  m_cache->BindFramebuffer(m_backBuffer.framebuffer);
   gl::DrawBuffer(GL_COLOR_ATTACHMENT0);
   gl::ReadBuffer(GL_COLOR_ATTACHMENT0);
   gl::PixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -32,8 +33,8 @@ void GlDevice::ApplyAll(const DeviceState& state) {
 
   m_programPointSize = -1;
   m_raisedBaseLevels.clear();  // a new context's textures start at level 0
-  m_cache.BindVertexArray(0);
-  m_cache.UseProgram(0);
+  m_cache->BindVertexArray(0);
+  m_cache->UseProgram(0);
   ShadersChanged();
   VertexInputChanged();
 }

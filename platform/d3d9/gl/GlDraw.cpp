@@ -5,15 +5,18 @@
 
 #include "GlDevice.h"
 #include "GlEnums.h"
-#include "Shader.h"
-#include "Texture.h"
+#include "GlProgram.h"
+#include "GlStateCache.h"
+#include "GlTexture.h"
+#include "GlVertexInput.h"
+#include "ShaderCode.h"
 
 namespace ostrevin::d3d9 {
 
 bool GlDevice::PrepareDraw(const DeviceState& state) {
-  GlProgram* program = m_programs.Current(state, m_cache);
+  GlProgram* program = m_programs->Current(state, *m_cache);
   if (program == nullptr) return false;  // no fixed-function pipeline
-  if (!m_vertexArrays.Bind(state, m_cache)) return false;
+  if (!m_vertexArrays->Bind(state, *m_cache)) return false;
   GlProgramCache::UploadConstants(*program, state);
   BindTextures(state, *program);
   const int pointSize = program->writesPointSize ? 1 : 0;
@@ -24,30 +27,32 @@ bool GlDevice::PrepareDraw(const DeviceState& state) {
   return true;
 }
 
-HRESULT GlDevice::DrawIndexed(const DeviceState& state, GLenum mode, UINT indices, UINT indexBytes, UINT startIndex,
-                              INT baseVertex) {
+HRESULT GlDevice::DrawIndexed(const DeviceState& state, D3DPRIMITIVETYPE type, UINT indices, UINT indexBytes,
+                              UINT startIndex, INT baseVertex) {
   if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
-  gl::DrawElementsBaseVertex(mode, static_cast<GLsizei>(indices), indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+  gl::DrawElementsBaseVertex(GlPrimitiveMode(type), static_cast<GLsizei>(indices),
+                             indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexBytes),
                              baseVertex);
-  DrawLastPixels(state, mode, startIndex, indices, indexBytes, baseVertex);
+  DrawLastPixels(state, type, startIndex, indices, indexBytes, baseVertex);
   return D3D_OK;
 }
 
-HRESULT GlDevice::Draw(const DeviceState& state, GLenum mode, UINT startVertex, UINT vertices) {
+HRESULT GlDevice::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT startVertex, UINT vertices) {
   if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
-  gl::DrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
-  DrawLastPixels(state, mode, startVertex, vertices, 0, 0);
+  gl::DrawArrays(GlPrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+  DrawLastPixels(state, type, startVertex, vertices, 0, 0);
   return D3D_OK;
 }
 
-void GlDevice::DrawLastPixels(const DeviceState& state, GLenum mode, UINT first, UINT count, UINT indexBytes,
-                              INT baseVertex) {
-  if ((mode != GL_LINES && mode != GL_LINE_STRIP) || !state.renderStates[D3DRS_LASTPIXEL]) return;
+void GlDevice::DrawLastPixels(const DeviceState& state, D3DPRIMITIVETYPE type, UINT first, UINT count,
+                              UINT indexBytes, INT baseVertex) {
+  if ((type != D3DPT_LINELIST && type != D3DPT_LINESTRIP) || !state.renderStates[D3DRS_LASTPIXEL]) return;
   // A strip ends once, at its last vertex; a list at every second vertex.
-  const UINT points = mode == GL_LINE_STRIP ? 1 : count / 2;
-  const UINT step = mode == GL_LINE_STRIP ? 0 : 2;
-  const UINT last = mode == GL_LINE_STRIP ? first + count - 1 : first + 1;
+  const bool strip = type == D3DPT_LINESTRIP;
+  const UINT points = strip ? 1 : count / 2;
+  const UINT step = strip ? 0 : 2;
+  const UINT last = strip ? first + count - 1 : first + 1;
   if (m_pointFirsts.size() < points) {
     m_pointFirsts.resize(points);
     m_pointCounts.resize(points, 1);
@@ -75,19 +80,19 @@ void GlDevice::DrawLastPixels(const DeviceState& state, GLenum mode, UINT first,
 
 void GlDevice::BindTextures(const DeviceState& state, const GlProgram& program) {
   for (int stage = 0; stage < 2; ++stage) {
-    const GlslShader& glsl = stage == 0 ? program.vs->Glsl() : program.ps->Glsl();
+    const GlslShader& glsl = stage == 0 ? GlslOf(*program.vs) : GlslOf(*program.ps);
     for (const GlslSampler& s : glsl.samplers) {
       if (s.samplerIndex >= DeviceState::kSamplers) continue;
-      Texture* texture = static_cast<Texture*>(state.textures[s.samplerIndex].get());
+      const GlTexture* texture = GlOf(state.textures[s.samplerIndex].get());
       const GLuint name = texture != nullptr ? texture->Name() : 0;
-      m_cache.BindTexture(s.samplerIndex, name);
+      m_cache->BindTexture(s.samplerIndex, name);
       if (name == 0) continue;
       // D3DSAMP_MAXMIPLEVEL picks the largest level used, as the texture's
       // base level, so that magnification still uses the magnification
       // filter (a minimum LOD would make it minification); without mip
       // filtering Direct3D samples level 0.
       const DWORD* ss = state.samplerStates[s.samplerIndex];
-      const DWORD levels = texture->GetLevelCount();
+      const DWORD levels = texture->LevelCount();
       const GLint base = ss[D3DSAMP_MIPFILTER] == D3DTEXF_NONE
                              ? 0
                              : static_cast<GLint>(std::min<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], levels - 1));
@@ -95,7 +100,7 @@ void GlDevice::BindTextures(const DeviceState& state, const GlProgram& program) 
       // name may come back for a new texture) and remembered for the reset.
       auto it = std::find(m_raisedBaseLevels.begin(), m_raisedBaseLevels.end(), name);
       if (base == 0 && it == m_raisedBaseLevels.end()) continue;
-      m_cache.BindTextureForUpload(name);
+      m_cache->BindTextureForUpload(name);
       gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, base);
       if (base == 0) m_raisedBaseLevels.erase(it);
       else if (it == m_raisedBaseLevels.end()) m_raisedBaseLevels.push_back(name);
