@@ -645,7 +645,7 @@ TEST_F(TextureLoaderTest, DamagedAndOversizedFilesAreRefusedWithTheirReason) {
       {"TGA", "honest runs, 4096x4096", greyRuns(4096, 4096, 4096 * 4096 / 128), D3D_OK, ""},
       {"TGA", "runs claim 4112x3600", greyRuns(4112, 3600, 1000), D3DXERR_INVALIDDATA,
        "TGA header claims 4112x3600 pixels, which take at least 231318 bytes; the file has 2018"},
-      {"TGA", "honest runs, 8200x4100", greyRuns(8200, 4100, 8200 * 4100 / 128), E_OUTOFMEMORY,
+      {"TGA", "honest runs, 8200x4100", greyRuns(8200, 4100, (8200 * 4100 + 127) / 128), E_OUTOFMEMORY,
        "8200x4100 (16384x8192 once rounded up to powers of two) is more than the 33554432 pixels"},
       {"TGA", "colour map from entry 1", Text(std::string("\0\1\1\1\0\2\0\x18\0\0\0\0\1\0\1\0\x08\0", 18), Pattern(7)),
        D3DXERR_INVALIDDATA, "TGA colour map starting at entry 1"},
