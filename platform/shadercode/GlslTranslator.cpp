@@ -20,6 +20,7 @@
 // "COLOR0"), SV_Position -> POSITION0, SV_Target -> COLOR.
 #include "ShaderCode.h"
 
+#include <spirv-tools/libspirv.hpp>
 #include <spirv_cross/spirv_glsl.hpp>
 
 #include <algorithm>
@@ -129,6 +130,21 @@ std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
   }
   out[3] = bound;
   return out;
+}
+
+// SPIRV-Cross and the scans of ConstantUse.cpp take the module as valid, but
+// code handed to the layer from outside (a program's buffer, a cache entry)
+// may hold anything: the validator sees it first, with the SPIR-V 1.0 rules
+// glslang's output keeps (once its Ldexp is expanded).
+bool ValidSpirv(const std::vector<uint32_t>& spirv, std::string* error) {
+  spvtools::SpirvTools tools(SPV_ENV_UNIVERSAL_1_0);
+  std::string first;
+  tools.SetMessageConsumer([&first](spv_message_level_t, const char*, const spv_position_t&, const char* message) {
+    if (first.empty() && message != nullptr) first = message;
+  });
+  if (tools.Validate(spirv.data(), spirv.size(), spvtools::ValidatorOptions())) return true;
+  *error = "shader code holds invalid SPIR-V" + (first.empty() ? std::string() : ": " + first);
+  return false;
 }
 
 // SPIRV-Cross writes '#line N "file"', which needs an extension; core GLSL
@@ -315,6 +331,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   const bool vertex = code.stage == ShaderStage::Vertex;
   const std::string prefix = vertex ? "vs" : "ps";
   const std::vector<uint32_t> spirv = ExpandLdexp(code.spirv);
+  if (!ValidSpirv(spirv, error)) return false;
   spirv_cross::CompilerGLSL glsl(spirv.data(), spirv.size());
   const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {

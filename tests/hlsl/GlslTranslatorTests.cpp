@@ -204,6 +204,23 @@ TEST(GlslTranslator, RejectsWhatTheDeviceCannotUse) {
   code.stage = ostrevin::ShaderStage::Vertex;
   EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
 
+  // An image of no dimension: SPIRV-Cross would index its tables with it.
+  Compiled sampling;
+  Compile(&sampling, "sampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n", "main",
+          "ps_2_0");
+  ASSERT_EQ(sampling.hr, D3D_OK) << sampling.Messages();
+  code = sampling.Decode();
+  ASSERT_TRUE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error)) << error;
+  bool patched = false;
+  for (size_t i = 5; i < code.spirv.size() && !patched; i += code.spirv[i] >> 16) {
+    if ((code.spirv[i] & 0xFFFF) == 25 /* OpTypeImage */) code.spirv[i + 3] = 0xFFFFFFFFu, patched = true;
+    if ((code.spirv[i] >> 16) == 0) break;
+  }
+  ASSERT_TRUE(patched);
+  error.clear();
+  EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
+  EXPECT_NE(error.find("invalid SPIR-V"), std::string::npos) << error;
+
   // A table that lacks a constant the SPIR-V uses.
   Compiled vs;
   Compile(&vs, "float4 k;\nfloat4 main() : POSITION { return k; }\n", "main", "vs_2_0");

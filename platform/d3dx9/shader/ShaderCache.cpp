@@ -133,6 +133,7 @@ bool Decode(const std::string& file, const std::string& key, CachedShader* out) 
     if (!in.U32(&type) || !in.String(&f.name) || !in.String(&f.parent) || !in.U32(&opened) || !in.String(&f.bytes)) {
       return false;
     }
+    if (type != D3DXINC_LOCAL && type != D3DXINC_SYSTEM) return false;
     f.type = static_cast<D3DXINCLUDE_TYPE>(type);
     f.opened = opened != 0;
   }
