@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <map>
 #include <set>
 
 namespace ostrevin {
@@ -132,6 +133,28 @@ std::vector<uint32_t> ExpandLdexp(const std::vector<uint32_t>& in) {
   return out;
 }
 
+// The validator leaves the member of OpMemberDecorateString unchecked, and
+// SPIRV-Cross makes room for every member up to the one named: each member
+// an instruction names must be one of its struct's. (Runs on validated
+// SPIR-V, whose instructions have sound word counts.)
+bool MembersInRange(const std::vector<uint32_t>& spirv) {
+  constexpr uint32_t kOpMemberName = 6, kOpTypeStruct = 30, kOpMemberDecorate = 72, kOpMemberDecorateString = 5633;
+  std::map<uint32_t, uint32_t> members;  // struct id -> member count
+  for (size_t i = 5; i < spirv.size(); i += spirv[i] >> 16) {
+    const uint32_t count = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
+    if (count == 0) return false;
+    if (op == kOpTypeStruct && count >= 2) members[spirv[i + 1]] = count - 2;
+  }
+  for (size_t i = 5; i < spirv.size(); i += spirv[i] >> 16) {
+    const uint32_t count = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
+    if ((op == kOpMemberName || op == kOpMemberDecorate || op == kOpMemberDecorateString) && count >= 3) {
+      const auto it = members.find(spirv[i + 1]);
+      if (it == members.end() || spirv[i + 2] >= it->second) return false;
+    }
+  }
+  return true;
+}
+
 // SPIRV-Cross and the scans of ConstantUse.cpp take the module as valid, but
 // code handed to the layer from outside (a program's buffer, a cache entry)
 // may hold anything: the validator sees it first, with the SPIR-V 1.0 rules
@@ -142,9 +165,15 @@ bool ValidSpirv(const std::vector<uint32_t>& spirv, std::string* error) {
   tools.SetMessageConsumer([&first](spv_message_level_t, const char*, const spv_position_t&, const char* message) {
     if (first.empty() && message != nullptr) first = message;
   });
-  if (tools.Validate(spirv.data(), spirv.size(), spvtools::ValidatorOptions())) return true;
-  *error = "shader code holds invalid SPIR-V" + (first.empty() ? std::string() : ": " + first);
-  return false;
+  if (!tools.Validate(spirv.data(), spirv.size(), spvtools::ValidatorOptions())) {
+    *error = "shader code holds invalid SPIR-V" + (first.empty() ? std::string() : ": " + first);
+    return false;
+  }
+  if (!MembersInRange(spirv)) {
+    *error = "shader code holds invalid SPIR-V: a member index past its struct's members";
+    return false;
+  }
+  return true;
 }
 
 // SPIRV-Cross writes '#line N "file"', which needs an extension; core GLSL

@@ -221,6 +221,22 @@ TEST(GlslTranslator, RejectsWhatTheDeviceCannotUse) {
   EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
   EXPECT_NE(error.find("invalid SPIR-V"), std::string::npos) << error;
 
+  // A member semantic of a member far past its struct's: SPIRV-Cross would
+  // make room for all the members before it (gigabytes).
+  Compiled phong;
+  Compile(&phong, hlsltest::ReadAsset("vs-phong.hlsl"), "main", "vs_2_0");
+  ASSERT_EQ(phong.hr, D3D_OK) << phong.Messages();
+  code = phong.Decode();
+  patched = false;
+  for (size_t i = 5; i < code.spirv.size() && !patched; i += code.spirv[i] >> 16) {
+    if ((code.spirv[i] & 0xFFFF) == 5633 /* OpMemberDecorateString */) code.spirv[i + 2] = 0x0FFFFFFFu, patched = true;
+    if ((code.spirv[i] >> 16) == 0) break;
+  }
+  ASSERT_TRUE(patched);
+  error.clear();
+  EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
+  EXPECT_NE(error.find("member index"), std::string::npos) << error;
+
   // A table that lacks a constant the SPIR-V uses.
   Compiled vs;
   Compile(&vs, "float4 k;\nfloat4 main() : POSITION { return k; }\n", "main", "vs_2_0");
