@@ -121,8 +121,8 @@ run_target() {
   local rc=$?
   local seconds=$(( $(date +%s) - start ))
   local execs rate size
-  execs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "${out}" | grep -o '[0-9]*$')"
-  rate="$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "${out}" | grep -o '[0-9]*$')"
+  execs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "${out}" | tail -n 1 | grep -o '[0-9]*$')"
+  rate="$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "${out}" | tail -n 1 | grep -o '[0-9]*$')"
   size="$(grep -oE '(DONE|INITED) .* corp: [0-9]+' "${out}" | tail -n 1 | grep -oE '[0-9]+$')"
   local result=ok
   [ "${rc}" -eq 0 ] || result="FAILED (exit ${rc})"

@@ -20,13 +20,13 @@ class ConstantDevice final : public texture_test::StubDevice {
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT, const float* p, UINT n) override { return Read(p, 4 * n); }
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT, const int* p, UINT n) override { return Read(p, 4 * n); }
   HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT, const BOOL* p, UINT n) override { return Read(p, n); }
-  unsigned m_sum = 0;
+  double m_sum = 0;
 
  private:
   template <typename T>
   HRESULT Read(const T* p, UINT count) {
     if (count > 0 && p == nullptr) std::abort();
-    for (UINT i = 0; i < count; ++i) m_sum += static_cast<unsigned>(p[i]);
+    for (UINT i = 0; i < count; ++i) m_sum += static_cast<double>(p[i]);
     return D3D_OK;
   }
 };
