@@ -4,8 +4,10 @@
 // includes ("a.h" locally, which includes <b.h>).
 //   fuzz_seeds SOURCE_DIR OUT_DIR
 // makes OUT_DIR/fuzz_hlsl_include/ (the compile's input in that target's
-// format), OUT_DIR/fuzz_shadercode/ (the code each compile gave) and
-// OUT_DIR/fuzz_shadercache/ (the cache entry each compile stored). Same
+// format), OUT_DIR/fuzz_shadercode/ (the code each compile gave),
+// OUT_DIR/fuzz_shadercache/ (the cache entry each compile stored) and
+// OUT_DIR/fuzz_hlsl/ (the shaders that fuzz_hlsl's fixed entry point "main"
+// and no macros compile: a byte for the stage, then the source). Same
 // sources, same seeds: nothing depends on time or order of files on disk.
 #include <d3dx9.h>
 #include <unistd.h>
@@ -152,7 +154,7 @@ int main(int argc, char** argv) {
   const fs::path home = pattern;
   setenv("XDG_CACHE_HOME", home.c_str(), 1);
   setenv("OSTREVIN_SHADER_CACHE", "1", 1);
-  for (const char* target : {"fuzz_hlsl_include", "fuzz_shadercode", "fuzz_shadercache"}) {
+  for (const char* target : {"fuzz_hlsl", "fuzz_hlsl_include", "fuzz_shadercode", "fuzz_shadercache"}) {
     fs::create_directories(out / target);
   }
 
@@ -194,6 +196,10 @@ int main(int argc, char** argv) {
       if (!seed.empty() && seed.back() != '\n') seed += '\n';
       for (const auto& f : includes.m_given) seed += "//@file " + f.first + "\n" + f.second + "\n";
       WriteAll(out / "fuzz_hlsl_include" / ("seed-" + name), seed);
+      if (v == 0 && s.entry == "main" && s.macros.empty() && includes.m_given.empty() &&
+          (s.profile == "vs_2_0" || s.profile == "ps_2_0")) {
+        WriteAll(out / "fuzz_hlsl" / ("seed-" + name), std::string(1, s.profile[0] == 'p' ? '\x01' : '\x00') + src);
+      }
       WriteAll(out / "fuzz_shadercode" / ("seed-" + name),
                std::string(static_cast<const char*>(code->GetBufferPointer()), code->GetBufferSize()));
       code->Release();
