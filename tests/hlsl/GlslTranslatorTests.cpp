@@ -337,6 +337,20 @@ TEST(ShaderCodeFormat, CorruptFieldsFail) {
   bad[good[8]] = 0x41414141u;
   ostrevin::ShaderCode out;
   EXPECT_FALSE(ostrevin::DecodeShaderCode(bad.data(), bad.size() * 4, &out));
+
+  // The table makes a handle of every array element: a few thousand
+  // constants of 65,536 elements each (a 200 KB buffer) would be billions.
+  ostrevin::ShaderConstant array = c;
+  array.defaultValue.clear();
+  array.elements = 40000;
+  ostrevin::ShaderCode arrays;
+  arrays.constants = {array};
+  arrays.spirv = {0x07230203u};
+  std::vector<uint32_t> words = ostrevin::EncodeShaderCode(arrays);
+  EXPECT_TRUE(ostrevin::DecodeShaderCode(words.data(), words.size() * 4, &out));
+  arrays.constants.push_back(array);
+  words = ostrevin::EncodeShaderCode(arrays);
+  EXPECT_FALSE(ostrevin::DecodeShaderCode(words.data(), words.size() * 4, &out));
 }
 
 TEST(ShaderCodeFormat, VertexAttributeLocations) {
