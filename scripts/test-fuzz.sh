@@ -12,7 +12,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 
-# Executions per target, seeds included: about ten seconds each here.
+# Executions per target, seeds included: from a few seconds to twenty each
+# here (the HLSL targets fork a parser per input).
 runs="fuzz_hlsl=400 fuzz_hlsl_include=250 fuzz_shadercode=10000 fuzz_shadercache=4000 fuzz_dds=30000 fuzz_gamemodel=30000"
 targets=(fuzz_hlsl fuzz_hlsl_include fuzz_shadercode fuzz_shadercache fuzz_dds fuzz_gamemodel)
 
