@@ -67,9 +67,10 @@ class OwnServer {
   std::string m_display;
 };
 
-// Waits (up to 15 s) for the program's window on `display`; 0 if it never came.
+// Waits (up to a minute: the machine may be busy) for the program's window
+// on `display`; 0 if it never came.
 Window WaitForWindow(Display* display, pid_t pid) {
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 1200; ++i) {
     if (const Window w = FindWindow(display, DefaultRootWindow(display), "Ostrevin", pid)) return w;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -81,11 +82,14 @@ Process StartOn(const std::string& display) {
                 {"OSTREVIN_MESSAGEBOX", "0"}, {"OSTREVIN_EXIT_AFTER", nullptr}});
 }
 
-// The program ended within a second of `lost`, by itself, with one line.
+// The program ended by itself after `lost`, with one line. It notices the
+// loss at once (well under a second here); the bound is ten times that and
+// more, so that a busy machine does not fail the test, while a program that
+// waits for something else before it notices still does.
 void ExpectPromptExit(const Process& p, Clock::time_point lost) {
-  const RunResult run = Wait(p, 10);
+  const RunResult run = Wait(p, 60);
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lost);
-  EXPECT_LT(took.count(), 1000) << run.stderrText;
+  EXPECT_LT(took.count(), 10000) << run.stderrText;
   EXPECT_GT(run.exitCode, 0) << run.stderrText;
   EXPECT_LT(run.exitCode, 128) << "ended by a signal or timed out: " << run.stderrText;
   ASSERT_FALSE(run.stderrText.empty());

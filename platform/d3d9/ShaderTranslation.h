@@ -1,0 +1,17 @@
+// What CreateVertexShader and CreatePixelShader make of the code they are
+// given, before any GL object: the code checked and decoded, translated to
+// GLSL, and refused when the device could not run it.
+#pragma once
+
+#include <d3d9.h>
+
+#include "ShaderCode.h"
+
+namespace ostrevin::d3d9 {
+
+// D3D_OK with the GLSL in *out, or D3DERR_INVALIDCALL (with the reason on
+// standard error when the translation fails). clipControl: whether the
+// context has glClipControl (depth then needs no rewrite).
+HRESULT TranslateShaderCode(ShaderStage stage, const DWORD* pFunction, bool clipControl, GlslShader* out);
+
+}  // namespace ostrevin::d3d9
