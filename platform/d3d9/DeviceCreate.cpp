@@ -99,8 +99,9 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
                            Interface** ppShader) {
   if (ppShader == nullptr) return D3DERR_INVALIDCALL;
   *ppShader = nullptr;
+  const GlslOptions options = ShaderOptions(gl.Caps().clipControl);
   GlslShader glsl;
-  const HRESULT hr = TranslateShaderCode(stage, pFunction, gl.Caps().clipControl, &glsl);
+  const HRESULT hr = TranslateShaderCode(stage, pFunction, options, &glsl);
   if (FAILED(hr)) return hr;
   gl.MakeCurrent();
   ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl), options);

@@ -5,12 +5,16 @@
 
 namespace ostrevin::d3d9 {
 
-HRESULT TranslateShaderCode(ShaderStage stage, const DWORD* pFunction, bool clipControl, GlslShader* out) {
+GlslOptions ShaderOptions(bool clipControl) {
+  GlslOptions options;
+  options.remapDepth = !clipControl;
+  return options;
+}
+
+HRESULT TranslateShaderCode(ShaderStage stage, const DWORD* pFunction, const GlslOptions& options, GlslShader* out) {
   ShaderCode code;
   if (pFunction == nullptr || !DecodeShaderCode(pFunction, 0, &code) || code.stage != stage)
     return D3DERR_INVALIDCALL;
-  GlslOptions options;
-  options.remapDepth = !clipControl;
   GlslShader glsl;
   std::string error;
   if (!TranslateShaderToGlsl(code, options, &glsl, &error)) {

@@ -9,9 +9,12 @@
 
 namespace ostrevin::d3d9 {
 
+// The shader object's own translator options. clipControl: whether the
+// context has glClipControl (depth then needs no remap).
+GlslOptions ShaderOptions(bool clipControl);
+
 // D3D_OK with the GLSL in *out, or D3DERR_INVALIDCALL (with the reason on
-// standard error when the translation fails). clipControl: whether the
-// context has glClipControl (depth then needs no rewrite).
-HRESULT TranslateShaderCode(ShaderStage stage, const DWORD* pFunction, bool clipControl, GlslShader* out);
+// standard error when the translation fails).
+HRESULT TranslateShaderCode(ShaderStage stage, const DWORD* pFunction, const GlslOptions& options, GlslShader* out);
 
 }  // namespace ostrevin::d3d9
