@@ -4,7 +4,7 @@
 # measured in this one invocation under one Xvfb. Not part of ./test.sh.
 #
 #   scripts/bench.sh [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls]
-#                    [--no-texture] [--texture-runs N]
+#                    [--no-texture] [--texture-runs N] [--startup-only]
 #
 # Every figure is the median of N runs (default 5):
 #   fps, cpu ms/frame   OSTREVIN_VSYNC=0, OSTREVIN_STATS=1 over --frames frames (default 2000)
@@ -26,6 +26,8 @@
 # then bench_device_calls (the device calls of one frame against direct GL)
 # and bench_texture_load (D3DXCreateTextureFromFileW against a plain floor,
 # --texture-runs runs of each load, default 3).
+# --startup-only measures start-up alone (no frames, allocations, device calls
+# or textures): a quicker loop for work on the start.
 # Build folder: $BENCH_BUILD_DIR (default: build-bench/ inside the source tree, ignored by git).
 # BENCH_KEEP=DIR keeps every run's standard error there (one file per run).
 set -euo pipefail
@@ -39,6 +41,7 @@ TUNABLES=1
 DEVICE_CALLS=1
 TEXTURE=1
 TEXTURE_RUNS=3
+STARTUP_ONLY=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) RUNS="$2"; shift 2 ;;
@@ -48,7 +51,8 @@ while [ $# -gt 0 ]; do
     --no-device-calls) DEVICE_CALLS=0; shift ;;
     --no-texture) TEXTURE=0; shift ;;
     --texture-runs) TEXTURE_RUNS="$2"; shift 2 ;;
-    *) echo "usage: $0 [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls] [--no-texture] [--texture-runs N]" >&2; exit 2 ;;
+    --startup-only) STARTUP_ONLY=1; DEVICE_CALLS=0; TEXTURE=0; shift ;;
+    *) echo "usage: $0 [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls] [--no-texture] [--texture-runs N] [--startup-only]" >&2; exit 2 ;;
   esac
 done
 TUNED="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456"
@@ -135,10 +139,12 @@ measure_run() {
   local program="$1" tuned="$2" i="$3"
   local key="$program,$tuned" log="$WORK/$program-$tuned-$i"
   # Frame cost and peak RSS, no shim.
-  TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
-  add "$key,FPS" "$(field fps "$log.frames")"
-  add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
-  add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ printf "%.1f", $NF / 1024 }')"
+  if [ "$STARTUP_ONLY" = 0 ]; then
+    TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
+    add "$key,FPS" "$(field fps "$log.frames")"
+    add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
+    add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ printf "%.1f", $NF / 1024 }')"
+  fi
   # Start-up: to the first swap, with the shim's milestones; ostrevin's
   # also with an empty shader cache.
   if [ "$program" = ostrevin ]; then
@@ -155,6 +161,7 @@ measure_run() {
   run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
   add_startup "$key" "" "$log.start"
   [ "$program" = reference ] && add "$key,OWNLINES" "$(grep 'reference startup' "$log.start")"
+  [ "$STARTUP_ONLY" = 1 ] && return
   # Allocations per frame after the first: N and 2N frames, each counted
   # from swap 1 to its last swap, so that neither start-up nor exit enters.
   run "$program" "$tuned" "$log.n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$ALLOC_FRAMES" LD_PRELOAD="$SHIM" \
@@ -187,7 +194,7 @@ for tuned in "${settings[@]}"; do
       for k in "${STARTUP_FIGURES[@]}"; do VALS[$key,${k}COLD]=${VALS[$key,$k]}; done
     fi
     for k in FPS CPU RSS ALLOCS MALLOCS SALLOCS EALLOCS "${STARTUP_FIGURES[@]}"; do
-      FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]}" | median)
+      FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]:-}" | median)
       if [ -n "${VALS[$key,${k}COLD]+x}" ]; then FIG[$key,${k}COLD]=$(printf '%s' "${VALS[$key,${k}COLD]}" | median); fi
     done
     FIG[$key,COLD]=${FIG[$key,STARTCOLD]}
@@ -209,8 +216,10 @@ for tuned in "${settings[@]}"; do
   row() { printf '%-38s %12s %12s %8s   %s / %s\n' "$1" "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}" \
             "$(ratio "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}")x" \
             "$(printf '%s' "${VALS[ostrevin,$tuned,$2]}" | spread)" "$(printf '%s' "${VALS[reference,$tuned,$2]}" | spread)"; }
-  row "fps (vsync off)" FPS
-  row "cpu ms/frame (process, all threads)" CPU
+  if [ "$STARTUP_ONLY" = 0 ]; then
+    row "fps (vsync off)" FPS
+    row "cpu ms/frame (process, all threads)" CPU
+  fi
   for cold in "" COLD; do
     if [ -z "$cold" ]; then row "startup ms, warm (spawn -> 1st swap)" START
     else row "startup ms, cold shader cache" STARTCOLD; fi
@@ -223,6 +232,10 @@ for tuned in "${settings[@]}"; do
     row "  CPU ms to 1st swap (all threads)" "SCPU$cold"
     row "  CPU ms of child processes" "CCPU$cold"
   done
+  if [ "$STARTUP_ONLY" = 1 ]; then
+    echo "reference's own start-up breakdown (median ms):${FIG[reference,$tuned,OWN]}"
+    continue
+  fi
   row "peak RSS MiB" RSS
   printf '%-38s %12s %12s\n' "allocs/frame (process)" "${FIG[ostrevin,$tuned,ALLOCS]}" "${FIG[reference,$tuned,ALLOCS]}"
   printf '%-38s %12s %12s\n' "allocs/frame (main thread)" "${FIG[ostrevin,$tuned,MALLOCS]}" "${FIG[reference,$tuned,MALLOCS]}"
