@@ -13,12 +13,14 @@
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -190,18 +192,25 @@ std::mutex g_compileMutex;  // glslang's process-wide tables are not meant for c
 // glslang builds a stage's built-in symbol tables on its first parse, some
 // 16 ms of CPU on a quiet machine, nearly all of it in the first stage's
 // (the tables of HLSL and of GLSL 3.30 that every stage shares). A program
-// compiles its shaders right after making its window and device, which take
-// far longer and partly wait on the display, so the entry point starts
-// building the tables on a thread of their own. That thread runs at nice 10
-// (a tenth of the weight of the program's own threads and of the display
-// server): on a machine of two cores it would otherwise take the CPU from
-// the window and the GL context made meanwhile and slow them by about as
-// much as it saves. It is not made an idle-class thread, which a busy
-// machine starves while the first compile waits for it. The first compile
-// stops it after the step it is in and builds whatever is left itself, at
-// the program's own priority, so nothing else runs inside glslang when a
-// parse forks; without the thread (a process that does not enter through
-// the layer's main) the first compile builds them all.
+// compiles its shaders right after making its window and device, which
+// take far longer and partly wait on the display, so the entry point starts
+// building the tables on a thread of their own, where that can pay:
+// - Only with a core to spare (the last minute's load leaves more than one
+//   of the processors this process may use free, one being the main
+//   thread's). A second thread costs the whole start CPU (glibc's locks in
+//   malloc and stdio, the kernel's TLB shootdowns), and on busy cores the
+//   tables only take the CPU from the window and context, so the first
+//   compile builds them itself.
+// - At nice 10 (a tenth of the weight of the program's own threads and of
+//   the display server), so that it does not slow the window and the GL
+//   context made meanwhile. Neither idle class nor nice can be undone
+//   without privilege, and a busy machine starves such a thread while the
+//   first compile waits for it (700 ms once with a build beside it), hence
+//   the load test above.
+// The first compile stops it after the step it is in and builds whatever is
+// left itself, at the program's own priority, so nothing else runs inside
+// glslang when a parse forks; without the thread (a process that does not
+// enter through the layer's main) the first compile builds them all.
 class WarmStart {
  public:
   WarmStart() = default;
@@ -213,6 +222,7 @@ class WarmStart {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_started) return;
     m_started = true;
+    if (!CoreToSpare()) return;
     try {
       m_thread = std::thread([this] {
         // Linux keeps a nice value per thread; if refused, the thread
@@ -230,6 +240,13 @@ class WarmStart {
     m_started = true;  // too late to start one now
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
+  }
+
+  static bool CoreToSpare() {
+    cpu_set_t usable;
+    double load = 0;
+    if (sched_getaffinity(0, sizeof(usable), &usable) != 0 || getloadavg(&load, 1) != 1) return false;
+    return load + 1.0 < static_cast<double>(CPU_COUNT(&usable));
   }
 
   // Every table, one step after the other; with `stop`, only until it is set.
