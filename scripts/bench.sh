@@ -209,7 +209,11 @@ for tuned in "${settings[@]}"; do
 done
 
 echo
-echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
+if [ "$STARTUP_ONLY" = 1 ]; then
+  echo "start-up benchmark: $RUNS runs each (median)"
+else
+  echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
+fi
 for tuned in "${settings[@]}"; do
   if [ "$tuned" = 1 ]; then echo "-- with GLIBC_TUNABLES=$TUNED"; else echo "-- default malloc settings"; fi
   printf '%-38s %12s %12s %8s   %s\n' figure ostrevin reference ratio "spread over the runs: ostrevin / reference"
