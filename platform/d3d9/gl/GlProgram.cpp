@@ -260,6 +260,10 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
   for (const GlProgram::Uniform& u : program.uniforms) {
     const GlslUniform& info = *u.info;
     const size_t floats = 4 * static_cast<size_t>(info.registerCount);
+    if (!(u.pixel ? psChanged : vsChanged)) {
+      shadow += floats;
+      continue;
+    }
     // The registers the uniform reads, and their bytes.
     const void* regs = nullptr;
     size_t bytes = floats * sizeof(float);
@@ -279,7 +283,7 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
           regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
         break;
     }
-    if ((u.pixel ? psChanged : vsChanged) && regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
+    if (regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
       std::memcpy(shadow, regs, bytes);
       if (info.component == 'f')
         Upload(u.location, info, static_cast<const float*>(regs));

@@ -25,13 +25,9 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   VertexArray* found = nullptr;
   static const std::vector<GlslAttribute> kNoInputs;
   const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
-  bool complete = state.decl != nullptr;
-  if (complete) {
-    for (const D3DVERTEXELEMENT9& e : ElementsOf(*state.decl))
-      if (state.streams[e.Stream].buffer == nullptr) complete = false;
-  }
-  if (complete) {
-    // The streams the declaration reads are compared; the array keeps the others zero.
+  if (state.decl != nullptr) {
+    // The streams the declaration reads are compared (an array is made only
+    // with every one of them set); the array keeps the others zero.
     const std::vector<D3DVERTEXELEMENT9>& elements = ElementsOf(*state.decl);
     for (auto& va : m_arrays) {
       if (va->decl != state.decl || va->ib != state.indices) continue;
@@ -49,7 +45,12 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
         break;
       }
     }
+    bool complete = true;
     if (found == nullptr) {
+      for (const D3DVERTEXELEMENT9& e : elements)
+        if (state.streams[e.Stream].buffer == nullptr) complete = false;
+    }
+    if (found == nullptr && complete) {
       VertexArray key{state.decl, {}, state.indices, inputs, 0};
       for (const D3DVERTEXELEMENT9& e : elements) {
         const DeviceState::Stream& stream = state.streams[e.Stream];

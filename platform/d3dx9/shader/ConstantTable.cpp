@@ -481,6 +481,25 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       return Write(pDevice, c, count * rows * columns, D3DXPT_FLOAT, general);
     }
     DWORD regs[kChunk * 4];
+    // A register holds a row of the block written (the matrix's row, or its
+    // column when transposed) for a row_major constant, a column otherwise.
+    const bool rowsAsGiven = byRows != values.transpose;
+    if (rows == 4 && columns == 4) {  // whole 4x4 blocks: copies or transposes
+      for (UINT e = 0; e < n && 4 * e < regCount; ++e) {
+        const D3DXMATRIX& m = values.pointers != nullptr ? *values.pointers[e] : values.array[e];
+        DWORD* reg = &regs[16 * e];
+        if (rowsAsGiven) {
+          std::memcpy(reg, m.m, 16 * sizeof(DWORD));
+          continue;
+        }
+        DWORD w[16];
+        std::memcpy(w, m.m, sizeof(w));
+        const DWORD t[16] = {w[0], w[4], w[8],  w[12], w[1], w[5], w[9],  w[13],
+                             w[2], w[6], w[10], w[14], w[3], w[7], w[11], w[15]};
+        std::memcpy(reg, t, sizeof(t));
+      }
+      return Upload(pDevice, D3DXRS_FLOAT4, c.registerIndex, regs, regCount);
+    }
     std::memset(regs, 0, sizeof(DWORD) * 4 * regCount);
     for (UINT e = 0; e < n; ++e) {
       const D3DXMATRIX& m = values.pointers != nullptr ? *values.pointers[e] : values.array[e];
@@ -492,12 +511,6 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
         std::memcpy(block, m.m, sizeof(block));
       }
       const UINT first = e * perElementRegs, regs4 = std::min(perElementRegs, regCount - std::min(first, regCount));
-      if (rows == 4 && columns == 4 && regs4 == 4) {  // the common whole 4x4: a copy, or a transpose
-        DWORD* reg = &regs[4 * first];
-        for (UINT i = 0; i < 4; ++i)
-          for (UINT j = 0; j < 4; ++j) reg[4 * i + j] = byRows ? block[i][j] : block[j][i];
-        continue;
-      }
       for (UINT i = 0; i < regs4; ++i) {
         DWORD* reg = &regs[4 * (first + i)];
         if (byRows) {
