@@ -13,7 +13,7 @@
 set -euo pipefail
 BIN="$(realpath "$1")"
 N1="${2:-100}"
-N2="${3:-300}"
+N2="${3:-2100}"
 TOP="${4:-25}"
 WORK="$(mktemp -d /tmp/devcalls-callgrind.XXXXXX)"
 [ -n "${KEEP:-}" ] || trap 'rm -rf "$WORK"' EXIT

@@ -206,6 +206,12 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   HRESULT STDMETHODCALLTYPE SetMatrix(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                       const D3DXMATRIX* pMatrix) override {
     if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    // The common case, a matrix constant in float registers, without the
+    // detour through the pointer array.
+    const ShaderConstant* c = FloatConstant(pDevice, hConstant);
+    if (c != nullptr && (c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS) &&
+        PlainFloats(*c) && c->rows <= 4 && c->columns <= 4)
+      return WriteMatrices(pDevice, *c, MatrixValues{pMatrix, nullptr, false}, 1);
     return SetMatrices(pDevice, hConstant, &pMatrix, 1, false);
   }
 
