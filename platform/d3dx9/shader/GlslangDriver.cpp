@@ -86,23 +86,32 @@ class Includer final : public glslang::TShader::Includer {
  public:
   explicit Includer(IncludeFiles* files) : m_files(files) {}
 
-  IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
-    IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
+  IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t depth) override {
+    IncludeResult* r = Within(depth) ? Get(D3DXINC_LOCAL, headerName, includerName) : nullptr;
     m_localFailed = r == nullptr && headerName != nullptr ? headerName : "";
     return r;
   }
-  IncludeResult* includeSystem(const char* headerName, const char* includerName, size_t) override {
+  IncludeResult* includeSystem(const char* headerName, const char* includerName, size_t depth) override {
     // glslang asks again as "system" after a failed "local": the
     // application was asked already.
     if (!m_localFailed.empty() && headerName != nullptr && m_localFailed == headerName) {
       m_localFailed.clear();
       return nullptr;
     }
-    return Get(D3DXINC_SYSTEM, headerName, includerName);
+    return Within(depth) ? Get(D3DXINC_SYSTEM, headerName, includerName) : nullptr;
   }
   void releaseInclude(IncludeResult* result) override { delete result; }
 
  private:
+  // A file that includes itself, directly or through others, would be
+  // read without end, and files that each include the next twice double
+  // the text at every level: past these bounds the #include fails, and
+  // the compile with it, naming the file.
+  static constexpr size_t kMaxIncludeDepth = 64;
+  static constexpr unsigned kMaxIncludes = 4096;
+  bool Within(size_t depth) { return depth <= kMaxIncludeDepth && ++m_includes <= kMaxIncludes; }
+  unsigned m_includes = 0;
+
   IncludeResult* Get(D3DXINCLUDE_TYPE type, const char* headerName, const char* includerName) {
     const char* data = nullptr;
     UINT bytes = 0;
