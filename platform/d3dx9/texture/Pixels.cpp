@@ -74,6 +74,8 @@ void DecodeInterpolatedAlpha(const uint8_t* block, uint8_t out[16][4]) {
   for (int i = 0; i < 16; ++i) out[i][3] = static_cast<uint8_t>(palette[(bits >> (3 * i)) & 7]);
 }
 
+}  // namespace
+
 void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint8_t out[16][4]) {
   switch (format) {
     case D3DFMT_DXT1:
@@ -142,6 +144,8 @@ void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block) {
     }
   }
 }
+
+namespace {
 
 uint8_t ToByte(float v) { return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, v * 255.0f + 0.5f))); }
 

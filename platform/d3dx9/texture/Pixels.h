@@ -38,6 +38,11 @@ constexpr uint64_t kMaxDecodedPixels = kMaxWorkingBytes / kFloatPixelBytes;
 // True when the converters read and write `format` (all but BC7).
 bool CanConvert(D3DFORMAT format);
 
+// One 4x4 block of a compressed format (all but BC7) to or from 8-bit
+// RGBA, pixels in rows.
+void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint8_t out[16][4]);
+void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block);
+
 // Decodes one level of `format` (the DDS layout: rows of pixels, or rows of
 // 4x4 blocks) into RGBA. `size` must be at least LevelBytes(format, w, h).
 bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, RgbaImage* out);

@@ -1,7 +1,8 @@
 // Images with 8-bit samples, for the image files whose samples are 8-bit
-// (PNG, JPEG, BMP, TGA, PGM, PPM): the resample to powers of two, the box
+// (PNG, JPEG, BMP, TGA, PGM, PPM) and for the block formats of DDS files
+// whose missing levels are made: the resample to powers of two, the box
 // filter of the mip chain and the encoding into the formats such files
-// load as (L8, A8L8, X8R8G8B8, A8R8G8B8) work on 16-bit fixed point (8
+// load as (L8, A8L8, X8R8G8B8, A8R8G8B8) or the block format work on 16-bit fixed point (8
 // fractional bits), half the memory and a fraction of the time of the
 // float path in Pixels.h, which keeps the float and DDS formats. The
 // fractions carry down the chain, so every level comes out within 1/255
@@ -29,18 +30,28 @@ struct FixedRgbaImage {
   std::vector<uint16_t> pixels;  // width * height * 4
 };
 
-FixedRgbaImage ToFixed(const Rgba8Image& image);
-
-// True for the formats EncodeFixed writes.
+// True for the formats EncodeFixed and Encode8 write: those image files
+// load as, and the block formats but BC7.
 bool CanEncodeFixed(D3DFORMAT format);
 
 // The level's bytes in `format` (one of CanEncodeFixed's), each channel
-// rounded to the nearest byte.
+// rounded to the nearest byte; blocks at the right and bottom edges repeat
+// the edge pixels.
 std::vector<uint8_t> EncodeFixed(D3DFORMAT format, const FixedRgbaImage& image);
+std::vector<uint8_t> Encode8(D3DFORMAT format, const Rgba8Image& image);
 
 // The next mip level: each dimension halved (clamped to 1), each pixel the
-// average of the 2x2 (or 2x1) pixels it covers.
+// average of the 2x2 (or 2x1) pixels it covers. From bytes the average is
+// exact in 8.8.
 FixedRgbaImage BoxDownsampleFixed(const FixedRgbaImage& image);
+FixedRgbaImage BoxDownsample8(const Rgba8Image& image);
+
+// True when some pixel's alpha is below one half (HasCutOutAlpha).
+bool HasCutOutAlpha8(const Rgba8Image& image);
+
+// Decodes one level of a block format (all but BC7) into bytes, as
+// DecodeLevel would into floats. False when `size` is short.
+bool DecodeBlocks8(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, Rgba8Image* out);
 
 // Bilinear resample to width x height, with the taps of Resample (pixel
 // centres aligned, edges clamped).
