@@ -31,10 +31,10 @@ uint8_t Round(uint8_t v) { return v; }
 
 // 8.8 fixed point from the sum of four channels (2x2) or two (2x1): bytes
 // sum exactly, fixed-point sums round to the nearest.
-uint16_t Average4(unsigned sum, const uint8_t*) { return static_cast<uint16_t>(sum << 6); }
-uint16_t Average4(unsigned sum, const uint16_t*) { return static_cast<uint16_t>((sum + 2) >> 2); }
-uint16_t Average2(unsigned sum, const uint8_t*) { return static_cast<uint16_t>(sum << 7); }
-uint16_t Average2(unsigned sum, const uint16_t*) { return static_cast<uint16_t>((sum + 1) >> 1); }
+inline uint16_t Average4(unsigned sum, const uint8_t*) { return static_cast<uint16_t>(sum << 6); }
+inline uint16_t Average4(unsigned sum, const uint16_t*) { return static_cast<uint16_t>((sum + 2) >> 2); }
+inline uint16_t Average2(unsigned sum, const uint8_t*) { return static_cast<uint16_t>(sum << 7); }
+inline uint16_t Average2(unsigned sum, const uint16_t*) { return static_cast<uint16_t>((sum + 1) >> 1); }
 
 template <typename T>
 std::vector<uint8_t> EncodePixels(D3DFORMAT format, const T* src, UINT width, UINT height) {
@@ -102,7 +102,10 @@ FixedRgbaImage Halve(const T* src, UINT width, UINT height) {
       const T* p = src + static_cast<size_t>(y) * 2 * stride;
       const T* q = p + stride;
       for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
-        for (int c = 0; c < 4; ++c) out[c] = Average4(unsigned{p[c]} + p[c + 4] + q[c] + q[c + 4], src);
+        out[0] = Average4(unsigned{p[0]} + p[4] + q[0] + q[4], src);
+        out[1] = Average4(unsigned{p[1]} + p[5] + q[1] + q[5], src);
+        out[2] = Average4(unsigned{p[2]} + p[6] + q[2] + q[6], src);
+        out[3] = Average4(unsigned{p[3]} + p[7] + q[3] + q[7], src);
       }
     }
     return next;
