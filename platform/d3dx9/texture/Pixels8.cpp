@@ -1,7 +1,9 @@
 #include "Pixels8.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "TextureLayout.h"
 #include "Pixels.h"
@@ -143,11 +145,11 @@ std::vector<Tap> Taps(UINT src, UINT dst, size_t unit) {
 }
 
 // One channel of a bilinear tap: bytes times weights in 1/4096 (2^24 in
-// all), to 8.8 with rounding.
-inline uint16_t Mix(uint64_t p00, uint64_t p01, uint64_t p10, uint64_t p11, uint64_t wx0, uint64_t wx1, uint64_t wy0,
-                    uint64_t wy1) {
+// all), to a byte with rounding.
+inline uint8_t Mix(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, uint32_t wx0, uint32_t wx1, uint64_t wy0,
+                   uint64_t wy1) {
   const uint64_t top = p00 * wx0 + p01 * wx1, bottom = p10 * wx0 + p11 * wx1;
-  return static_cast<uint16_t>((top * wy0 + bottom * wy1 + (1u << 15)) >> 16);
+  return static_cast<uint8_t>((top * wy0 + bottom * wy1 + (1u << 23)) >> 24);
 }
 
 }  // namespace
@@ -187,7 +189,7 @@ bool DecodeBlocks8(D3DFORMAT format, const uint8_t* data, size_t size, UINT widt
   Rgba8Image image;
   image.width = width;
   image.height = height;
-  image.pixels.resize(static_cast<size_t>(width) * height * 4);
+  image.pixels = ByteBuffer(static_cast<size_t>(width) * height * 4);
   const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
   uint8_t pixels[16][4];
   for (UINT by = 0; by < blocksHigh; ++by) {
@@ -203,21 +205,21 @@ bool DecodeBlocks8(D3DFORMAT format, const uint8_t* data, size_t size, UINT widt
   return true;
 }
 
-FixedRgbaImage ResampleFixed(const Rgba8Image& image, UINT width, UINT height) {
-  FixedRgbaImage out;
+Rgba8Image Resample8(const Rgba8Image& image, UINT width, UINT height) {
+  Rgba8Image out;
   out.width = width;
   out.height = height;
-  out.pixels.resize(static_cast<size_t>(width) * height * 4);
+  out.pixels = ByteBuffer(static_cast<size_t>(width) * height * 4);
   const size_t stride = static_cast<size_t>(image.width) * 4;
   const std::vector<Tap> cols = Taps(image.width, width, 4), rows = Taps(image.height, height, stride);
   const uint8_t* src = image.pixels.data();
-  uint16_t* dst = out.pixels.data();
+  uint8_t* dst = out.pixels.data();
   for (const Tap& r : rows) {
     const uint8_t* row0 = src + r.at0;
     const uint8_t* row1 = src + r.at1;
     const uint64_t wy1 = r.weight1, wy0 = 4096 - wy1;
     for (const Tap& c : cols) {
-      const uint64_t wx1 = c.weight1, wx0 = 4096 - wx1;
+      const uint32_t wx1 = static_cast<uint32_t>(c.weight1), wx0 = 4096 - wx1;
       const uint8_t *p00 = row0 + c.at0, *p01 = row0 + c.at1, *p10 = row1 + c.at0, *p11 = row1 + c.at1;
       dst[0] = Mix(p00[0], p01[0], p10[0], p11[0], wx0, wx1, wy0, wy1);
       dst[1] = Mix(p00[1], p01[1], p10[1], p11[1], wx0, wx1, wy0, wy1);
@@ -228,5 +230,23 @@ FixedRgbaImage ResampleFixed(const Rgba8Image& image, UINT width, UINT height) {
   }
   return out;
 }
+
+void SwizzleToBgra(D3DFORMAT format, Rgba8Image* image) {
+  const uint8_t alphaMask = format == D3DFMT_X8R8G8B8 ? 0xFF : 0x00;
+  uint8_t* p = image->pixels.data();
+  const size_t count = static_cast<size_t>(image->width) * image->height;
+  for (size_t i = 0; i < count; ++i, p += 4) {
+    const uint8_t r = p[0];
+    p[0] = p[2];
+    p[2] = r;
+    p[3] = static_cast<uint8_t>(p[3] | alphaMask);
+  }
+}
+
+ByteBuffer::ByteBuffer(size_t size) : m_bytes(static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1))), m_size(size) {
+  if (!m_bytes) throw std::bad_alloc();
+}
+
+void ByteBuffer::Free::operator()(uint8_t* p) const { std::free(p); }
 
 }  // namespace d3dx

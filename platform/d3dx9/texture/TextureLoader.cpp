@@ -72,6 +72,7 @@ struct Level {
   const uint8_t* data = nullptr;
   size_t size = 0;
   std::vector<uint8_t> owned;
+  d3dx::ByteBuffer adopted;  // or a decoded picture taken over
 };
 
 struct Chain {
@@ -120,20 +121,32 @@ void AddGeneratedLevelsFixed(Chain* chain, d3dx::FixedRgbaImage level) {
   }
 }
 
-// The same from 8-bit RGBA, for the formats image files load as: a
-// resample in 8.8 fixed point, or the top level encoded from the bytes and
-// the first box filter made from them; every later step in 8.8 (Pixels8.h).
-HRESULT ChainFromRgba8(Chain* chain, const d3dx::Rgba8Image& image) {
+// The same from 8-bit RGBA, for the formats image files load as: the
+// resample to bytes, the first box filter from them into 8.8 fixed point,
+// every later step in 8.8 (Pixels8.h). X8R8G8B8 and A8R8G8B8 take the
+// picture's own bytes as their top level, reordered in place.
+HRESULT ChainFromRgba8(Chain* chain, d3dx::Rgba8Image image) {
   const HRESULT hr = CheckDecodedSize(image.width, image.height, d3dx::kFixedPixelBytes);
   if (FAILED(hr)) return hr;
   if (!d3dx::CanEncodeFixed(chain->format)) return D3DXERR_INVALIDDATA;
   const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
-  if (w != image.width || h != image.height) {
-    AddGeneratedLevelsFixed(chain, d3dx::ResampleFixed(image, w, h));
-    return D3D_OK;
+  if (w != image.width || h != image.height) image = d3dx::Resample8(image, w, h);
+  d3dx::FixedRgbaImage next;
+  if (w > 1 || h > 1) next = d3dx::BoxDownsample8(image);
+  if (chain->format == D3DFMT_X8R8G8B8 || chain->format == D3DFMT_A8R8G8B8) {
+    d3dx::SwizzleToBgra(chain->format, &image);
+    Level level;
+    level.width = w;
+    level.height = h;
+    level.adopted = std::move(image.pixels);
+    level.data = level.adopted.data();
+    level.size = level.adopted.size();
+    chain->levels.push_back(std::move(level));
+  } else {
+    AddOwned(chain, d3dx::Encode8(chain->format, image), w, h);
+    image = {};
   }
-  AddOwned(chain, d3dx::Encode8(chain->format, image), w, h);
-  if (w > 1 || h > 1) AddGeneratedLevelsFixed(chain, d3dx::BoxDownsample8(image));
+  if (w > 1 || h > 1) AddGeneratedLevelsFixed(chain, std::move(next));
   return D3D_OK;
 }
 
@@ -252,7 +265,7 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   }
   static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
   chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
-  return ChainFromRgba8(chain, image);
+  return ChainFromRgba8(chain, std::move(image));
 }
 
 HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {
