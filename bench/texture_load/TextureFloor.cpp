@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "texture/Dds.h"
+#include "texture/Hdr.h"
+#include "texture/ImageHeader.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -16,7 +19,6 @@
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PNM
-#define STBI_ONLY_HDR
 #define STBI_MAX_DIMENSIONS 16384
 #include <stb_image.h>
 #define STB_DXT_STATIC
@@ -168,28 +170,31 @@ HRESULT FromPicture(IDirect3DDevice9* device, const std::vector<uint8_t>& file, 
   return D3D_OK;
 }
 
-// Radiance HDR: A32B32G32R32F, a float box filter.
+// Radiance HDR, decoded by the layer's reader as the loader does:
+// A32B32G32R32F, a float box filter.
 HRESULT FromHdr(IDirect3DDevice9* device, const std::vector<uint8_t>& file, IDirect3DTexture9** out) {
-  int w = 0, h = 0, channels = 0;
-  std::unique_ptr<float, void (*)(void*)> decoded(
-      stbi_loadf_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &channels, 4), stbi_image_free);
-  if (!decoded || NextPowerOfTwo(static_cast<UINT>(w)) != static_cast<UINT>(w) ||
-      NextPowerOfTwo(static_cast<UINT>(h)) != static_cast<UINT>(h)) {
+  d3dx::ImageHeader header;
+  std::string why;
+  d3dx::RgbaImage decoded;
+  if (!d3dx::ReadImageHeader(file.data(), file.size(), &header, &why) || header.kind != d3dx::ImageKind::Hdr ||
+      !d3dx::DecodeHdr(file.data(), file.size(), header, &decoded) || NextPowerOfTwo(decoded.width) != decoded.width ||
+      NextPowerOfTwo(decoded.height) != decoded.height) {
     return D3DERR_INVALIDCALL;
   }
+  const UINT w = decoded.width, h = decoded.height;
   UINT lw = static_cast<UINT>(w), lh = static_cast<UINT>(h);
   const UINT levels = ChainLength(lw, lh);
   IDirect3DTexture9* texture = nullptr;
   HRESULT hr = device->CreateTexture(lw, lh, levels, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, &texture, nullptr);
   if (FAILED(hr)) return hr;
-  const float* px = decoded.get();
+  const float* px = decoded.pixels.data();
   std::vector<float> current;
   for (UINT level = 0; level < levels && SUCCEEDED(hr); ++level) {
     hr = PutLevel(texture, level, px, static_cast<size_t>(lw) * 16, lh);
     if (level + 1 == levels) break;
     std::vector<float> next(static_cast<size_t>(Half(lw)) * Half(lh) * 4);
     HalveInto(px, lw, lh, next.data());
-    decoded.reset();
+    decoded.pixels = {};
     current = std::move(next);
     px = current.data();
     lw = Half(lw);
@@ -308,6 +313,6 @@ HRESULT LoadTextureFloor(IDirect3DDevice9* device, const char* path, IDirect3DTe
   std::vector<uint8_t> file;
   if (!ReadWhole(path, &file)) return D3DERR_INVALIDCALL;
   if (d3dx::IsDds(file.data(), file.size())) return FromDds(device, file, texture);
-  if (stbi_is_hdr_from_memory(file.data(), static_cast<int>(file.size()))) return FromHdr(device, file, texture);
+  if (file.size() >= 2 && file[0] == '#' && file[1] == '?') return FromHdr(device, file, texture);
   return FromPicture(device, file, texture);
 }

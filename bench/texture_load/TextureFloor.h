@@ -2,7 +2,7 @@
 // file made into the same texture (size, levels, format, D3DPOOL_MANAGED on
 // the same device) the plain way. The file is read whole and decoded by the
 // decoder the loader uses (stb_image for image files, the layer's DDS
-// reader); 8-bit pictures stay 8-bit (swizzled to BGRA in place, a
+// and Radiance HDR readers); 8-bit pictures stay 8-bit (swizzled to BGRA in place, a
 // fixed-point bilinear resample up to powers of two, a box-filter mip chain
 // with rounding, DXT1 levels a DDS lacks encoded by stb_dxt as the loader
 // encodes them), a float HDR stays float; each level is written into the
