@@ -1,8 +1,8 @@
 // The program against X servers of its own (Xvfb on a free display): the
 // window is made at every colour depth GL can draw to, and when the display
 // goes away (the server killed, the window killed or destroyed by another
-// client) the program ends within a second with one line on standard error
-// and a non-zero exit code. Each loss is repeated to catch a hang that comes
+// client) once it runs, the program ends at once with one line on standard
+// error and a non-zero exit code. Each loss is repeated to catch a hang that comes
 // only sometimes.
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,9 +78,43 @@ Window WaitForWindow(Display* display, pid_t pid) {
   return 0;
 }
 
-Process StartOn(const std::string& display) {
+// A folder of its own for the first frame's capture, removed at the end.
+class CaptureFolder {
+ public:
+  CaptureFolder() {
+    char name[] = "/tmp/ostrevin-display-XXXXXX";
+    if (mkdtemp(name) != nullptr) m_path = name;
+  }
+  ~CaptureFolder() {
+    if (m_path.empty()) return;
+    unlink(FirstFrame().c_str());
+    rmdir(m_path.c_str());
+  }
+  CaptureFolder(const CaptureFolder&) = delete;
+  CaptureFolder& operator=(const CaptureFolder&) = delete;
+  const std::string& path() const { return m_path; }
+  std::string FirstFrame() const { return m_path + "/frame-00001.png"; }
+
+ private:
+  std::string m_path;
+};
+
+// The program on `display`, writing its first frame into `capture` when it
+// presents it: the sign that it has made its window and device and runs.
+Process StartOn(const std::string& display, const CaptureFolder& capture) {
   return Start({{"DISPLAY", display.c_str()}, {"WAYLAND_DISPLAY", nullptr}, {"SDL_VIDEODRIVER", nullptr},
-                {"OSTREVIN_MESSAGEBOX", "0"}, {"OSTREVIN_EXIT_AFTER", nullptr}});
+                {"OSTREVIN_MESSAGEBOX", "0"}, {"OSTREVIN_EXIT_AFTER", nullptr},
+                {"OSTREVIN_CAPTURE", capture.path().c_str()}, {"OSTREVIN_CAPTURE_FRAMES", "1"}});
+}
+
+// Waits (up to 60 s) until the program has presented its first frame: a
+// loss before that would meet it still starting, which is another path.
+bool WaitForFirstFrame(const CaptureFolder& capture) {
+  for (int i = 0; i < 1200; ++i) {
+    if (access(capture.FirstFrame().c_str(), F_OK) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
 }
 
 // The program ended by itself after `lost`, with one line. It notices the
@@ -104,13 +139,16 @@ TEST(DisplayLoss, TheServerEndingEndsTheProgram) {
     SCOPED_TRACE(i);
     OwnServer server({"-screen", "0", "1024x768x24"});
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-    const Process p = StartOn(server.display());
+    const CaptureFolder capture;
+    ASSERT_FALSE(capture.path().empty());
+    const Process p = StartOn(server.display(), capture);
     ASSERT_GT(p.pid, 0);
     Display* display = XOpenDisplay(server.display().c_str());
     ASSERT_NE(display, nullptr);
     const Window window = WaitForWindow(display, p.pid);
     XCloseDisplay(display);
     EXPECT_NE(window, 0u);
+    EXPECT_TRUE(WaitForFirstFrame(capture));
     // At different points of a frame: at once, and up to a few frames on.
     std::this_thread::sleep_for(std::chrono::milliseconds(i * 13 % 70));
     const auto lost = Clock::now();
@@ -127,12 +165,15 @@ TEST(DisplayLoss, TheWindowKilledOrDestroyedByAnotherClientEndsTheProgram) {
   for (int i = 0; i < 2 * kRepetitions; ++i) {
     const bool destroy = i % 2 == 1;
     SCOPED_TRACE(std::to_string(i) + (destroy ? " XDestroyWindow" : " XKillClient"));
-    const Process p = StartOn(server.display());
+    const CaptureFolder capture;
+    ASSERT_FALSE(capture.path().empty());
+    const Process p = StartOn(server.display(), capture);
     ASSERT_GT(p.pid, 0);
     Display* display = XOpenDisplay(server.display().c_str());
     ASSERT_NE(display, nullptr);
     const Window window = WaitForWindow(display, p.pid);
     EXPECT_NE(window, 0u);
+    EXPECT_TRUE(WaitForFirstFrame(capture));
     std::this_thread::sleep_for(std::chrono::milliseconds(i * 13 % 70));
     const auto lost = Clock::now();
     if (window != 0) {
