@@ -401,33 +401,29 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   return next;
 }
 
+std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst) {
+  std::vector<ResampleTap> result(dst);
+  const float scale = static_cast<float>(src) / static_cast<float>(dst);
+  for (UINT i = 0; i < dst; ++i) {
+    float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
+    s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
+    const UINT i0 = static_cast<UINT>(s);
+    result[i] = ResampleTap{i0, std::min(i0 + 1, src - 1), s - static_cast<float>(i0)};
+  }
+  return result;
+}
+
 RgbaImage Resample(const RgbaImage& image, UINT width, UINT height) {
   RgbaImage out;
   out.width = width;
   out.height = height;
   out.pixels.resize(static_cast<size_t>(width) * height * 4);
-  // Source coordinate and weight of each destination column and row.
-  struct Tap {
-    UINT i0, i1;
-    float t;
-  };
-  auto taps = [](UINT src, UINT dst) {
-    std::vector<Tap> result(dst);
-    const float scale = static_cast<float>(src) / static_cast<float>(dst);
-    for (UINT i = 0; i < dst; ++i) {
-      float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
-      s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
-      const UINT i0 = static_cast<UINT>(s);
-      result[i] = Tap{i0, std::min(i0 + 1, src - 1), s - static_cast<float>(i0)};
-    }
-    return result;
-  };
-  const std::vector<Tap> cols = taps(image.width, width), rows = taps(image.height, height);
+  const std::vector<ResampleTap> cols = ResampleTaps(image.width, width), rows = ResampleTaps(image.height, height);
   const float* src = image.pixels.data();
   for (UINT y = 0; y < height; ++y) {
-    const Tap& r = rows[y];
+    const ResampleTap& r = rows[y];
     for (UINT x = 0; x < width; ++x) {
-      const Tap& c = cols[x];
+      const ResampleTap& c = cols[x];
       for (int k = 0; k < 4; ++k) {
         const float p00 = src[(static_cast<size_t>(r.i0) * image.width + c.i0) * 4 + k];
         const float p01 = src[(static_cast<size_t>(r.i0) * image.width + c.i1) * 4 + k];

@@ -61,6 +61,16 @@ bool HasCutOutAlpha(const RgbaImage& image);
 RgbaImage BoxDownsample(const RgbaImage& image);
 
 // Bilinear resample to width x height (pixel centres aligned, edges clamped).
+// Where a bilinear resample from `src` to `dst` texels reads each
+// destination column or row: the two source texels and the second one's
+// weight (texel centres aligned, clamped at the edges). Resample and the
+// fixed-point resample of Pixels8.h both place their taps so.
+struct ResampleTap {
+  UINT i0, i1;
+  float t;
+};
+std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst);
+
 RgbaImage Resample(const RgbaImage& image, UINT width, UINT height);
 
 // The smallest power of two >= n (n >= 1).

@@ -132,15 +132,10 @@ struct Tap {
 };
 
 std::vector<Tap> Taps(UINT src, UINT dst, size_t unit) {
-  std::vector<Tap> result(dst);
-  const float scale = static_cast<float>(src) / static_cast<float>(dst);
-  for (UINT i = 0; i < dst; ++i) {
-    float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
-    s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
-    const UINT i0 = static_cast<UINT>(s);
-    const float t = s - static_cast<float>(i0);
-    result[i] = Tap{i0 * unit, std::min(i0 + 1, src - 1) * unit, static_cast<uint64_t>(t * 4096.0f + 0.5f)};
-  }
+  std::vector<Tap> result;
+  result.reserve(dst);
+  for (const ResampleTap& tap : ResampleTaps(src, dst))
+    result.push_back(Tap{tap.i0 * unit, tap.i1 * unit, static_cast<uint64_t>(tap.t * 4096.0f + 0.5f)});
   return result;
 }
 
