@@ -43,10 +43,7 @@ bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
 bool ReadsPlanarSamplersOnly(const DeviceState& state) {
   for (const ShaderStageObject* shader : {static_cast<const ShaderStageObject*>(state.vs.get()),
                                           static_cast<const ShaderStageObject*>(state.ps.get())}) {
-    if (shader == nullptr) continue;
-    for (const GlslSampler& s : shader->Glsl().samplers) {
-      if (!s.planar) return false;
-    }
+    if (shader != nullptr && !shader->ReadsPlanarSamplersOnly()) return false;
   }
   return true;
 }

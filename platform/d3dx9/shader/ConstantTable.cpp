@@ -505,8 +505,11 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
           std::memcpy(reg, m.m, 16 * sizeof(DWORD));
           continue;
         }
-        for (UINT r = 0; r < 4; ++r)
-          for (UINT col = 0; col < 4; ++col) std::memcpy(&reg[4 * col + r], &m.m[r][col], sizeof(DWORD));
+        DWORD w[16];
+        std::memcpy(w, m.m, sizeof(w));
+        const DWORD t[16] = {w[0], w[4], w[8],  w[12], w[1], w[5], w[9],  w[13],
+                             w[2], w[6], w[10], w[14], w[3], w[7], w[11], w[15]};
+        std::memcpy(reg, t, sizeof(t));
       }
       return Upload(pDevice, D3DXRS_FLOAT4, c.registerIndex, regs, regCount);
     }
