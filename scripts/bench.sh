@@ -96,6 +96,13 @@ field() { grep -o "$1=[-0-9.]*" "$2" | tail -n 1 | cut -d= -f2; }
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 spread() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR == 0) print "-"; else print lo "-" hi }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
+# ratio_spread A_VALUES B_VALUES: the lowest and highest of the runs' own
+# ratios (run i of A over run i of B; the two programs ran in turn).
+ratio_spread() {
+  paste <(printf '%s' "$1") <(printf '%s' "$2") |
+    awk -F'\t' '$1 != "" && $2 + 0 != 0 { r = $1 / $2; if (n++ == 0 || r < lo) lo = r; if (n == 1 || r > hi) hi = r }
+                END { if (n == 0) print "-"; else printf "%.2f-%.2f\n", lo, hi }'
+}
 
 # run PROGRAM TUNABLES(0|1) LOG [VAR=VALUE ...]: runs one program from the demo
 # folder; under /usr/bin/time -v when TIMED=1.
@@ -251,7 +258,9 @@ done
 
 if [ "$DEVICE_CALLS" = 1 ]; then
   echo
-  LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null
+  LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null | tee "$WORK/device_calls"
+  DEVICE_LINE="$(sed -n -E 's/^  ratio +([0-9.]+x) \(blocks ([0-9.]+-[0-9.]+)\).*/\1 [\2]/p' "$WORK/device_calls")"
+  [ -n "$DEVICE_LINE" ] || DEVICE_LINE="not measured"
   # Again with the stack looked at on every allocation (slow: timings not used).
   BENCH_COUNT_EXE=1 LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null | grep "asked for by the layer"
 fi
@@ -272,3 +281,15 @@ printf 'ratios: cpu %sx (goal <=1.05) fps %sx (goal >=0.95) startup warm %sx (go
   "$(ratio "${FIG[ostrevin,0,RSS]}" "${FIG[reference,0,RSS]}")" \
   "${FIG[ostrevin,0,EALLOCS]}" "${FIG[ostrevin,0,ALLOCS]} in the process, reference ${FIG[reference,0,ALLOCS]}, all from the driver and window system)"
 echo "$TEXTURE_LINE (goal: time <= 1.3x floor, memory <= 2x file + texture bytes)"
+
+# The closing line: the four ratios with a goal each, and their spread.
+closing="closing:"
+if [ "$TEXTURE" = 1 ]; then
+  closing+=" texture load ${TEXTURE_LINE#texture load: } (goals 1.3, 2);"
+fi
+if [ "$DEVICE_CALLS" = 1 ]; then
+  closing+=" device calls ${DEVICE_LINE} (goal < 1.1);"
+fi
+closing+=" startup warm $(ratio "${FIG[ostrevin,0,START]}" "${FIG[reference,0,START]}")x [$(ratio_spread "${VALS[ostrevin,0,START]}" "${VALS[reference,0,START]}")] (goal <= 1.05);"
+closing+=" startup cold $(ratio "${FIG[ostrevin,0,COLD]}" "${FIG[reference,0,COLD]}")x [$(ratio_spread "${VALS[ostrevin,0,STARTCOLD]}" "${VALS[reference,0,STARTCOLD]}")] (goal <= 1.15)"
+echo "$closing"

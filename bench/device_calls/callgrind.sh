@@ -9,7 +9,10 @@
 #
 # Prints instructions per frame of the layer's frame and the direct one, then
 # the TOP (default 25) functions by inclusive instructions per layer frame.
-# Needs a display (DISPLAY), like the benchmark itself.
+# Needs a display (DISPLAY), like the benchmark itself. llvmpipe draws on the
+# calling thread (LP_NUM_THREADS=0 unless set): with its rasterizer threads
+# the driver's count per frame moves by a few per cent from run to run, so
+# two runs of one binary now give the same figures.
 set -euo pipefail
 BIN="$(realpath "$1")"
 N1="${2:-100}"
@@ -22,7 +25,7 @@ WORK="$(mktemp -d /tmp/devcalls-callgrind.XXXXXX)"
 LAYER='main::{lambda()#3}::operator()() const'
 DIRECT='main::{lambda()#4}::operator()() const'
 for n in "$N1" "$N2"; do
-  (cd "$WORK" && valgrind --tool=callgrind --collect-atstart=no --toggle-collect="$LAYER" --toggle-collect="$DIRECT" \
+  (cd "$WORK" && LP_NUM_THREADS="${LP_NUM_THREADS:-0}" valgrind --tool=callgrind --collect-atstart=no --toggle-collect="$LAYER" --toggle-collect="$DIRECT" \
      --callgrind-out-file="$WORK/cg.$n" "$BIN" "$n" 1 >"$WORK/out.$n" 2>"$WORK/err.$n") &
 done
 wait

@@ -28,7 +28,7 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT primitives, UINT* vertices) {
 // beyond a buffer's end are undefined.
 bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
   if (first < 0) return false;
-  for (const VertexDeclaration::StreamReach& r : state.decl->Reaches()) {
+  for (const VertexStreamReach& r : state.decl->Reaches()) {
     const DeviceState::Stream& s = state.streams[r.stream];
     if (s.buffer == nullptr) continue;  // refused when drawn
     const uint64_t last = s.stride == 0 ? 0 : static_cast<uint64_t>(first) + count - 1;
@@ -43,10 +43,7 @@ bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
 bool ReadsPlanarSamplersOnly(const DeviceState& state) {
   for (const ShaderStageObject* shader : {static_cast<const ShaderStageObject*>(state.vs.get()),
                                           static_cast<const ShaderStageObject*>(state.ps.get())}) {
-    if (shader == nullptr) continue;
-    for (const GlslSampler& s : shader->Glsl().samplers) {
-      if (!s.planar) return false;
-    }
+    if (shader != nullptr && !shader->ReadsPlanarSamplersOnly()) return false;
   }
   return true;
 }

@@ -23,6 +23,7 @@ const GlTexture* GlOf(IDirect3DBaseTexture9* texture) {
   return texture != nullptr ? &static_cast<Texture*>(texture)->Gl() : nullptr;  // SetTexture takes Textures only
 }
 const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl) { return decl.Elements(); }
+const std::vector<VertexStreamReach>& ReachesOf(const VertexDeclaration& decl) { return decl.Reaches(); }
 const GlslShader& GlslOf(const VertexShader& shader) { return shader.Glsl(); }
 const GlslShader& GlslOf(const PixelShader& shader) { return shader.Glsl(); }
 

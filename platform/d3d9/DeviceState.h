@@ -37,6 +37,12 @@ const GlBuffer& GlOf(const VertexBuffer& buffer);
 const GlBuffer& GlOf(const IndexBuffer& buffer);
 const GlTexture* GlOf(IDirect3DBaseTexture9* texture);  // null for none
 const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl);
+// A stream a declaration reads, and the bytes of a vertex its elements reach
+// in it (the largest element offset plus size).
+struct VertexStreamReach {
+  UINT stream, bytes;
+};
+const std::vector<VertexStreamReach>& ReachesOf(const VertexDeclaration& decl);  // each stream once
 const GlslShader& GlslOf(const VertexShader& shader);
 const GlslShader& GlslOf(const PixelShader& shader);
 

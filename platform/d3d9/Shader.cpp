@@ -1,5 +1,6 @@
 #include "Shader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Device.h"
@@ -11,7 +12,9 @@ ShaderStageObject::ShaderStageObject(Device* device, const DWORD* code, size_t c
     : Resource(device),
       m_code(reinterpret_cast<const uint8_t*>(code), reinterpret_cast<const uint8_t*>(code) + codeBytes),
       m_glsl(std::move(glsl)),
-      m_options(options) {
+      m_options(options),
+      m_planarSamplersOnly(std::all_of(m_glsl.samplers.begin(), m_glsl.samplers.end(),
+                                       [](const GlslSampler& s) { return s.planar; })) {
   RecreateGl();
 }
 

@@ -29,6 +29,8 @@ class ShaderStageObject : public Resource {
   // The code translated with other options.
   bool Translate(const GlslOptions& options, GlslShader* out, std::string* error) const;
   const std::string& CompileLog() const { return m_log; }
+  // Whether every sampler the shader reads takes a 2-D texture.
+  bool ReadsPlanarSamplersOnly() const { return m_planarSamplersOnly; }
 
  protected:
   HRESULT GetFunctionBytes(void* pData, UINT* pSizeOfData) const;
@@ -37,6 +39,7 @@ class ShaderStageObject : public Resource {
   std::vector<uint8_t> m_code;
   GlslShader m_glsl;
   GlslOptions m_options;
+  bool m_planarSamplersOnly;
   GlShader m_gl;
   std::string m_log;
 };

@@ -236,6 +236,32 @@ void Upload(GLint location, const GlslUniform& info, const float* regs) {
 }
 }  // namespace
 
+void GlProgramCache::FindRegisters(GlProgram& program, const DeviceState& state) {
+  for (GlProgram::Uniform& u : program.uniforms) {
+    const GlslUniform& info = *u.info;
+    u.floats = 4 * info.registerCount;
+    u.bytes = u.floats * sizeof(float);
+    u.regs = nullptr;
+    switch (info.registerSet) {
+      case D3DXRS_BOOL:
+        if (info.registerIndex + info.registerCount <= DeviceState::kBoolRegisters)
+          u.regs = u.pixel ? &state.psBools[info.registerIndex] : &state.vsBools[info.registerIndex];
+        u.bytes = sizeof(BOOL) * info.registerCount;
+        break;
+      case D3DXRS_INT4:
+        if (info.registerIndex + info.registerCount <= DeviceState::kIntRegisters)
+          u.regs = u.pixel ? state.psInts[info.registerIndex] : state.vsInts[info.registerIndex];
+        break;
+      default:
+        if (info.registerIndex + info.registerCount <=
+            (u.pixel ? DeviceState::kPixelRegisters : DeviceState::kVertexRegisters))
+          u.regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
+        break;
+    }
+  }
+  program.registersOf = &state;
+}
+
 void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& state) {
   if (program.posFixVersion != state.viewportVersion && program.posFixLocation >= 0) {
     // Half a pixel right and down, less 1/128 of a pixel: Direct3D 9's
@@ -256,41 +282,17 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
   const bool vsChanged = program.vsVersion != state.vsVersion;
   const bool psChanged = program.psVersion != state.psVersion;
   if (!vsChanged && !psChanged) return;
+  if (program.registersOf != &state) FindRegisters(program, state);
   float* shadow = program.shadow.data();
   for (const GlProgram::Uniform& u : program.uniforms) {
-    const GlslUniform& info = *u.info;
-    const size_t floats = 4 * static_cast<size_t>(info.registerCount);
-    if (!(u.pixel ? psChanged : vsChanged)) {
-      shadow += floats;
-      continue;
-    }
-    // The registers the uniform reads, and their bytes.
-    const void* regs = nullptr;
-    size_t bytes = floats * sizeof(float);
-    switch (info.registerSet) {
-      case D3DXRS_BOOL:
-        if (info.registerIndex + info.registerCount <= DeviceState::kBoolRegisters)
-          regs = u.pixel ? &state.psBools[info.registerIndex] : &state.vsBools[info.registerIndex];
-        bytes = sizeof(BOOL) * info.registerCount;
-        break;
-      case D3DXRS_INT4:
-        if (info.registerIndex + info.registerCount <= DeviceState::kIntRegisters)
-          regs = u.pixel ? state.psInts[info.registerIndex] : state.vsInts[info.registerIndex];
-        break;
-      default:
-        if (info.registerIndex + info.registerCount <=
-            (u.pixel ? DeviceState::kPixelRegisters : DeviceState::kVertexRegisters))
-          regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
-        break;
-    }
-    if (regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
-      std::memcpy(shadow, regs, bytes);
-      if (info.component == 'f')
-        Upload(u.location, info, static_cast<const float*>(regs));
+    if ((u.pixel ? psChanged : vsChanged) && u.regs != nullptr && std::memcmp(shadow, u.regs, u.bytes) != 0) {
+      std::memcpy(shadow, u.regs, u.bytes);
+      if (u.info->component == 'f')
+        Upload(u.location, *u.info, static_cast<const float*>(u.regs));
       else
-        UploadIntegers(u.location, info, regs);
+        UploadIntegers(u.location, *u.info, u.regs);
     }
-    shadow += floats;
+    shadow += u.floats;
   }
   program.vsVersion = state.vsVersion;
   program.psVersion = state.psVersion;

@@ -52,8 +52,13 @@ struct GlProgram {
     const GlslUniform* info;
     GLint location;
     bool pixel;
+    // Found at the first upload: the device's registers the uniform reads
+    // (null: past the register file) and their bytes; its shadow's floats.
+    const void* regs = nullptr;
+    uint32_t bytes = 0, floats = 0;
   };
   std::vector<Uniform> uniforms;
+  const DeviceState* registersOf = nullptr;  // the state whose registers `regs` point into
   std::vector<float> shadow;  // last uploaded values, 4 floats per register, per uniform in order
   uint64_t vsVersion = ~0ull, psVersion = ~0ull, posFixVersion = ~0ull;
 };
@@ -72,6 +77,8 @@ class GlProgramCache {
 
  private:
   static bool Link(GlProgram& program, GlStateCache& cache);
+  // Where each uniform's registers are in `state`, once per program.
+  static void FindRegisters(GlProgram& program, const DeviceState& state);
   static void Destroy(GlProgram& program, bool contextAlive, GlStateCache& cache);
 
   std::vector<std::unique_ptr<GlProgram>> m_programs;

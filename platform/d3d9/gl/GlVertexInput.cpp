@@ -26,35 +26,38 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   static const std::vector<GlslAttribute> kNoInputs;
   const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
   if (state.decl != nullptr) {
-    // The streams the declaration reads are compared (an array is made only
-    // with every one of them set); the array keeps the others zero.
-    const std::vector<D3DVERTEXELEMENT9>& elements = ElementsOf(*state.decl);
+    // The streams the declaration reads, each once, are compared (an array
+    // is made only with every one of them set); the array keeps the others
+    // zero.
+    const std::vector<VertexStreamReach>& read = ReachesOf(*state.decl);
     for (auto& va : m_arrays) {
       if (va->decl != state.decl || va->ib != state.indices) continue;
       bool same = true;
-      for (const D3DVERTEXELEMENT9& e : elements) {
-        const StreamKey& k = va->streams[e.Stream];
-        const DeviceState::Stream& s = state.streams[e.Stream];
+      for (const VertexStreamReach& r : read) {
+        const StreamKey& k = va->streams[r.stream];
+        const DeviceState::Stream& s = state.streams[r.stream];
         if (k.buffer != s.buffer || k.offset != s.offset || k.stride != s.stride) {
           same = false;
           break;
         }
       }
-      if (same && SameInputs(va->inputs, inputs)) {
+      // The inputs last matched are the shader's own list: no compare then.
+      if (same && (va->inputsSeen == &inputs || SameInputs(va->inputs, inputs))) {
+        va->inputsSeen = &inputs;
         found = va.get();
         break;
       }
     }
     bool complete = true;
     if (found == nullptr) {
-      for (const D3DVERTEXELEMENT9& e : elements)
-        if (state.streams[e.Stream].buffer == nullptr) complete = false;
+      for (const VertexStreamReach& r : read)
+        if (state.streams[r.stream].buffer == nullptr) complete = false;
     }
     if (found == nullptr && complete) {
-      VertexArray key{state.decl, {}, state.indices, inputs, 0};
-      for (const D3DVERTEXELEMENT9& e : elements) {
-        const DeviceState::Stream& stream = state.streams[e.Stream];
-        key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
+      VertexArray key{state.decl, {}, state.indices, inputs, &inputs, 0};
+      for (const VertexStreamReach& r : read) {
+        const DeviceState::Stream& stream = state.streams[r.stream];
+        key.streams[r.stream] = {stream.buffer.get(), stream.offset, stream.stride};
       }
       found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, cache);
     }
@@ -96,6 +99,9 @@ bool GlDevice::FeedsVertexType(BYTE d3ddecltype) {
 void GlVertexArrayCache::Forget(const Resource* resource, bool contextAlive, GlStateCache& cache) {
   for (size_t i = 0; i < m_arrays.size();) {
     VertexArray& va = *m_arrays[i];
+    // The resource may be a vertex shader: its input list's address may be
+    // another's next, so every array compares the inputs again.
+    va.inputsSeen = nullptr;
     bool uses = AsResource(va.decl) == resource || (va.ib != nullptr && AsResource(va.ib) == resource);
     for (const StreamKey& stream : va.streams)
       uses = uses || (stream.buffer != nullptr && AsResource(stream.buffer) == resource);

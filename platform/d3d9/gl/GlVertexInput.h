@@ -38,6 +38,9 @@ class GlVertexArrayCache {
     StreamKey streams[DeviceState::kStreams];  // those the declaration reads; the others zero
     IndexBuffer* ib;
     std::vector<GlslAttribute> inputs;  // the vertex shader's
+    // The shader's list these inputs last matched, by address: a shader's
+    // list is fixed while it lives, and Forget clears this on any release.
+    const std::vector<GlslAttribute>* inputsSeen;
     GLuint name;
   };
   // `vs`: where the vertex shader takes its inputs (null: none fed).

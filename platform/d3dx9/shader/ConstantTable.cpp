@@ -193,6 +193,10 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
       // register per vector, its unused components 0.
       const UINT n = std::min(std::min(Count, c->elements), c->registerCount);
       if (n == 0) return D3D_OK;
+      if (columns == 4) {  // the vectors are the registers
+        static_assert(sizeof(D3DXVECTOR4) == 4 * sizeof(DWORD), "a vector is a register");
+        return Upload(pDevice, D3DXRS_FLOAT4, c->registerIndex, reinterpret_cast<const DWORD*>(floats), n);
+      }
       if (n <= kChunk) {
         DWORD regs[kChunk * 4];
         for (UINT e = 0; e < n; ++e)
@@ -251,19 +255,22 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
   // element's "name[i]").
   const ShaderConstant* Find(D3DXHANDLE h, const std::string** path = nullptr) const {
     if (h == nullptr) return nullptr;
-    for (int byName = 0; byName < 2; ++byName) {
-      for (const ShaderConstant& c : m_constants) {
-        if (byName ? c.name[0] == h[0] && std::strcmp(c.name.c_str(), h) == 0 : c.name.c_str() == h) {
-          if (path != nullptr) *path = &c.name;
-          return &c;
-        }
+    // A handle is one of our names or a caller's string naming one: every
+    // name (constant, member or element path) is unique in the table, so a
+    // name that matches is the same constant an identical pointer would be.
+    const auto names = [h](const std::string& name) {
+      return name.c_str() == h || (name[0] == h[0] && std::strcmp(name.c_str(), h) == 0);
+    };
+    for (const ShaderConstant& c : m_constants) {
+      if (names(c.name)) {
+        if (path != nullptr) *path = &c.name;
+        return &c;
       }
-      for (size_t i = 0; i < m_elementHandles.size(); ++i) {
-        if (byName ? m_elementHandles[i][0] == h[0] && std::strcmp(m_elementHandles[i].c_str(), h) == 0
-                   : m_elementHandles[i].c_str() == h) {
-          if (path != nullptr) *path = &m_elementHandles[i];
-          return &m_elements[i];
-        }
+    }
+    for (size_t i = 0; i < m_elementHandles.size(); ++i) {
+      if (names(m_elementHandles[i])) {
+        if (path != nullptr) *path = &m_elementHandles[i];
+        return &m_elements[i];
       }
     }
     return nullptr;
