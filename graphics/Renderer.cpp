@@ -122,7 +122,12 @@ bool CRenderer::Init(HWND hWnd, UINT width, UINT height) {
     m_pDevice = NULL;
     return false;
   }
-  m_pDevice->CreateVertexDeclaration(g_vertexElements, &m_pVertexDecl);
+  // Without the declaration no model can be drawn: a failure here is the
+  // device's failure (the device stays for ReleaseAll to release).
+  if (FAILED(m_pDevice->CreateVertexDeclaration(g_vertexElements, &m_pVertexDecl))) {
+    m_pVertexDecl = NULL;
+    return false;
+  }
   return true;
 }
 

@@ -69,11 +69,16 @@ TEST_F(RendererTest, InitFailures) {
   EXPECT_NE(R().m_pD3D, nullptr);  // kept for ReleaseAll
   EXPECT_EQ(R().m_pDevice, nullptr);
 
-  // A declaration that cannot be made is not noticed.
+  // A declaration that cannot be made fails Init (nothing could be drawn);
+  // the device stays for ReleaseAll, which releases it once.
   R().ReleaseAll();
   fake::FailCall("CreateVertexDeclaration", E_OUTOFMEMORY);
-  EXPECT_TRUE(R().Init(Window(), 10, 10));
+  EXPECT_FALSE(R().Init(Window(), 10, 10));
   EXPECT_EQ(R().m_pVertexDecl, nullptr);
+  EXPECT_NE(R().m_pDevice, nullptr);
+  R().ReleaseAll();
+  EXPECT_EQ(R().m_pDevice, nullptr);
+  EXPECT_EQ(fake::LiveObjects(), 0);
 }
 
 TEST_F(RendererTest, RemoveSwapsWithLastAndReleasesOnce) {
