@@ -54,6 +54,8 @@ inline void UseConstantTable(ID3DXConstantTable* table) {
     table->SetValue(&device, h, kFloats, c.Bytes < sizeof(kFloats) ? c.Bytes : sizeof(kFloats));
     D3DXMATRIX m(kFloats);
     table->SetMatrix(&device, h, &m);
+    // As many vectors as the caller's buffer holds (64), or the elements.
+    table->SetVectorArray(&device, h, reinterpret_cast<const D3DXVECTOR4*>(kFloats), c.Elements < 64 ? c.Elements : 64);
     for (UINT e = 0; e < c.Elements && e < 4; ++e) {
       const D3DXHANDLE element = table->GetConstantElement(h, e);
       if (element != nullptr) table->SetFloatArray(&device, element, kFloats, 16);
