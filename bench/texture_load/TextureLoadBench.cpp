@@ -16,7 +16,10 @@
 // the median over the runs.
 //   bench_texture_load [--runs N] [--keep DIR]
 // --keep DIR writes the inputs there and leaves them; otherwise they go to a
-// temporary folder that is removed.
+// temporary folder that is removed. A child's line ends with a hash of every
+// level's bytes (FNV-1a, taken after the figures), so that two builds of the
+// loader can be checked to make the same texture:
+//   bench_texture_load --child loader FILE
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <d3dx9.h>
@@ -60,11 +63,37 @@ bool ResetPeak() {
 uint64_t LevelBytes(D3DFORMAT format, UINT w, UINT h) {
   switch (format) {
     case D3DFMT_DXT1: return static_cast<uint64_t>((w + 3) / 4) * ((h + 3) / 4) * 8;
+    case D3DFMT_DXT2:
+    case D3DFMT_DXT3:
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5: return static_cast<uint64_t>((w + 3) / 4) * ((h + 3) / 4) * 16;
     case D3DFMT_A32B32G32R32F: return static_cast<uint64_t>(w) * h * 16;
     case D3DFMT_L8: return static_cast<uint64_t>(w) * h;
     case D3DFMT_A8L8: return static_cast<uint64_t>(w) * h * 2;
     default: return static_cast<uint64_t>(w) * h * 4;
   }
+}
+
+// FNV-1a over every level's rows, in order.
+uint64_t LevelsHash(IDirect3DTexture9* texture) {
+  uint64_t hash = 14695981039346656037ull;
+  for (UINT i = 0; i < texture->GetLevelCount(); ++i) {
+    D3DSURFACE_DESC desc = {};
+    D3DLOCKED_RECT locked = {};
+    texture->GetLevelDesc(i, &desc);
+    if (FAILED(texture->LockRect(i, &locked, nullptr, D3DLOCK_READONLY))) return 0;
+    const uint64_t bytes = LevelBytes(desc.Format, desc.Width, desc.Height);
+    const bool blocks = desc.Format == D3DFMT_DXT1 || desc.Format == D3DFMT_DXT2 || desc.Format == D3DFMT_DXT3 ||
+                        desc.Format == D3DFMT_DXT4 || desc.Format == D3DFMT_DXT5;
+    const UINT rows = blocks ? (desc.Height + 3) / 4 : desc.Height;
+    const uint64_t rowBytes = bytes / rows;
+    for (UINT row = 0; row < rows; ++row) {
+      const uint8_t* p = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(row) * locked.Pitch;
+      for (uint64_t k = 0; k < rowBytes; ++k) hash = (hash ^ p[k]) * 1099511628211ull;
+    }
+    texture->UnlockRect(i);
+  }
+  return hash;
 }
 
 // One load in this process; prints its figures on standard output.
@@ -100,10 +129,11 @@ int Child(const std::string& method, const std::string& path) {
     bytes += LevelBytes(desc.Format, desc.Width, desc.Height);
   }
   texture->GetLevelDesc(0, &desc);
-  std::printf("ms=%.3f peak_kib=%ld bytes=%llu width=%u height=%u levels=%lu format=%d\n",
+  std::printf("ms=%.3f peak_kib=%ld bytes=%llu width=%u height=%u levels=%lu format=%d hash=%016llx\n",
               std::chrono::duration<double, std::milli>(t1 - t0).count(), peak - before,
               static_cast<unsigned long long>(bytes), desc.Width, desc.Height,
-              static_cast<unsigned long>(texture->GetLevelCount()), static_cast<int>(desc.Format));
+              static_cast<unsigned long>(texture->GetLevelCount()), static_cast<int>(desc.Format),
+              static_cast<unsigned long long>(LevelsHash(texture)));
   texture->Release();
   gl.Close();
   return 0;
