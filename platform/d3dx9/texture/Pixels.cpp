@@ -330,10 +330,16 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 }
 
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
-  const UINT width = image.width, height = image.height;
   if (!CanConvert(format)) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, image.width, image.height)));
+  EncodeLevel(format, image, bytes.data(), static_cast<size_t>(formats::RowBytes(format, image.width)));
+  return bytes;
+}
+
+void EncodeLevel(D3DFORMAT format, const RgbaImage& image, uint8_t* dst, size_t pitch) {
+  const UINT width = image.width, height = image.height;
+  if (!CanConvert(format)) return;
   const formats::FormatInfo& info = *formats::FindFormat(format);
-  std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, width, height)));
   const float* src = image.pixels.data();
   if (info.compressed) {
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
@@ -346,18 +352,21 @@ std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
             for (int c = 0; c < 4; ++c) pixels[y * 4 + x][c] = ToByte(src[(sy * width + sx) * 4 + c]);
           }
         }
-        EncodeBlock(format, pixels, bytes.data() + (static_cast<size_t>(by) * blocksWide + bx) * info.blockBytes);
+        EncodeBlock(format, pixels, dst + by * pitch + static_cast<size_t>(bx) * info.blockBytes);
       }
     }
-    return bytes;
+    return;
   }
-  if (format == D3DFMT_A32B32G32R32F) {
-    std::memcpy(bytes.data(), src, bytes.size());
-    return bytes;
+  const size_t rowBytes = static_cast<size_t>(formats::RowBytes(format, width));
+  for (UINT y = 0; y < height; ++y) {
+    const float* row = src + static_cast<size_t>(y) * width * 4;
+    uint8_t* out = dst + y * pitch;
+    if (format == D3DFMT_A32B32G32R32F) {  // the storage is float RGBA
+      std::memcpy(out, row, rowBytes);
+      continue;
+    }
+    for (UINT x = 0; x < width; ++x) EncodePixel(info, row + static_cast<size_t>(x) * 4, out + x * info.blockBytes);
   }
-  const size_t pixelCount = static_cast<size_t>(width) * height;
-  for (size_t i = 0; i < pixelCount; ++i) EncodePixel(info, src + i * 4, bytes.data() + i * info.blockBytes);
-  return bytes;
 }
 
 bool HasCutOutAlpha(const RgbaImage& image) {

@@ -51,6 +51,8 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 // Encodes RGBA into `format`, LevelBytes(format, w, h) bytes. Blocks at the
 // right and bottom edges repeat the edge pixels. DXT1 blocks are opaque.
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image);
+// The same written into `dst`, rows (or rows of blocks) `pitch` bytes apart.
+void EncodeLevel(D3DFORMAT format, const RgbaImage& image, uint8_t* dst, size_t pitch);
 
 // True when some pixel's alpha is below one half: DXT1's one-bit alpha
 // would keep it, the opaque encoder would not.
