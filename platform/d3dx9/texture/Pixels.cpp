@@ -380,34 +380,37 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   next.width = std::max<UINT>(1, image.width / 2);
   next.height = std::max<UINT>(1, image.height / 2);
   next.pixels.resize(static_cast<size_t>(next.width) * next.height * 4);
-  const UINT sx = image.width > 1 ? 2 : 1, sy = image.height > 1 ? 2 : 1;
+  BoxDownsample(image.pixels.data(), image.width, image.height, static_cast<size_t>(image.width) * 4, next.pixels.data(),
+                static_cast<size_t>(next.width) * 4);
+  return next;
+}
+
+void BoxDownsample(const float* src, UINT width, UINT height, size_t srcStride, float* dst, size_t dstStride) {
+  const UINT outWidth = std::max<UINT>(1, width / 2), outHeight = std::max<UINT>(1, height / 2);
+  const UINT sx = width > 1 ? 2 : 1, sy = height > 1 ? 2 : 1;
   const unsigned count = sx * sy;
   if (count == 4) {  // the same sums, in the same order, as below
-    const size_t stride = static_cast<size_t>(image.width) * 4;
-    float* out = next.pixels.data();
-    for (UINT y = 0; y < next.height; ++y) {
-      const float* p = image.pixels.data() + static_cast<size_t>(y) * 2 * stride;
-      const float* q = p + stride;
-      for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
+    for (UINT y = 0; y < outHeight; ++y) {
+      const float* p = src + static_cast<size_t>(y) * 2 * srcStride;
+      const float* q = p + srcStride;
+      float* out = dst + static_cast<size_t>(y) * dstStride;
+      for (UINT x = 0; x < outWidth; ++x, p += 8, q += 8, out += 4) {
         for (int c = 0; c < 4; ++c) out[c] = (p[c] + p[c + 4] + q[c] + q[c + 4]) / 4.0f;
       }
     }
-    return next;
+    return;
   }
-  for (UINT y = 0; y < next.height; ++y) {
-    for (UINT x = 0; x < next.width; ++x) {
+  for (UINT y = 0; y < outHeight; ++y) {
+    for (UINT x = 0; x < outWidth; ++x) {
       for (int c = 0; c < 4; ++c) {
         float sum = 0.0f;
         for (UINT dy = 0; dy < sy; ++dy) {
-          for (UINT dx = 0; dx < sx; ++dx) {
-            sum += image.pixels[((static_cast<size_t>(y) * sy + dy) * image.width + x * sx + dx) * 4 + c];
-          }
+          for (UINT dx = 0; dx < sx; ++dx) sum += src[(static_cast<size_t>(y) * sy + dy) * srcStride + (x * sx + dx) * 4 + c];
         }
-        next.pixels[(static_cast<size_t>(y) * next.width + x) * 4 + c] = sum / static_cast<float>(count);
+        dst[static_cast<size_t>(y) * dstStride + static_cast<size_t>(x) * 4 + c] = sum / static_cast<float>(count);
       }
     }
   }
-  return next;
 }
 
 std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst) {

@@ -61,6 +61,9 @@ bool HasCutOutAlpha(const RgbaImage& image);
 // The next mip level: each dimension halved (clamped to 1), each pixel the
 // average of the 2x2 (or 2x1) pixels it covers.
 RgbaImage BoxDownsample(const RgbaImage& image);
+// The same from `height` rows of `width` pixels `srcStride` floats apart
+// into rows `dstStride` floats apart.
+void BoxDownsample(const float* src, UINT width, UINT height, size_t srcStride, float* dst, size_t dstStride);
 
 // Bilinear resample to width x height (pixel centres aligned, edges clamped).
 // Where a bilinear resample from `src` to `dst` texels reads each

@@ -194,6 +194,32 @@ HRESULT PutGeneratedLevels(TextureWriter* out, UINT level, RgbaImage image) {
   return D3D_OK;
 }
 
+// A32B32G32R32F's levels are float RGBA as they are stored: with level
+// `level` written and locked at `bits`, each level below is box-filtered from
+// the one above it in the texture, which is then unlocked.
+HRESULT PutFloatLevelsBelow(TextureWriter* out, UINT level, uint8_t* bits, size_t pitch, UINT width, UINT height) {
+  while (width > 1 || height > 1) {
+    uint8_t* nextBits = nullptr;
+    size_t nextPitch = 0;
+    HRESULT hr = out->Lock(level + 1, &nextBits, &nextPitch);
+    if (SUCCEEDED(hr)) {
+      d3dx::BoxDownsample(reinterpret_cast<const float*>(bits), width, height, pitch / sizeof(float),
+                          reinterpret_cast<float*>(nextBits), nextPitch / sizeof(float));
+    }
+    const HRESULT unlocked = out->Unlock(level);
+    if (FAILED(hr) || FAILED(unlocked)) {
+      if (SUCCEEDED(hr)) out->Unlock(level + 1);
+      return FAILED(hr) ? hr : unlocked;
+    }
+    ++level;
+    bits = nextBits;
+    pitch = nextPitch;
+    width = std::max<UINT>(1, width / 2);
+    height = std::max<UINT>(1, height / 2);
+  }
+  return out->Unlock(level);
+}
+
 // A texture from RGBA in `format`: resampled to powers of two, then the
 // full mip chain. DXT1 loses cut-out alpha in the opaque encoder: such an
 // image is made A8R8G8B8 instead.
@@ -205,8 +231,35 @@ HRESULT TextureFromRgba(Source* source, TextureWriter* out, D3DFORMAT format, Rg
   if (w != image.width || h != image.height) image = d3dx::Resample(image, w, h);
   if (format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(image)) format = D3DFMT_A8R8G8B8;
   hr = out->Create(w, h, ostrevin::formats::FullChainLength(w, h), format);
-  if (SUCCEEDED(hr)) hr = out->Put(0, [&](uint8_t* bits, size_t pitch) { d3dx::EncodeLevel(format, image, bits, pitch); });
-  return FAILED(hr) ? hr : PutGeneratedLevels(out, 0, std::move(image));
+  if (FAILED(hr)) return hr;
+  if (format != D3DFMT_A32B32G32R32F) {
+    hr = out->Put(0, [&](uint8_t* bits, size_t pitch) { d3dx::EncodeLevel(format, image, bits, pitch); });
+    return FAILED(hr) ? hr : PutGeneratedLevels(out, 0, std::move(image));
+  }
+  uint8_t* bits = nullptr;
+  size_t pitch = 0;
+  hr = out->Lock(0, &bits, &pitch);
+  if (FAILED(hr)) return hr;
+  d3dx::EncodeLevel(format, image, bits, pitch);
+  image = {};
+  return PutFloatLevelsBelow(out, 0, bits, pitch, w, h);
+}
+
+// Radiance HDR of power-of-two size, decoded straight into the texture's
+// top level.
+HRESULT TextureFromHdr(Source* source, TextureWriter* out, const d3dx::ImageHeader& header) {
+  const UINT w = header.width, h = header.height;
+  HRESULT hr = out->Create(w, h, ostrevin::formats::FullChainLength(w, h), D3DFMT_A32B32G32R32F);
+  uint8_t* bits = nullptr;
+  size_t pitch = 0;
+  if (SUCCEEDED(hr)) hr = out->Lock(0, &bits, &pitch);
+  if (FAILED(hr)) return hr;
+  if (!d3dx::DecodeHdr(source->data, source->size, header, bits, pitch)) {
+    out->Unlock(0);
+    return D3DXERR_INVALIDDATA;
+  }
+  source->Release();
+  return PutFloatLevelsBelow(out, 0, bits, pitch, w, h);
 }
 
 // The same from 8-bit RGBA, for the formats image files load as: the
@@ -373,6 +426,10 @@ HRESULT TextureFromImageFile(Source* source, TextureWriter* out) {
   const HRESULT hr =
       CheckDecodedSize(header.width, header.height, floats ? d3dx::kFloatPixelBytes : d3dx::kFixedPixelBytes);
   if (FAILED(hr)) return hr;
+  if (floats && d3dx::NextPowerOfTwo(header.width) == header.width &&
+      d3dx::NextPowerOfTwo(header.height) == header.height) {
+    return TextureFromHdr(source, out, header);
+  }
   if (floats) {
     RgbaImage image;
     if (!d3dx::DecodeHdr(data, size, header, &image)) return D3DXERR_INVALIDDATA;
