@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "Device.h"
 #include "TextureLayout.h"
@@ -25,7 +26,9 @@ Texture::Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usa
     level.height = h;
     level.pitch = static_cast<UINT>(formats::RowBytes(format.format, w));
     level.rows = formats::RowCount(format.format, h);
-    level.data.assign(static_cast<size_t>(level.pitch) * level.rows, 0);
+    level.bytes = static_cast<size_t>(level.pitch) * level.rows;
+    level.data.reset(static_cast<uint8_t*>(std::calloc(level.bytes > 0 ? level.bytes : 1, 1)));
+    if (!level.data) throw std::bad_alloc();
     m_levels.push_back(std::move(level));
     w = std::max(1u, w / 2);
     h = std::max(1u, h / 2);
@@ -74,7 +77,7 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* pLocked, const RECT* pRect
   }
   l.locked = true;
   pLocked->Pitch = static_cast<INT>(l.pitch);
-  pLocked->pBits = l.data.data() + offset;
+  pLocked->pBits = l.data.get() + offset;
   return D3D_OK;
 }
 
@@ -90,7 +93,7 @@ void Texture::GenerateMipSubLevels() { m_gl.GenerateMips(OwnerDevice()->Gl()); }
 
 GlTextureLevel Texture::Texels(UINT level) const {
   const Level& l = m_levels[level];
-  return {l.width, l.height, l.data.data(), l.data.size()};
+  return {l.width, l.height, l.data.get(), l.bytes};
 }
 
 void Texture::DestroyGl() { m_gl.Destroy(OwnerDevice()->Gl()); }

@@ -7,6 +7,8 @@
 #include <d3d9.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "ComObject.h"
@@ -43,9 +45,16 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   void Revived() override { PublicRevived(); }
 
  private:
+  // A level's bytes, zeroed by calloc: the pages of a large level stay the
+  // system's shared zero page (no memory of the process's) until written,
+  // so a texture filled level by level holds no untouched copy meanwhile.
+  struct Free {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
   struct Level {
     UINT width, height, pitch, rows;
-    std::vector<uint8_t> data;
+    std::unique_ptr<uint8_t, Free> data;
+    size_t bytes;
     bool locked = false;
   };
   GlTextureLevel Texels(UINT level) const;
