@@ -1,5 +1,8 @@
 // IDirect3DTexture9: 2D textures in the formats of the format table, each
 // level a system-memory copy handed to the GL texture (GlTexture) on unlock.
+// The GL texture is made from those copies when it is first needed: the
+// first UnlockRect, GenerateMipSubLevels or SetTexture (or a Reset after a
+// loss), so that a texture being filled holds no driver's copy meanwhile.
 // With D3DUSAGE_AUTOGENMIPMAP one level is visible and the GL texture makes
 // the others from it after each upload (block formats keep that one level only).
 #pragma once
@@ -37,6 +40,10 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   void DestroyGl() override;
   void RecreateGl() override;
   const GlTexture& Gl() const { return m_gl; }
+  // Makes the GL texture from the system-memory copies if it was never made.
+  void MakeGl() {
+    if (!m_glMade) RecreateGl();
+  }
   D3DPOOL Pool() const override { return m_desc.Pool; }
 
  protected:
@@ -64,6 +71,7 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   const formats::FormatInfo& m_format;
   std::vector<Level> m_levels;
   GlTexture m_gl;
+  bool m_glMade = false;  // made once; after a loss the device's Reset makes it again
   DWORD m_priority = 0;  // managed textures only
 };
 

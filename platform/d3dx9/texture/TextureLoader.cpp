@@ -13,6 +13,10 @@
 // one-bit alpha). BC7 is never decoded: one that needs resizing or levels is
 // refused. Not done: checks against the device's caps (largest size,
 // supported formats) and the dither of D3DX's default filter.
+// Memory: the texture is made once the picture is decoded, each level is
+// written straight into its locked level, and the file's bytes (when
+// loading from a file) and the picture go as soon as they are no longer
+// read; the levels below an 8-bit top level are made a few rows at a time.
 // An unreadable or missing file gives D3DXERR_INVALIDDATA, and so does an
 // image file whose header is damaged or claims more pixels than the file
 // can hold (ImageHeader.h); a texture whose working image would take more
@@ -54,8 +58,8 @@ HRESULT Refuse(HRESULT hr, const std::string& reason) {
 
 std::string Size(uint64_t width, uint64_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-// Decoding, resampling and the mip chain hold whole images of
-// `pixelBytes` a pixel (Pixels.h): a texture that must be made from
+// Decoding and resampling hold whole images, counted at `pixelBytes` a
+// pixel (Pixels.h): a texture that must be made from
 // decoded pixels is refused when that image, at its rounded-up size, would
 // take more than d3dx::kMaxWorkingBytes, whatever its file honestly holds.
 HRESULT CheckDecodedSize(UINT width, UINT height, uint64_t pixelBytes = d3dx::kFloatPixelBytes) {
@@ -299,9 +303,11 @@ HRESULT TextureFromRgba8(Source* source, TextureWriter* out, D3DFORMAT format, d
     } else {
       mips.PushSourceRows(image.pixels.data(), h, static_cast<size_t>(w) * 4);
     }
-    hr = out->UnlockBelow(1);
   }
+  // The top level first: the upload that makes the GL texture takes every
+  // level, and the top one is then not uploaded twice.
   const HRESULT unlocked = out->Unlock(0);
+  if (SUCCEEDED(hr)) hr = out->UnlockBelow(1);
   return FAILED(hr) ? hr : unlocked;
 }
 
