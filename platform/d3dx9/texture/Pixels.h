@@ -23,9 +23,10 @@ struct RgbaImage {
   std::vector<float> pixels;  // width * height * 4
 };
 
-// Decoding, resampling and the mip chain hold whole images: float RGBA (16
-// bytes a pixel) for float and DDS formats, bytes (4 a pixel, the mip
-// levels in 8.8 fixed point) for image files with 8-bit samples. The loader
+// Decoding and resampling hold whole images: float RGBA (16 bytes a pixel)
+// for float and DDS formats, bytes (4 a pixel, counted at 8 as when the
+// first mip level was held whole in 8.8 fixed point, so that the same
+// files are refused) for image files with 8-bit samples. The loader
 // refuses a texture whose working image, at its rounded-up size, would take
 // more than kMaxWorkingBytes counted at kFloatPixelBytes or kFixedPixelBytes
 // a pixel: 4096x4096 pixels in float, 8192x4096 for 8-bit samples, as from
