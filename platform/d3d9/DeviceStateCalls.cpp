@@ -75,6 +75,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* pTexture) {
   if (texture != nullptr && (texture->Pool() == D3DPOOL_SCRATCH || texture->Pool() == D3DPOOL_SYSTEMMEM)) {
     return D3DERR_INVALIDCALL;
   }
+  if (texture != nullptr) texture->MakeGl();
   m_state.textures[stage] = pTexture;  // bound at the next draw
   return D3D_OK;
 }

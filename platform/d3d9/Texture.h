@@ -1,5 +1,8 @@
 // IDirect3DTexture9: 2D textures in the formats of the format table, each
 // level a system-memory copy handed to the GL texture (GlTexture) on unlock.
+// The GL texture is made from those copies when it is first needed: the
+// first UnlockRect, GenerateMipSubLevels or SetTexture (or a Reset after a
+// loss), so that a texture being filled holds no driver's copy meanwhile.
 // With D3DUSAGE_AUTOGENMIPMAP one level is visible and the GL texture makes
 // the others from it after each upload (block formats keep that one level only).
 #pragma once
@@ -7,6 +10,8 @@
 #include <d3d9.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "ComObject.h"
@@ -35,6 +40,10 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   void DestroyGl() override;
   void RecreateGl() override;
   const GlTexture& Gl() const { return m_gl; }
+  // Makes the GL texture from the system-memory copies if it was never made.
+  void MakeGl() {
+    if (!m_glMade) RecreateGl();
+  }
   D3DPOOL Pool() const override { return m_desc.Pool; }
 
  protected:
@@ -43,9 +52,16 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   void Revived() override { PublicRevived(); }
 
  private:
+  // A level's bytes, zeroed by calloc: the pages of a large level stay the
+  // system's shared zero page (no memory of the process's) until written,
+  // so a texture filled level by level holds no untouched copy meanwhile.
+  struct Free {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
   struct Level {
     UINT width, height, pitch, rows;
-    std::vector<uint8_t> data;
+    std::unique_ptr<uint8_t, Free> data;
+    size_t bytes;
     bool locked = false;
   };
   GlTextureLevel Texels(UINT level) const;
@@ -55,6 +71,7 @@ class Texture final : public ComObject<IDirect3DTexture9>, public Resource {
   const formats::FormatInfo& m_format;
   std::vector<Level> m_levels;
   GlTexture m_gl;
+  bool m_glMade = false;  // made once; after a loss the device's Reset makes it again
   DWORD m_priority = 0;  // managed textures only
 };
 

@@ -252,6 +252,43 @@ TEST_F(GlDeviceTest, TextureRowsAndColoursArriveAsDirect3DStoresThem) {
   expect(50, 50, 255, 255, 255);
 }
 
+// The GL texture is made at the first unlock, whichever level it is, from
+// every level's copy: the level written first arrives, and the one never
+// written samples as its zeroed copy.
+TEST_F(GlDeviceTest, ATexturesFirstUnlockUploadsEveryLevel) {
+  ASSERT_EQ(m_gl.device->CreateTexture(2, 2, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture, nullptr), D3D_OK);
+  D3DLOCKED_RECT rect;
+  ASSERT_EQ(m_texture->LockRect(1, &rect, nullptr, 0), D3D_OK);
+  const DWORD texel = 0xFF20C040;
+  std::memcpy(rect.pBits, &texel, 4);
+  ASSERT_EQ(m_texture->UnlockRect(1), D3D_OK);
+
+  const D3DCOLOR black = 0;
+  Upload({At(0, 0, 0.5f, black, 0, 0), At(64, 0, 0.5f, black, 1, 0), At(64, 64, 0.5f, black, 1, 1),
+          At(0, 64, 0.5f, black, 0, 1)},
+         {0, 1, 2, 0, 2, 3});
+  for (const DWORD top : {1u, 0u}) {  // D3DSAMP_MAXMIPLEVEL: the largest level sampled
+    m_gl.device->BeginScene();
+    m_gl.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(90, 90, 90), 1.0f, 0);
+    Bind(0, 0, 0);
+    m_gl.device->SetTexture(0, m_texture);
+    m_gl.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    m_gl.device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    m_gl.device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    m_gl.device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, top);
+    Draw(0, 2, 4);
+    const Image img = Present(top == 1 ? 1 : 2);
+    const uint8_t* p = img.At(32, 32);
+    if (top == 1) {
+      EXPECT_EQ(p[0], 0x20);
+      EXPECT_EQ(p[1], 0xC0);
+      EXPECT_EQ(p[2], 0x40);
+    } else {
+      EXPECT_EQ(p[0] + p[1] + p[2], 0);
+    }
+  }
+}
+
 TEST_F(GlDeviceTest, ManagedResourcesSurviveALostDeviceAndReset) {
   const D3DCOLOR c = D3DCOLOR_XRGB(10, 200, 30);
   Upload({At(4, 4, 0.5f, c), At(60, 4, 0.5f, c), At(60, 60, 0.5f, c), At(4, 60, 0.5f, c)}, {0, 1, 2, 0, 2, 3});

@@ -47,16 +47,26 @@ bool ReadRow(const uint8_t* data, size_t size, size_t* pos, UINT width, uint8_t*
 }  // namespace
 
 bool DecodeHdr(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out) {
-  if (header.kind != ImageKind::Hdr || header.leastBytes > size || header.rasterOffset > size) return false;
+  if (header.kind != ImageKind::Hdr) return false;
   RgbaImage image;
   image.width = header.width;
   image.height = header.height;
   image.pixels.resize(static_cast<size_t>(header.width) * header.height * 4);
+  if (!DecodeHdr(data, size, header, reinterpret_cast<uint8_t*>(image.pixels.data()),
+                 static_cast<size_t>(header.width) * 4 * sizeof(float))) {
+    return false;
+  }
+  *out = std::move(image);
+  return true;
+}
+
+bool DecodeHdr(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* out, size_t pitch) {
+  if (header.kind != ImageKind::Hdr || header.leastBytes > size || header.rasterOffset > size) return false;
   std::vector<uint8_t> rgbe(static_cast<size_t>(header.width) * 4);
   size_t pos = header.rasterOffset;
-  float* dst = image.pixels.data();
   for (UINT y = 0; y < header.height; ++y) {
     if (!ReadRow(data, size, &pos, header.width, rgbe.data())) return false;
+    float* dst = reinterpret_cast<float*>(out + y * pitch);
     for (UINT x = 0; x < header.width; ++x, dst += 4) {
       const uint8_t* e = &rgbe[static_cast<size_t>(x) * 4];
       // Mantissas over 256 times two to the exponent less 128.
@@ -67,7 +77,6 @@ bool DecodeHdr(const uint8_t* data, size_t size, const ImageHeader& header, Rgba
       dst[3] = 1.0f;
     }
   }
-  *out = std::move(image);
   return true;
 }
 

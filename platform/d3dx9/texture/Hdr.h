@@ -17,5 +17,8 @@ namespace d3dx {
 // (alpha 1). False when a row is damaged (a run of 0 or past the row's
 // end, a marker giving another width) or the file ends before the image.
 bool DecodeHdr(const uint8_t* data, size_t size, const ImageHeader& header, RgbaImage* out);
+// The same written into `dst` (A32B32G32R32F's layout), rows `pitch` bytes
+// apart; what it wrote before failing is left there.
+bool DecodeHdr(const uint8_t* data, size_t size, const ImageHeader& header, uint8_t* dst, size_t pitch);
 
 }  // namespace d3dx

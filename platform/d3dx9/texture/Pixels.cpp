@@ -330,10 +330,16 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 }
 
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
-  const UINT width = image.width, height = image.height;
   if (!CanConvert(format)) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, image.width, image.height)));
+  EncodeLevel(format, image, bytes.data(), static_cast<size_t>(formats::RowBytes(format, image.width)));
+  return bytes;
+}
+
+void EncodeLevel(D3DFORMAT format, const RgbaImage& image, uint8_t* dst, size_t pitch) {
+  const UINT width = image.width, height = image.height;
+  if (!CanConvert(format)) return;
   const formats::FormatInfo& info = *formats::FindFormat(format);
-  std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, width, height)));
   const float* src = image.pixels.data();
   if (info.compressed) {
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
@@ -346,18 +352,21 @@ std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
             for (int c = 0; c < 4; ++c) pixels[y * 4 + x][c] = ToByte(src[(sy * width + sx) * 4 + c]);
           }
         }
-        EncodeBlock(format, pixels, bytes.data() + (static_cast<size_t>(by) * blocksWide + bx) * info.blockBytes);
+        EncodeBlock(format, pixels, dst + by * pitch + static_cast<size_t>(bx) * info.blockBytes);
       }
     }
-    return bytes;
+    return;
   }
-  if (format == D3DFMT_A32B32G32R32F) {
-    std::memcpy(bytes.data(), src, bytes.size());
-    return bytes;
+  const size_t rowBytes = static_cast<size_t>(formats::RowBytes(format, width));
+  for (UINT y = 0; y < height; ++y) {
+    const float* row = src + static_cast<size_t>(y) * width * 4;
+    uint8_t* out = dst + y * pitch;
+    if (format == D3DFMT_A32B32G32R32F) {  // the storage is float RGBA
+      std::memcpy(out, row, rowBytes);
+      continue;
+    }
+    for (UINT x = 0; x < width; ++x) EncodePixel(info, row + static_cast<size_t>(x) * 4, out + x * info.blockBytes);
   }
-  const size_t pixelCount = static_cast<size_t>(width) * height;
-  for (size_t i = 0; i < pixelCount; ++i) EncodePixel(info, src + i * 4, bytes.data() + i * info.blockBytes);
-  return bytes;
 }
 
 bool HasCutOutAlpha(const RgbaImage& image) {
@@ -371,34 +380,37 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   next.width = std::max<UINT>(1, image.width / 2);
   next.height = std::max<UINT>(1, image.height / 2);
   next.pixels.resize(static_cast<size_t>(next.width) * next.height * 4);
-  const UINT sx = image.width > 1 ? 2 : 1, sy = image.height > 1 ? 2 : 1;
+  BoxDownsample(image.pixels.data(), image.width, image.height, static_cast<size_t>(image.width) * 4, next.pixels.data(),
+                static_cast<size_t>(next.width) * 4);
+  return next;
+}
+
+void BoxDownsample(const float* src, UINT width, UINT height, size_t srcStride, float* dst, size_t dstStride) {
+  const UINT outWidth = std::max<UINT>(1, width / 2), outHeight = std::max<UINT>(1, height / 2);
+  const UINT sx = width > 1 ? 2 : 1, sy = height > 1 ? 2 : 1;
   const unsigned count = sx * sy;
   if (count == 4) {  // the same sums, in the same order, as below
-    const size_t stride = static_cast<size_t>(image.width) * 4;
-    float* out = next.pixels.data();
-    for (UINT y = 0; y < next.height; ++y) {
-      const float* p = image.pixels.data() + static_cast<size_t>(y) * 2 * stride;
-      const float* q = p + stride;
-      for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
+    for (UINT y = 0; y < outHeight; ++y) {
+      const float* p = src + static_cast<size_t>(y) * 2 * srcStride;
+      const float* q = p + srcStride;
+      float* out = dst + static_cast<size_t>(y) * dstStride;
+      for (UINT x = 0; x < outWidth; ++x, p += 8, q += 8, out += 4) {
         for (int c = 0; c < 4; ++c) out[c] = (p[c] + p[c + 4] + q[c] + q[c + 4]) / 4.0f;
       }
     }
-    return next;
+    return;
   }
-  for (UINT y = 0; y < next.height; ++y) {
-    for (UINT x = 0; x < next.width; ++x) {
+  for (UINT y = 0; y < outHeight; ++y) {
+    for (UINT x = 0; x < outWidth; ++x) {
       for (int c = 0; c < 4; ++c) {
         float sum = 0.0f;
         for (UINT dy = 0; dy < sy; ++dy) {
-          for (UINT dx = 0; dx < sx; ++dx) {
-            sum += image.pixels[((static_cast<size_t>(y) * sy + dy) * image.width + x * sx + dx) * 4 + c];
-          }
+          for (UINT dx = 0; dx < sx; ++dx) sum += src[(static_cast<size_t>(y) * sy + dy) * srcStride + (x * sx + dx) * 4 + c];
         }
-        next.pixels[(static_cast<size_t>(y) * next.width + x) * 4 + c] = sum / static_cast<float>(count);
+        dst[static_cast<size_t>(y) * dstStride + static_cast<size_t>(x) * 4 + c] = sum / static_cast<float>(count);
       }
     }
   }
-  return next;
 }
 
 std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst) {

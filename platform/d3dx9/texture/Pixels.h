@@ -23,9 +23,10 @@ struct RgbaImage {
   std::vector<float> pixels;  // width * height * 4
 };
 
-// Decoding, resampling and the mip chain hold whole images: float RGBA (16
-// bytes a pixel) for float and DDS formats, bytes (4 a pixel, the mip
-// levels in 8.8 fixed point) for image files with 8-bit samples. The loader
+// Decoding and resampling hold whole images: float RGBA (16 bytes a pixel)
+// for float and DDS formats, bytes (4 a pixel, counted at 8 as when the
+// first mip level was held whole in 8.8 fixed point, so that the same
+// files are refused) for image files with 8-bit samples. The loader
 // refuses a texture whose working image, at its rounded-up size, would take
 // more than kMaxWorkingBytes counted at kFloatPixelBytes or kFixedPixelBytes
 // a pixel: 4096x4096 pixels in float, 8192x4096 for 8-bit samples, as from
@@ -51,6 +52,8 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
 // Encodes RGBA into `format`, LevelBytes(format, w, h) bytes. Blocks at the
 // right and bottom edges repeat the edge pixels. DXT1 blocks are opaque.
 std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image);
+// The same written into `dst`, rows (or rows of blocks) `pitch` bytes apart.
+void EncodeLevel(D3DFORMAT format, const RgbaImage& image, uint8_t* dst, size_t pitch);
 
 // True when some pixel's alpha is below one half: DXT1's one-bit alpha
 // would keep it, the opaque encoder would not.
@@ -59,6 +62,9 @@ bool HasCutOutAlpha(const RgbaImage& image);
 // The next mip level: each dimension halved (clamped to 1), each pixel the
 // average of the 2x2 (or 2x1) pixels it covers.
 RgbaImage BoxDownsample(const RgbaImage& image);
+// The same from `height` rows of `width` pixels `srcStride` floats apart
+// into rows `dstStride` floats apart.
+void BoxDownsample(const float* src, UINT width, UINT height, size_t srcStride, float* dst, size_t dstStride);
 
 // Bilinear resample to width x height (pixel centres aligned, edges clamped).
 // Where a bilinear resample from `src` to `dst` texels reads each

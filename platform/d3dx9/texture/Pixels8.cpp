@@ -38,16 +38,16 @@ inline uint16_t Average4(unsigned sum, const uint16_t*) { return static_cast<uin
 inline uint16_t Average2(unsigned sum, const uint8_t*) { return static_cast<uint16_t>(sum << 7); }
 inline uint16_t Average2(unsigned sum, const uint16_t*) { return static_cast<uint16_t>((sum + 1) >> 1); }
 
+// Writes the level into `dst`, its rows (or rows of blocks) `pitch` bytes
+// apart.
 template <typename T>
-std::vector<uint8_t> EncodePixels(D3DFORMAT format, const T* src, UINT width, UINT height) {
-  const size_t count = static_cast<size_t>(width) * height;
+void EncodePixels(D3DFORMAT format, const T* src, UINT width, UINT height, uint8_t* dst, size_t pitch) {
   const formats::FormatInfo* info = formats::FindFormat(format);
   if (info != nullptr && info->compressed && CanConvert(format)) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(formats::LevelBytes(format, width, height)));
     const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
     uint8_t pixels[16][4];
-    uint8_t* block = bytes.data();
     for (UINT by = 0; by < blocksHigh; ++by) {
+      uint8_t* block = dst + by * pitch;
       for (UINT bx = 0; bx < blocksWide; ++bx, block += info->blockBytes) {
         for (UINT y = 0; y < 4; ++y) {
           for (UINT x = 0; x < 4; ++x) {
@@ -59,69 +59,67 @@ std::vector<uint8_t> EncodePixels(D3DFORMAT format, const T* src, UINT width, UI
         EncodeBlock(format, pixels, block);
       }
     }
-    return bytes;
+    return;
   }
-  const Layout8* layout = FindLayout(format);
-  if (layout == nullptr) return {};
-  std::vector<uint8_t> bytes(count * layout->bytes);
-  uint8_t* dst = bytes.data();
-  switch (format) {
-    case D3DFMT_L8:
-      for (size_t i = 0; i < count; ++i) dst[i] = Round(src[i * 4]);
-      break;
-    case D3DFMT_A8L8:
-      for (size_t i = 0; i < count; ++i) {
-        dst[i * 2] = Round(src[i * 4]);
-        dst[i * 2 + 1] = Round(src[i * 4 + 3]);
-      }
-      break;
-    default: {  // B, G, R, A in memory; the X of X8R8G8B8 written as ones
-      const uint8_t alphaMask = format == D3DFMT_X8R8G8B8 ? 0xFF : 0x00;
-      for (size_t i = 0; i < count; ++i) {
-        const T* p = src + i * 4;
-        uint8_t* q = dst + i * 4;
-        q[0] = Round(p[2]);
-        q[1] = Round(p[1]);
-        q[2] = Round(p[0]);
-        q[3] = static_cast<uint8_t>(Round(p[3]) | alphaMask);
-      }
-      break;
+  const uint8_t alphaMask = format == D3DFMT_X8R8G8B8 ? 0xFF : 0x00;
+  for (UINT y = 0; y < height; ++y) {
+    const T* p = src + static_cast<size_t>(y) * width * 4;
+    uint8_t* q = dst + y * pitch;
+    switch (format) {
+      case D3DFMT_L8:
+        for (UINT x = 0; x < width; ++x, p += 4) q[x] = Round(p[0]);
+        break;
+      case D3DFMT_A8L8:
+        for (UINT x = 0; x < width; ++x, p += 4, q += 2) {
+          q[0] = Round(p[0]);
+          q[1] = Round(p[3]);
+        }
+        break;
+      case D3DFMT_X8R8G8B8:
+      case D3DFMT_A8R8G8B8:  // B, G, R, A in memory; the X of X8R8G8B8 written as ones
+        for (UINT x = 0; x < width; ++x, p += 4, q += 4) {
+          q[0] = Round(p[2]);
+          q[1] = Round(p[1]);
+          q[2] = Round(p[0]);
+          q[3] = static_cast<uint8_t>(Round(p[3]) | alphaMask);
+        }
+        break;
+      default:
+        return;
     }
   }
-  return bytes;
 }
 
-template <typename T>
-FixedRgbaImage Halve(const T* src, UINT width, UINT height) {
-  FixedRgbaImage next;
-  next.width = std::max<UINT>(1, width / 2);
-  next.height = std::max<UINT>(1, height / 2);
-  next.pixels.resize(static_cast<size_t>(next.width) * next.height * 4);
-  const size_t stride = static_cast<size_t>(width) * 4;
-  uint16_t* out = next.pixels.data();
+// The next level of `height` rows of `width` pixels, rows `stride` samples
+// apart, into `out` (Half(width) x Half(height) pixels, no padding). With
+// `Swap` the source is in B, G, R, A order and the result in R, G, B, A.
+template <bool Swap, typename T>
+void HalveInto(const T* src, UINT width, UINT height, size_t stride, uint16_t* out) {
+  constexpr int kR = Swap ? 2 : 0, kB = Swap ? 0 : 2;
+  const UINT outWidth = std::max<UINT>(1, width / 2), outHeight = std::max<UINT>(1, height / 2);
   if (width > 1 && height > 1) {
-    for (UINT y = 0; y < next.height; ++y) {
+    for (UINT y = 0; y < outHeight; ++y) {
       const T* p = src + static_cast<size_t>(y) * 2 * stride;
       const T* q = p + stride;
-      for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
-        out[0] = Average4(unsigned{p[0]} + p[4] + q[0] + q[4], src);
+      for (UINT x = 0; x < outWidth; ++x, p += 8, q += 8, out += 4) {
+        out[0] = Average4(unsigned{p[kR]} + p[kR + 4] + q[kR] + q[kR + 4], src);
         out[1] = Average4(unsigned{p[1]} + p[5] + q[1] + q[5], src);
-        out[2] = Average4(unsigned{p[2]} + p[6] + q[2] + q[6], src);
+        out[2] = Average4(unsigned{p[kB]} + p[kB + 4] + q[kB] + q[kB + 4], src);
         out[3] = Average4(unsigned{p[3]} + p[7] + q[3] + q[7], src);
       }
     }
-    return next;
+    return;
   }
   // One pixel wide or high: pairs along the other dimension (a 1x1 image
   // is its own average).
   const size_t step = width > 1 ? 4 : height > 1 ? stride : 0;
-  const size_t count = static_cast<size_t>(next.width) * next.height;
+  const size_t count = static_cast<size_t>(outWidth) * outHeight;
+  static constexpr int kFrom[4] = {kR, 1, kB, 3};
   for (size_t i = 0; i < count; ++i, out += 4) {
     const T* p = src + i * 2 * step;
     const T* q = p + step;
-    for (int c = 0; c < 4; ++c) out[c] = Average2(unsigned{p[c]} + q[c], src);
+    for (int c = 0; c < 4; ++c) out[c] = Average2(unsigned{p[kFrom[c]]} + q[kFrom[c]], src);
   }
-  return next;
 }
 
 // Source offsets and the weight (in 1/4096) of the second tap of each
@@ -155,49 +153,58 @@ bool CanEncodeFixed(D3DFORMAT format) {
   return info != nullptr && info->compressed && CanConvert(format);
 }
 
-std::vector<uint8_t> EncodeFixed(D3DFORMAT format, const FixedRgbaImage& image) {
-  return EncodePixels(format, image.pixels.data(), image.width, image.height);
+void Encode8(D3DFORMAT format, const Rgba8Image& image, uint8_t* dst, size_t pitch) {
+  EncodePixels(format, image.pixels.data(), image.width, image.height, dst, pitch);
 }
 
-std::vector<uint8_t> Encode8(D3DFORMAT format, const Rgba8Image& image) {
-  return EncodePixels(format, image.pixels.data(), image.width, image.height);
+void EncodeRows(D3DFORMAT format, const uint16_t* rows, UINT width, UINT height, uint8_t* dst, size_t pitch) {
+  EncodePixels(format, rows, width, height, dst, pitch);
 }
 
-FixedRgbaImage BoxDownsampleFixed(const FixedRgbaImage& image) {
-  return Halve(image.pixels.data(), image.width, image.height);
+void EncodeRows(D3DFORMAT format, const uint8_t* rows, UINT width, UINT height, uint8_t* dst, size_t pitch) {
+  EncodePixels(format, rows, width, height, dst, pitch);
 }
 
-FixedRgbaImage BoxDownsample8(const Rgba8Image& image) { return Halve(image.pixels.data(), image.width, image.height); }
-
-bool HasCutOutAlpha8(const Rgba8Image& image) {
-  for (size_t i = 3; i < image.pixels.size(); i += 4)
-    if (image.pixels[i] < 128) return true;
-  return false;
+void BoxDownsampleRows(const uint8_t* src, UINT width, UINT height, size_t stride, bool bgra, uint16_t* out) {
+  if (bgra) {
+    HalveInto<true>(src, width, height, stride, out);
+  } else {
+    HalveInto<false>(src, width, height, stride, out);
+  }
 }
 
-bool DecodeBlocks8(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, Rgba8Image* out) {
+void BoxDownsampleRows(const uint16_t* src, UINT width, UINT height, size_t stride, uint16_t* out) {
+  HalveInto<false>(src, width, height, stride, out);
+}
+
+bool DecodeBlockRow8(D3DFORMAT format, const uint8_t* blocks, UINT width, UINT rows, uint8_t* out) {
   const formats::FormatInfo* info = formats::FindFormat(format);
-  if (info == nullptr || !info->compressed || !CanConvert(format) || width == 0 || height == 0 ||
-      formats::LevelBytes(format, width, height) > size) {
-    return false;
-  }
-  Rgba8Image image;
-  image.width = width;
-  image.height = height;
-  image.pixels = ByteBuffer(static_cast<size_t>(width) * height * 4);
-  const UINT blocksWide = (width + 3) / 4, blocksHigh = (height + 3) / 4;
+  if (info == nullptr || !info->compressed || !CanConvert(format) || width == 0 || rows == 0 || rows > 4) return false;
+  const UINT blocksWide = (width + 3) / 4;
   uint8_t pixels[16][4];
-  for (UINT by = 0; by < blocksHigh; ++by) {
-    for (UINT bx = 0; bx < blocksWide; ++bx, data += info->blockBytes) {
-      DecodeBlock(format, data, pixels);
-      for (UINT y = 0; y < 4 && by * 4 + y < height; ++y) {
-        const UINT columns = std::min<UINT>(4, width - bx * 4);
-        std::memcpy(&image.pixels[((static_cast<size_t>(by) * 4 + y) * width + bx * 4) * 4], pixels[y * 4], columns * 4);
-      }
-    }
+  for (UINT bx = 0; bx < blocksWide; ++bx, blocks += info->blockBytes) {
+    DecodeBlock(format, blocks, pixels);
+    const UINT columns = std::min<UINT>(4, width - bx * 4);
+    for (UINT y = 0; y < rows; ++y)
+      std::memcpy(out + (static_cast<size_t>(y) * width + bx * 4) * 4, pixels[y * 4], columns * 4);
   }
-  *out = std::move(image);
   return true;
+}
+
+bool HasCutOutAlpha8(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height) {
+  if (formats::LevelBytes(format, width, height) > size) return false;
+  const formats::FormatInfo* info = formats::FindFormat(format);
+  const size_t blocks = static_cast<size_t>((width + 3) / 4) * ((height + 3) / 4);
+  uint8_t pixels[16][4];
+  for (size_t i = 0; i < blocks; ++i) {
+    DecodeBlock(format, data + i * info->blockBytes, pixels);
+    // Pixels of edge blocks beyond the level repeat no pixel of it.
+    const UINT bx = static_cast<UINT>(i % ((width + 3) / 4)) * 4, by = static_cast<UINT>(i / ((width + 3) / 4)) * 4;
+    for (UINT y = 0; y < 4 && by + y < height; ++y)
+      for (UINT x = 0; x < 4 && bx + x < width; ++x)
+        if (pixels[y * 4 + x][3] < 128) return true;
+  }
+  return false;
 }
 
 Rgba8Image Resample8(const Rgba8Image& image, UINT width, UINT height) {
@@ -205,11 +212,17 @@ Rgba8Image Resample8(const Rgba8Image& image, UINT width, UINT height) {
   out.width = width;
   out.height = height;
   out.pixels = ByteBuffer(static_cast<size_t>(width) * height * 4);
+  Resample8(image, width, height, out.pixels.data(), static_cast<size_t>(width) * 4);
+  return out;
+}
+
+void Resample8(const Rgba8Image& image, UINT width, UINT height, uint8_t* out, size_t pitch) {
   const size_t stride = static_cast<size_t>(image.width) * 4;
   const std::vector<Tap> cols = Taps(image.width, width, 4), rows = Taps(image.height, height, stride);
   const uint8_t* src = image.pixels.data();
-  uint8_t* dst = out.pixels.data();
-  for (const Tap& r : rows) {
+  for (UINT y = 0; y < height; ++y) {
+    const Tap& r = rows[y];
+    uint8_t* dst = out + y * pitch;
     const uint8_t* row0 = src + r.at0;
     const uint8_t* row1 = src + r.at1;
     const uint64_t wy1 = r.weight1, wy0 = 4096 - wy1;
@@ -223,18 +236,18 @@ Rgba8Image Resample8(const Rgba8Image& image, UINT width, UINT height) {
       dst += 4;
     }
   }
-  return out;
 }
 
-void SwizzleToBgra(D3DFORMAT format, Rgba8Image* image) {
+void SwizzleToBgra(D3DFORMAT format, uint8_t* pixels, UINT width, UINT height, size_t pitch) {
   const uint8_t alphaMask = format == D3DFMT_X8R8G8B8 ? 0xFF : 0x00;
-  uint8_t* p = image->pixels.data();
-  const size_t count = static_cast<size_t>(image->width) * image->height;
-  for (size_t i = 0; i < count; ++i, p += 4) {
-    const uint8_t r = p[0];
-    p[0] = p[2];
-    p[2] = r;
-    p[3] = static_cast<uint8_t>(p[3] | alphaMask);
+  for (UINT y = 0; y < height; ++y) {
+    uint8_t* p = pixels + y * pitch;
+    for (UINT x = 0; x < width; ++x, p += 4) {
+      const uint8_t r = p[0];
+      p[0] = p[2];
+      p[2] = r;
+      p[3] = static_cast<uint8_t>(p[3] | alphaMask);
+    }
   }
 }
 

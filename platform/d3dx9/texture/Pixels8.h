@@ -47,44 +47,49 @@ struct Rgba8Image {
   ByteBuffer pixels;  // width * height * 4
 };
 
-// The same in 8.8 fixed point: 255 is 0xFF00.
-struct FixedRgbaImage {
-  UINT width = 0;
-  UINT height = 0;
-  std::vector<uint16_t> pixels;  // width * height * 4
-};
-
-// True for the formats EncodeFixed and Encode8 write: those image files
+// True for the formats EncodeRows and Encode8 write: those image files
 // load as, and the block formats but BC7.
 bool CanEncodeFixed(D3DFORMAT format);
 
-// The level's bytes in `format` (one of CanEncodeFixed's), each channel
-// rounded to the nearest byte; blocks at the right and bottom edges repeat
-// the edge pixels.
-std::vector<uint8_t> EncodeFixed(D3DFORMAT format, const FixedRgbaImage& image);
-std::vector<uint8_t> Encode8(D3DFORMAT format, const Rgba8Image& image);
+// Writes `height` rows of `width` R, G, B, A pixels (bytes, or 8.8 fixed
+// point where 255 is 0xFF00; no padding) in `format` (one of
+// CanEncodeFixed's) into `dst`, rows (or rows of 4x4 blocks) `pitch` bytes
+// apart, each channel rounded to the nearest byte. Blocks at the right and
+// bottom edges repeat the edge pixels; a block format is written a row of
+// blocks at a time from up to 4 rows.
+void EncodeRows(D3DFORMAT format, const uint16_t* rows, UINT width, UINT height, uint8_t* dst, size_t pitch);
+void EncodeRows(D3DFORMAT format, const uint8_t* rows, UINT width, UINT height, uint8_t* dst, size_t pitch);
+void Encode8(D3DFORMAT format, const Rgba8Image& image, uint8_t* dst, size_t pitch);
 
-// The next mip level: each dimension halved (clamped to 1), each pixel the
-// average of the 2x2 (or 2x1) pixels it covers. From bytes the average is
-// exact in 8.8.
-FixedRgbaImage BoxDownsampleFixed(const FixedRgbaImage& image);
-FixedRgbaImage BoxDownsample8(const Rgba8Image& image);
+// The next mip level of `height` rows of `width` pixels, `stride` samples
+// apart: each dimension halved (clamped to 1), each pixel the average of
+// the 2x2 (or 2x1) pixels it covers, into `out` in 8.8 fixed point (R, G,
+// B, A; no padding). From bytes the average is exact; with `bgra` they are
+// in B, G, R, A order (a level already written as X8R8G8B8 or A8R8G8B8,
+// whose X averages to ones, which its encoding writes anyway). Two rows in
+// make one row out, as a whole level would.
+void BoxDownsampleRows(const uint8_t* src, UINT width, UINT height, size_t stride, bool bgra, uint16_t* out);
+void BoxDownsampleRows(const uint16_t* src, UINT width, UINT height, size_t stride, uint16_t* out);
 
-// True when some pixel's alpha is below one half (HasCutOutAlpha).
-bool HasCutOutAlpha8(const Rgba8Image& image);
+// Decodes one row of blocks of a block format (all but BC7) into `rows`
+// (at most 4) rows of `width` R, G, B, A bytes, as DecodeLevel would into
+// floats.
+bool DecodeBlockRow8(D3DFORMAT format, const uint8_t* blocks, UINT width, UINT rows, uint8_t* out);
 
-// Decodes one level of a block format (all but BC7) into bytes, as
-// DecodeLevel would into floats. False when `size` is short.
-bool DecodeBlocks8(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height, Rgba8Image* out);
+// True when some pixel of the level, decoded, has alpha below one half
+// (HasCutOutAlpha); false too when `size` is short.
+bool HasCutOutAlpha8(D3DFORMAT format, const uint8_t* data, size_t size, UINT width, UINT height);
 
 // Bilinear resample to width x height, with the taps of Resample (pixel
 // centres aligned, edges clamped), each channel rounded to the nearest
 // byte: within half a step of the float path, so the levels made from it
 // stay within one.
 Rgba8Image Resample8(const Rgba8Image& image, UINT width, UINT height);
+// The same written into `dst`, rows `pitch` bytes apart.
+void Resample8(const Rgba8Image& image, UINT width, UINT height, uint8_t* dst, size_t pitch);
 
-// The level in X8R8G8B8 or A8R8G8B8 made in place: R and B swapped, the X
-// of X8R8G8B8 written as ones. The image's bytes are the level's.
-void SwizzleToBgra(D3DFORMAT format, Rgba8Image* image);
+// R, G, B, A bytes (rows `pitch` apart) made X8R8G8B8 or A8R8G8B8 in place:
+// R and B swapped, the X of X8R8G8B8 written as ones.
+void SwizzleToBgra(D3DFORMAT format, uint8_t* pixels, UINT width, UINT height, size_t pitch);
 
 }  // namespace d3dx
