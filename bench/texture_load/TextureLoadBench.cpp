@@ -13,7 +13,8 @@
 // it. That counts every page the load touched at its highest, the decoder's,
 // the layer's and the driver's alike, and nothing a previous load left in
 // the heap. Loader and floor children alternate, run by run; each figure is
-// the median over the runs.
+// the median over the runs. A load under 50 ms is timed again in its child,
+// the texture made anew each time, and the child gives the median of those.
 //   bench_texture_load [--runs N] [--keep DIR]
 // --keep DIR writes the inputs there and leaves them; otherwise they go to a
 // temporary folder that is removed. A child's line ends with a hash of every
@@ -96,6 +97,9 @@ uint64_t LevelsHash(IDirect3DTexture9* texture) {
   return hash;
 }
 
+// Loads shorter than this are timed over repeats (see Child).
+constexpr double kShortLoadMs = 50.0;
+
 // One load in this process; prints its figures on standard output.
 int Child(const std::string& method, const std::string& path) {
   TestDevice gl;
@@ -129,8 +133,30 @@ int Child(const std::string& method, const std::string& path) {
     bytes += LevelBytes(desc.Format, desc.Width, desc.Height);
   }
   texture->GetLevelDesc(0, &desc);
+  // A load of a few milliseconds is within the clock's noise on a busy
+  // machine: such a load is repeated (the texture made again, up to a
+  // quarter of a second in all) and its time is the median of the loads.
+  double ms = std::chrono::duration<double, std::milli>(t1 - t0).count();
+  if (ms < kShortLoadMs) {
+    std::vector<double> times{ms};
+    double total = ms;
+    while (total < 250.0 && times.size() < 64) {
+      IDirect3DTexture9* again = nullptr;
+      const auto a0 = std::chrono::steady_clock::now();
+      const HRESULT hrAgain = method == "loader" ? D3DXCreateTextureFromFileW(gl.device, wide.c_str(), &again)
+                                                 : LoadTextureFloor(gl.device, path.c_str(), &again);
+      glFinish();
+      const auto a1 = std::chrono::steady_clock::now();
+      if (FAILED(hrAgain)) break;
+      again->Release();
+      times.push_back(std::chrono::duration<double, std::milli>(a1 - a0).count());
+      total += times.back();
+    }
+    std::sort(times.begin(), times.end());
+    ms = times[times.size() / 2];
+  }
   std::printf("ms=%.3f peak_kib=%ld bytes=%llu width=%u height=%u levels=%lu format=%d hash=%016llx\n",
-              std::chrono::duration<double, std::milli>(t1 - t0).count(), peak - before,
+              ms, peak - before,
               static_cast<unsigned long long>(bytes), desc.Width, desc.Height,
               static_cast<unsigned long>(texture->GetLevelCount()), static_cast<int>(desc.Format),
               static_cast<unsigned long long>(LevelsHash(texture)));
