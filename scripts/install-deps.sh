@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libx11-dev libgl-dev libpng-dev libstb-dev
+  libsdl2-dev libx11-dev libgl-dev libpng-dev libstb-dev libjpeg62-turbo-dev
   glslang-dev glslang-tools spirv-tools spirv-cross libspirv-cross-c-shared-dev
   libassimp-dev libmeshoptimizer-dev
   googletest libgtest-dev assimp-testmodels python3-pil

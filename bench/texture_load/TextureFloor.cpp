@@ -10,12 +10,12 @@
 #include "texture/Dds.h"
 #include "texture/Hdr.h"
 #include "texture/ImageHeader.h"
+#include "texture/JpegImage.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_ONLY_PNM
@@ -133,16 +133,27 @@ std::vector<uint8_t> Resample(const uint8_t* src, UINT sw, UINT sh, UINT dw, UIN
 // PNG, JPEG, TGA (RGB or RGBA): X8R8G8B8 or A8R8G8B8.
 HRESULT FromPicture(IDirect3DDevice9* device, const std::vector<uint8_t>& file, IDirect3DTexture9** out) {
   int w = 0, h = 0, channels = 0;
-  std::unique_ptr<stbi_uc, void (*)(void*)> decoded(
-      stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &channels, 4), stbi_image_free);
-  if (!decoded || (channels != 3 && channels != 4)) return D3DERR_INVALIDCALL;
-  uint8_t* px = decoded.get();
+  // JPEG through the layer's reader (libjpeg-turbo), the rest through stb.
+  d3dx::ImageHeader header;
+  std::string why;
+  d3dx::Rgba8Image jpeg;
+  std::unique_ptr<stbi_uc, void (*)(void*)> decoded(nullptr, stbi_image_free);
+  if (d3dx::ReadImageHeader(file.data(), file.size(), &header, &why) && header.kind == d3dx::ImageKind::Jpeg) {
+    if (!d3dx::DecodeJpeg(file.data(), file.size(), header, &jpeg, &channels)) return D3DERR_INVALIDCALL;
+    w = static_cast<int>(jpeg.width);
+    h = static_cast<int>(jpeg.height);
+  } else {
+    decoded.reset(stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &channels, 4));
+  }
+  uint8_t* px = decoded ? decoded.get() : jpeg.pixels.data();
+  if (px == nullptr || (channels != 3 && channels != 4)) return D3DERR_INVALIDCALL;
   for (size_t i = 0; i < static_cast<size_t>(w) * h * 4; i += 4) std::swap(px[i], px[i + 2]);  // RGBA -> BGRA
   const UINT width = NextPowerOfTwo(static_cast<UINT>(w)), height = NextPowerOfTwo(static_cast<UINT>(h));
   std::vector<uint8_t> current;
   if (width != static_cast<UINT>(w) || height != static_cast<UINT>(h)) {
     current = Resample(px, static_cast<UINT>(w), static_cast<UINT>(h), width, height);
     decoded.reset();
+    jpeg = {};
     px = current.data();
   }
   const UINT levels = ChainLength(width, height);
@@ -157,6 +168,7 @@ HRESULT FromPicture(IDirect3DDevice9* device, const std::vector<uint8_t>& file, 
     std::vector<uint8_t> next(static_cast<size_t>(Half(lw)) * Half(lh) * 4);
     HalveInto(px, lw, lh, next.data());
     decoded.reset();
+    jpeg = {};
     current = std::move(next);
     px = current.data();
     lw = Half(lw);

@@ -8,7 +8,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_MAX_DIMENSIONS 16384
@@ -25,7 +24,9 @@ bool Usable(const uint8_t* data, size_t size, const ImageHeader& header) {
 }  // namespace
 
 bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out, int* channels) {
-  if (!Usable(data, size, header) || header.kind == ImageKind::Hdr || header.kind == ImageKind::Pnm) return false;
+  if (!Usable(data, size, header) || header.kind == ImageKind::Hdr || header.kind == ImageKind::Pnm ||
+      header.kind == ImageKind::Jpeg)
+    return false;
   int w = 0, h = 0;
   ByteBuffer decoded(stbi_load_from_memory(data, static_cast<int>(size), &w, &h, channels, 4),
                      static_cast<size_t>(w) * static_cast<size_t>(h) * 4);

@@ -41,6 +41,7 @@
 #include "Pixels.h"
 #include "Pixels8.h"
 #include "Pnm.h"
+#include "JpegImage.h"
 #include "StbImage.h"
 #include "TextureLayout.h"
 #include "Utf.h"
@@ -446,6 +447,8 @@ HRESULT TextureFromImageFile(Source* source, TextureWriter* out) {
   if (header.kind == d3dx::ImageKind::Pnm) {
     if (!d3dx::DecodePnm(data, size, header, &image)) return D3DXERR_INVALIDDATA;
     channels = static_cast<int>(header.channels);
+  } else if (header.kind == d3dx::ImageKind::Jpeg) {
+    if (!d3dx::DecodeJpeg(data, size, header, &image, &channels)) return D3DXERR_INVALIDDATA;
   } else if (!d3dx::DecodeWithStb(data, size, header, &image, &channels)) {
     return D3DXERR_INVALIDDATA;
   }
