@@ -42,6 +42,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   const formats::FormatInfo* info = formats::FindFormat(format);
   if (info == nullptr || !formats::OnDevice(*info)) return D3DERR_INVALIDCALL;
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
+  if (!m_gl.TakesFormat(*info)) return D3DERR_INVALIDCALL;
   const UINT full = formats::FullChainLength(width, height);
   if (usage & D3DUSAGE_AUTOGENMIPMAP) {
     // One visible level; the device makes the rest, except for block
@@ -87,7 +88,7 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pElements, IDir
     if (count >= MAXD3DDECLLENGTH) return D3DERR_INVALIDCALL;
     ++count;
   }
-  if (!VertexDeclaration::Valid(pElements, count)) return D3DERR_INVALIDCALL;
+  if (!VertexDeclaration::Valid(m_gl, pElements, count)) return D3DERR_INVALIDCALL;
   *ppDecl = new VertexDeclaration(this, pElements, count);
   return D3D_OK;
 }
@@ -103,6 +104,7 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
     return D3DERR_INVALIDCALL;
   GlslOptions options;
   options.remapDepth = !gl.Caps().clipControl;
+  options.es300 = gl.Caps().es;
   GlslShader glsl;
   std::string error;
   if (!TranslateShaderToGlsl(code, options, &glsl, &error)) {

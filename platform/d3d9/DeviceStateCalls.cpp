@@ -13,7 +13,8 @@ namespace ostrevin::d3d9 {
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const UINT s = static_cast<UINT>(state);
-  if (!IsRenderState(s) || !AcceptsRenderState(s, value)) return D3DERR_INVALIDCALL;
+  if (!IsRenderState(s) || !AcceptsRenderState(s, value) || !m_gl.TakesRenderState(m_state, state, value))
+    return D3DERR_INVALIDCALL;
   if (m_state.renderStates[s] == value) return D3D_OK;
   m_state.renderStates[s] = value;
   if (m_gl.Alive()) m_gl.ApplyRenderState(m_state, state);
@@ -29,7 +30,8 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   const UINT t = static_cast<UINT>(type);
-  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t) || !AcceptsSamplerState(t, value))
+  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t) || !AcceptsSamplerState(t, value) ||
+      !m_gl.TakesSamplerState(type, value))
     return D3DERR_INVALIDCALL;
   if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
   m_state.samplerStates[sampler][t] = value;

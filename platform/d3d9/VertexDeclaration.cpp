@@ -10,10 +10,10 @@ namespace ostrevin::d3d9 {
 VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count)
     : Resource(device), m_elements(elements, elements + count) {}
 
-bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
+bool VertexDeclaration::Valid(const GlDevice& gl, const D3DVERTEXELEMENT9* elements, UINT count) {
   for (UINT i = 0; i < count; ++i) {
     const D3DVERTEXELEMENT9& e = elements[i];
-    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlDevice::FeedsVertexType(e.Type) ||
+    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !gl.FeedsVertexType(e.Type) ||
         e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX)
       return false;
     for (UINT j = 0; j < i; ++j)

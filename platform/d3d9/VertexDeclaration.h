@@ -11,13 +11,16 @@
 
 namespace ostrevin::d3d9 {
 
+class GlDevice;
+
 class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, public Resource {
  public:
   VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count);
   // Whether every element can reach a vertex shader as Direct3D 9 gives it:
   // a stream 0..15, the default method, a type with a GL attribute format, a
-  // usage up to SAMPLE and index up to 15, each usage and index once.
-  static bool Valid(const D3DVERTEXELEMENT9* elements, UINT count);
+  // usage up to SAMPLE and index up to 15, each usage and index once; the
+  // types are those the device's context feeds (GlDevice::FeedsVertexType).
+  static bool Valid(const GlDevice& gl, const D3DVERTEXELEMENT9* elements, UINT count);
   // Bytes of an element of a valid type.
   static UINT TypeSize(BYTE type);
   HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetOwnerDevice(ppDevice); }

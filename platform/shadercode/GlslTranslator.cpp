@@ -462,6 +462,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         if (s.name == "VFACE") {
           relay(r, local, "", local + " = " + GlslType(type) + "(gl_FrontFacing ? 1.0 : -1.0);", true);
         } else {
+          if (options.es300) {
+            *error = "pixel input " + s.Text() + " (the pixel's position) is not available in GLSL ES 3.00";
+            return false;
+          }
           relay(r, local, "", local + " = " + GlslType(type) + "(gl_FragCoord" + Swizzle(type.vecsize) + ");", true);
           readsFragCoord = true;
         }
@@ -599,8 +603,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
 
   spirv_cross::CompilerGLSL::Options glslOptions;
-  glslOptions.version = 330;
-  glslOptions.es = false;
+  glslOptions.version = options.es300 ? 300 : 330;
+  glslOptions.es = options.es300;
+  glslOptions.fragment.default_float_precision = spirv_cross::CompilerGLSL::Options::Highp;
+  glslOptions.fragment.default_int_precision = spirv_cross::CompilerGLSL::Options::Highp;
   glslOptions.enable_420pack_extension = false;
   glslOptions.emit_uniform_buffer_as_plain_uniforms = true;
   glslOptions.separate_shader_objects = false;

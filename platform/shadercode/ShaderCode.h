@@ -164,8 +164,12 @@ struct GlslOptions {
   // against the float uniform kAlphaRefUniform, which the device sets to
   // D3DRS_ALPHAREF; the pixel is discarded when the test fails.
   uint32_t alphaFunc = 0;
+  // GLSL ES 3.00 (WebGL2) instead of GLSL 3.30: "#version 300 es", high
+  // precision by default. ES has no layout qualifiers on gl_FragCoord, so a
+  // pixel shader that reads VPOS (or a POSITION input) does not translate.
+  bool es300 = false;
   bool operator==(const GlslOptions& o) const {
-    return remapDepth == o.remapDepth && lineDirectives == o.lineDirectives && flatColours == o.flatColours &&
+    return es300 == o.es300 && remapDepth == o.remapDepth && lineDirectives == o.lineDirectives && flatColours == o.flatColours &&
            srgbSamplers == o.srgbSamplers && srgbWrite == o.srgbWrite && alphaFunc == o.alphaFunc;
   }
 };

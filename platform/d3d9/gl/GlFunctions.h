@@ -29,14 +29,11 @@
   X(PFNGLDEPTHFUNCPROC, DepthFunc)                                                \
   X(PFNGLCULLFACEPROC, CullFace)                                                  \
   X(PFNGLFRONTFACEPROC, FrontFace)                                                \
-  X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
   X(PFNGLBLENDFUNCPROC, BlendFunc)                                                \
   X(PFNGLBLENDEQUATIONPROC, BlendEquation)                                        \
-  X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
   X(PFNGLPIXELSTOREIPROC, PixelStorei)                                            \
   X(PFNGLREADPIXELSPROC, ReadPixels)                                              \
   X(PFNGLREADBUFFERPROC, ReadBuffer)                                              \
-  X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
   X(PFNGLFLUSHPROC, Flush)                                                        \
   X(PFNGLFINISHPROC, Finish)                                                      \
   X(PFNGLGENBUFFERSPROC, GenBuffers)                                              \
@@ -50,10 +47,8 @@
   X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                    \
   X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                            \
   X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                      \
-  X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
   X(PFNGLDRAWARRAYSPROC, DrawArrays)                                              \
-  X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
-  X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)            \
+  X(PFNGLDRAWELEMENTSPROC, DrawElements)                                          \
   X(PFNGLGENTEXTURESPROC, GenTextures)                                            \
   X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                      \
   X(PFNGLBINDTEXTUREPROC, BindTexture)                                            \
@@ -124,8 +119,18 @@
   X(PFNGLSTENCILMASKSEPARATEPROC, StencilMaskSeparate)                            \
   X(PFNGLBLENDFUNCSEPARATEPROC, BlendFuncSeparate)                                \
   X(PFNGLBLENDEQUATIONSEPARATEPROC, BlendEquationSeparate)                        \
-  X(PFNGLBLENDCOLORPROC, BlendColor)                                              \
-  X(PFNGLPOINTSIZEPROC, PointSize)
+  X(PFNGLBLENDCOLORPROC, BlendColor)
+
+// GL 3.3 core's, which OpenGL ES 3.0 (WebGL2) lacks: required on a desktop
+// context, null on an ES one (GlCaps says what the device does instead).
+#define OSTREVIN_GL_DESKTOP_FUNCTIONS(X)                                          \
+  X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
+  X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
+  X(PFNGLPOINTSIZEPROC, PointSize)                                                \
+  X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
+  X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
+  X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
+  X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)
 
 // Present only on some contexts; null when missing.
 #define OSTREVIN_GL_OPTIONAL_FUNCTIONS(X)                                         \
@@ -137,12 +142,13 @@ namespace gl {
 
 #define OSTREVIN_GL_DECLARE(type, name) extern type name;
 OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_DECLARE)
+OSTREVIN_GL_DESKTOP_FUNCTIONS(OSTREVIN_GL_DECLARE)
 OSTREVIN_GL_OPTIONAL_FUNCTIONS(OSTREVIN_GL_DECLARE)
 #undef OSTREVIN_GL_DECLARE
 
-// Loads every entry point of the current context. False (with the missing
-// name in *missing) when a required one is absent.
-bool Load(const char** missing);
+// Loads every entry point of the current context (the desktop ones unless
+// `es`). False (with the missing name in *missing) when a required one is absent.
+bool Load(bool es, const char** missing);
 bool HasExtension(const char* name);
 
 }  // namespace gl

@@ -9,6 +9,31 @@
 
 namespace ostrevin::d3d9 {
 
+bool GlDevice::TakesFormat(const formats::FormatInfo& format) const {
+  // Without swizzles a format must be stored as GL samples it (R, G, B, A),
+  // and without GL_BGRA be uploaded in GL's channel order.
+  static constexpr GLint kIdentity[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
+  if (!m_caps.textureSwizzle && !std::equal(format.swizzle, format.swizzle + 4, kIdentity)) return false;
+  if (!m_caps.bgra && format.glFormat == GL_BGRA) return false;
+  if (m_caps.es) {
+    // OpenGL ES 3.0 has no 16-bit normalised formats, no packed-integer
+    // uploads of byte channels, and of the block formats those of
+    // WEBGL_compressed_texture_s3tc only.
+    switch (format.glInternalFormat) {
+      case GL_R16: case GL_RG16: case GL_RGBA16: case GL_R16_SNORM: case GL_RG16_SNORM: case GL_RGBA16_SNORM:
+        return false;
+      default:
+        break;
+    }
+    if (format.glType == GL_UNSIGNED_INT_8_8_8_8_REV) return false;
+    if (format.compressed && format.glInternalFormat != GL_COMPRESSED_RGBA_S3TC_DXT1_EXT &&
+        format.glInternalFormat != GL_COMPRESSED_RGBA_S3TC_DXT3_EXT &&
+        format.glInternalFormat != GL_COMPRESSED_RGBA_S3TC_DXT5_EXT)
+      return false;
+  }
+  return true;
+}
+
 void GlTexture::Create(GlDevice& device, const formats::FormatInfo& format, const GlTextureLevel* levels,
                        unsigned count, bool generateMips) {
   m_format = &format;
@@ -21,7 +46,8 @@ void GlTexture::Create(GlDevice& device, const formats::FormatInfo& format, cons
   gl::PixelStorei(GL_UNPACK_ALIGNMENT, 1);
   gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(glLevels) - 1);
-  gl::TexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+  // Without swizzles only formats stored as GL reads them are taken (TakesFormat).
+  if (device.Caps().textureSwizzle) gl::TexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
   for (unsigned i = 0; i < count; ++i) {
     const GlTextureLevel& l = levels[i];
     if (format.compressed) {

@@ -19,11 +19,12 @@ bool SameInputs(const std::vector<GlslAttribute>& a, const std::vector<GlslAttri
 }
 }  // namespace
 
-bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
-  if (!m_dirty) return m_current != nullptr;
+bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, INT baseVertex) {
+  if (!m_dirty && baseVertex == m_baseVertex) return m_current != nullptr;
   m_dirty = false;
+  m_baseVertex = baseVertex;
   VertexArray* found = nullptr;
-  VertexArray key{state.decl, {}, state.indices, {}, 0};
+  VertexArray key{state.decl, {}, state.indices, {}, 0, baseVertex};
   static const std::vector<GlslAttribute> kNoInputs;
   const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
   bool complete = state.decl != nullptr;
@@ -32,11 +33,14 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
       const DeviceState::Stream& stream = state.streams[e.Stream];
       key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
       if (state.streams[e.Stream].buffer == nullptr) complete = false;
+      // A base vertex that reaches before the stream's start has no attribute offset.
+      if (static_cast<int64_t>(stream.offset) + e.Offset + static_cast<int64_t>(baseVertex) * stream.stride < 0)
+        complete = false;
     }
   }
   if (complete) {
     for (auto& va : m_arrays) {
-      if (va->decl == key.decl && va->ib == key.ib &&
+      if (va->decl == key.decl && va->ib == key.ib && va->baseVertex == key.baseVertex &&
           std::memcmp(va->streams, key.streams, sizeof(key.streams)) == 0 && SameInputs(va->inputs, inputs)) {
         found = va.get();
         break;
@@ -66,8 +70,10 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
     const GLuint index = static_cast<GLuint>(location);
     cache.BindArrayBuffer(GlOf(*stream.buffer).Name());
     gl::EnableVertexAttribArray(index);
+    const intptr_t start = static_cast<intptr_t>(stream.offset) + e.Offset +
+                           static_cast<intptr_t>(key.baseVertex) * static_cast<intptr_t>(stream.stride);
     gl::VertexAttribPointer(index, format.size, format.type, format.normalized, static_cast<GLsizei>(stream.stride),
-                            reinterpret_cast<const void*>(static_cast<uintptr_t>(stream.offset) + e.Offset));
+                            reinterpret_cast<const void*>(start));
     // Stride 0 feeds every vertex the same element: as an instanced
     // attribute, which a draw of one instance reads at element 0.
     gl::VertexAttribDivisor(index, stream.stride == 0 ? 1 : 0);
@@ -76,8 +82,10 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   return m_arrays.back().get();
 }
 
-bool GlDevice::FeedsVertexType(BYTE d3ddecltype) {
+bool GlDevice::FeedsVertexType(BYTE d3ddecltype) const {
   GlAttribFormat format;
+  // D3DCOLOR is read as GL_BGRA, which ES does not have.
+  if (d3ddecltype == D3DDECLTYPE_D3DCOLOR && !m_caps.bgra) return false;
   return GlVertexFormat(d3ddecltype, &format);
 }
 

@@ -2,6 +2,8 @@
 // (buffer, offset, stride), index buffer and the vertex shader's input
 // locations as the draws meet them. An element the shader does not read is
 // not fed; an input no element feeds reads GL's (0, 0, 0, 1), as in Direct3D 9.
+// Where GL has no base vertex in its draws (OpenGL ES 3.0), the base vertex
+// is part of the array: its attributes start that many vertices further.
 #pragma once
 
 #include <memory>
@@ -22,7 +24,7 @@ class GlVertexArrayCache {
   // Binds the vertex array of the state's input; false (nothing bound) when
   // the declaration or a stream it reads is missing. The index buffer is
   // part of the array when one is set.
-  bool Bind(const DeviceState& state, GlStateCache& cache);
+  bool Bind(const DeviceState& state, GlStateCache& cache, INT baseVertex = 0);
   void InputChanged() { m_dirty = true; }
   // Drops the vertex arrays made with `resource` (a declaration or buffer being released).
   void Forget(const Resource* resource, bool contextAlive, GlStateCache& cache);
@@ -39,6 +41,7 @@ class GlVertexArrayCache {
     IndexBuffer* ib;
     std::vector<GlslAttribute> inputs;  // the vertex shader's
     GLuint name;
+    INT baseVertex;
   };
   // `vs`: where the vertex shader takes its inputs (null: none fed).
   VertexArray* Make(const VertexArray& key, const GlslShader* vs, GlStateCache& cache);
@@ -46,6 +49,7 @@ class GlVertexArrayCache {
   std::vector<std::unique_ptr<VertexArray>> m_arrays;
   VertexArray* m_current = nullptr;
   bool m_dirty = true;
+  INT m_baseVertex = 0;  // of m_current
 };
 
 }  // namespace ostrevin::d3d9
