@@ -342,6 +342,12 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
     *error = "SPIR-V stage does not match the shader code's stage";
     return false;
   }
+  // GLSL ES: the header's declarations come before SPIRV-Cross's own
+  // precision statements, so the defaults are said first.
+  if (options.es300) {
+    glsl.add_header_line("precision highp float;");
+    glsl.add_header_line("precision highp int;");
+  }
   spirv_cross::ShaderResources res = glsl.get_shader_resources();
   std::map<uint32_t, size_t> place;
   for (const InterfaceVariable& v : ioVariables) {

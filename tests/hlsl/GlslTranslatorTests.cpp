@@ -166,6 +166,39 @@ TEST_F(ShippedShaders, VariantOptionsChangeOnlyWhatTheyName) {
   EXPECT_NE(translate(ps, all).find("discard;"), std::string::npos);
 }
 
+// The web build's output: GLSL ES 3.00, high precision, with every variant
+// option still linking; VPOS has no ES form and is refused.
+TEST_F(ShippedShaders, Es300OutputLinksAndVposIsRefused) {
+  auto translate = [](const Compiled& c, ostrevin::GlslOptions options, std::string* error = nullptr) {
+    GlslShader out;
+    std::string local;
+    options.es300 = true;
+    const bool ok = ostrevin::TranslateShaderToGlsl(c.Decode(), options, &out, error != nullptr ? error : &local);
+    if (error == nullptr) {
+      EXPECT_TRUE(ok) << local;
+    }
+    return ok ? out.source : std::string();
+  };
+  ostrevin::GlslOptions all;
+  all.remapDepth = true;
+  all.srgbSamplers = 1;
+  all.srgbWrite = true;
+  all.alphaFunc = D3DCMP_LESS;
+  for (const ostrevin::GlslOptions& options : {ostrevin::GlslOptions(), all}) {
+    const std::string v = translate(vs, options), p = translate(ps, options);
+    EXPECT_EQ(v.rfind("#version 300 es\n", 0), 0u) << v;
+    EXPECT_EQ(p.rfind("#version 300 es\n", 0), 0u) << p;
+    EXPECT_NE(p.find("precision highp float;"), std::string::npos) << p;
+    EXPECT_EQ(hlsltest::GlslLinkErrors(v, p), "");
+  }
+  Compiled vpos;
+  Compile(&vpos, "float4 main(float2 p : VPOS) : COLOR { return p.xyxy; }\n", "main", "ps_3_0");
+  ASSERT_EQ(vpos.hr, D3D_OK) << vpos.Messages();
+  std::string error;
+  EXPECT_EQ(translate(vpos, {}, &error), "");
+  EXPECT_NE(error.find("VPOS"), std::string::npos) << error;
+}
+
 TEST_F(ShippedShaders, TranslationIsDeterministic) {
   EXPECT_EQ(Translate(vs).source, Translate(vs).source);
   EXPECT_EQ(Translate(ps).source, Translate(ps).source);
