@@ -17,10 +17,8 @@
   X(PFNGLENABLEPROC, Enable)                                                      \
   X(PFNGLDISABLEPROC, Disable)                                                    \
   X(PFNGLVIEWPORTPROC, Viewport)                                                  \
-  X(PFNGLDEPTHRANGEPROC, DepthRange)                                              \
   X(PFNGLSCISSORPROC, Scissor)                                                    \
   X(PFNGLCLEARCOLORPROC, ClearColor)                                              \
-  X(PFNGLCLEARDEPTHPROC, ClearDepth)                                              \
   X(PFNGLCLEARSTENCILPROC, ClearStencil)                                          \
   X(PFNGLCLEARPROC, Clear)                                                        \
   X(PFNGLCOLORMASKPROC, ColorMask)                                                \
@@ -126,11 +124,19 @@
 #define OSTREVIN_GL_DESKTOP_FUNCTIONS(X)                                          \
   X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
   X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
+  X(PFNGLDEPTHRANGEPROC, DepthRange)                                              \
+  X(PFNGLCLEARDEPTHPROC, ClearDepth)                                              \
   X(PFNGLPOINTSIZEPROC, PointSize)                                                \
   X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
   X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
   X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
   X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)
+
+// OpenGL ES 3.0's float forms of the two above: required on an ES context,
+// not loaded on a desktop one.
+#define OSTREVIN_GL_ES_FUNCTIONS(X)                                               \
+  X(PFNGLDEPTHRANGEFPROC, DepthRangef)                                            \
+  X(PFNGLCLEARDEPTHFPROC, ClearDepthf)
 
 // Present only on some contexts; null when missing.
 #define OSTREVIN_GL_OPTIONAL_FUNCTIONS(X)                                         \
@@ -143,6 +149,7 @@ namespace gl {
 #define OSTREVIN_GL_DECLARE(type, name) extern type name;
 OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_DECLARE)
 OSTREVIN_GL_DESKTOP_FUNCTIONS(OSTREVIN_GL_DECLARE)
+OSTREVIN_GL_ES_FUNCTIONS(OSTREVIN_GL_DECLARE)
 OSTREVIN_GL_OPTIONAL_FUNCTIONS(OSTREVIN_GL_DECLARE)
 #undef OSTREVIN_GL_DECLARE
 

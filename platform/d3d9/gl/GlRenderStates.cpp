@@ -251,7 +251,8 @@ void GlDevice::ApplyViewport(const DeviceState& state) {
   gl::Viewport(static_cast<GLint>(vp.X),
                static_cast<GLint>(m_backBuffer.height) - static_cast<GLint>(vp.Y + vp.Height),
                static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
-  gl::DepthRange(vp.MinZ, vp.MaxZ);
+  if (m_caps.es) gl::DepthRangef(vp.MinZ, vp.MaxZ);
+  else gl::DepthRange(vp.MinZ, vp.MaxZ);
 }
 
 }  // namespace ostrevin::d3d9
