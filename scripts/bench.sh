@@ -4,6 +4,7 @@
 # measured in this one invocation under one Xvfb. Not part of ./test.sh.
 #
 #   scripts/bench.sh [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls]
+#                    [--no-texture] [--texture-runs N] [--startup-only]
 #
 # Every figure is the median of N runs (default 5):
 #   fps, cpu ms/frame   OSTREVIN_VSYNC=0, OSTREVIN_STATS=1 over --frames frames (default 2000)
@@ -22,18 +23,25 @@
 #                       our layer, linked in statically) asked for, told apart by the stack
 # both without and with
 #   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456
-# then bench_device_calls (the device calls of one frame against direct GL).
-# Build folder: $BENCH_BUILD_DIR (default: ../build-bench next to the source).
+# then bench_device_calls (the device calls of one frame against direct GL)
+# and bench_texture_load (D3DXCreateTextureFromFileW against a plain floor,
+# --texture-runs runs of each load, default 3).
+# --startup-only measures start-up alone (no frames, allocations, device calls
+# or textures): a quicker loop for work on the start.
+# Build folder: $BENCH_BUILD_DIR (default: build-bench/ inside the source tree, ignored by git).
 # BENCH_KEEP=DIR keeps every run's standard error there (one file per run).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${BENCH_BUILD_DIR:-$(dirname "$ROOT")/build-bench}"
+BUILD="${BENCH_BUILD_DIR:-$ROOT/build-bench}"
 RUNS=5
 FRAMES=2000
 ALLOC_FRAMES=500
 TUNABLES=1
 DEVICE_CALLS=1
+TEXTURE=1
+TEXTURE_RUNS=3
+STARTUP_ONLY=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) RUNS="$2"; shift 2 ;;
@@ -41,7 +49,10 @@ while [ $# -gt 0 ]; do
     --alloc-frames) ALLOC_FRAMES="$2"; shift 2 ;;
     --no-tunables) TUNABLES=0; shift ;;
     --no-device-calls) DEVICE_CALLS=0; shift ;;
-    *) echo "usage: $0 [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls]" >&2; exit 2 ;;
+    --no-texture) TEXTURE=0; shift ;;
+    --texture-runs) TEXTURE_RUNS="$2"; shift 2 ;;
+    --startup-only) STARTUP_ONLY=1; DEVICE_CALLS=0; TEXTURE=0; shift ;;
+    *) echo "usage: $0 [--runs N] [--frames N] [--alloc-frames N] [--no-tunables] [--no-device-calls] [--no-texture] [--texture-runs N] [--startup-only]" >&2; exit 2 ;;
   esac
 done
 TUNED="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456"
@@ -50,7 +61,7 @@ TUNED="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=26843545
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$BUILD" --target ostrevin ostrevin_reference ostrevin_bench_shim bench_device_calls -j2 >/dev/null
+cmake --build "$BUILD" --target ostrevin ostrevin_reference ostrevin_bench_shim bench_device_calls bench_texture_load -j2 >/dev/null
 
 DEMO="$BUILD/demo"
 OSTREVIN="$DEMO/ostrevin"
@@ -106,6 +117,21 @@ run() {
 # The values of every run, one per line: VALS[program,tunables,figure].
 declare -A VALS
 add() { VALS[$1]+="$2"$'\n'; }
+# add_startup KEY SUFFIX LOG: one start-up's figures from the shim's line,
+# under START, WIN, CTX, ... with SUFFIX appended (COLD for the cold start).
+STARTUP_FIGURES=(START WIN CTX SRC TEX MDL SWP SCPU CCPU)
+add_startup() {
+  local key="$1" suffix="$2" log="$3"
+  add "$key,START$suffix" "$(field spawn_to_first_swap_ms "$log")"
+  add "$key,WIN$suffix" "$(field window_ms "$log")"
+  add "$key,CTX$suffix" "$(field context_ms "$log")"
+  add "$key,SRC$suffix" "$(field source_ms "$log")"
+  add "$key,TEX$suffix" "$(field texture_ms "$log")"
+  add "$key,MDL$suffix" "$(field model_ms "$log")"
+  add "$key,SWP$suffix" "$(field swap_enter_ms "$log")"
+  add "$key,SCPU$suffix" "$(field cpu_to_first_swap_ms "$log")"
+  add "$key,CCPU$suffix" "$(field children_cpu_ms "$log")"
+}
 per_frame() { awk -v a="$(field "$1" "$2")" -v b="$(field "$1" "$3")" -v n="$ALLOC_FRAMES" 'BEGIN { printf "%.3f", (a - b) / n }'; }
 
 # measure_run PROGRAM TUNABLES(0|1) I: one run of every figure.
@@ -113,10 +139,12 @@ measure_run() {
   local program="$1" tuned="$2" i="$3"
   local key="$program,$tuned" log="$WORK/$program-$tuned-$i"
   # Frame cost and peak RSS, no shim.
-  TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
-  add "$key,FPS" "$(field fps "$log.frames")"
-  add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
-  add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ printf "%.1f", $NF / 1024 }')"
+  if [ "$STARTUP_ONLY" = 0 ]; then
+    TIMED=1 run "$program" "$tuned" "$log.frames" OSTREVIN_VSYNC=0 OSTREVIN_STATS=1 OSTREVIN_EXIT_AFTER="$FRAMES"
+    add "$key,FPS" "$(field fps "$log.frames")"
+    add "$key,CPU" "$(field cpu_ms_per_frame "$log.frames")"
+    add "$key,RSS" "$(grep 'Maximum resident set size' "$log.frames" | awk '{ printf "%.1f", $NF / 1024 }')"
+  fi
   # Start-up: to the first swap, with the shim's milestones; ostrevin's
   # also with an empty shader cache.
   if [ "$program" = ostrevin ]; then
@@ -128,17 +156,12 @@ measure_run() {
     for mesa in "$WARM_CACHE"/mesa*; do [ -e "$mesa" ] && ln -s "$mesa" "$cold/"; done
     run "$program" "$tuned" "$log.cold" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM" XDG_CACHE_HOME="$cold"
     rm -rf "$cold"
-    add "$key,COLD" "$(field spawn_to_first_swap_ms "$log.cold")"
-    add "$key,CTXCOLD" "$(field context_ms "$log.cold")"
+    add_startup "$key" COLD "$log.cold"
   fi
   run "$program" "$tuned" "$log.start" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER=2 LD_PRELOAD="$SHIM"
-  add "$key,START" "$(field spawn_to_first_swap_ms "$log.start")"
-  add "$key,CTX" "$(field context_ms "$log.start")"
-  add "$key,SRC" "$(field source_ms "$log.start")"
-  add "$key,TEX" "$(field texture_ms "$log.start")"
-  add "$key,MDL" "$(field model_ms "$log.start")"
-  add "$key,SWP" "$(field swap_enter_ms "$log.start")"
+  add_startup "$key" "" "$log.start"
   [ "$program" = reference ] && add "$key,OWNLINES" "$(grep 'reference startup' "$log.start")"
+  [ "$STARTUP_ONLY" = 1 ] && return
   # Allocations per frame after the first: N and 2N frames, each counted
   # from swap 1 to its last swap, so that neither start-up nor exit enters.
   run "$program" "$tuned" "$log.n" OSTREVIN_VSYNC=0 OSTREVIN_EXIT_AFTER="$ALLOC_FRAMES" LD_PRELOAD="$SHIM" \
@@ -168,12 +191,13 @@ for tuned in "${settings[@]}"; do
     key="$program,$tuned"
     # The reference has no shader cache: its one start-up is both.
     if [ "$program" = reference ]; then
-      VALS[$key,COLD]=${VALS[$key,START]}
-      VALS[$key,CTXCOLD]=${VALS[$key,CTX]}
+      for k in "${STARTUP_FIGURES[@]}"; do VALS[$key,${k}COLD]=${VALS[$key,$k]}; done
     fi
-    for k in FPS CPU RSS START COLD CTX CTXCOLD SRC TEX MDL SWP ALLOCS MALLOCS SALLOCS EALLOCS; do
-      FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]}" | median)
+    for k in FPS CPU RSS ALLOCS MALLOCS SALLOCS EALLOCS "${STARTUP_FIGURES[@]}"; do
+      FIG[$key,$k]=$(printf '%s' "${VALS[$key,$k]:-}" | median)
+      if [ -n "${VALS[$key,${k}COLD]+x}" ]; then FIG[$key,${k}COLD]=$(printf '%s' "${VALS[$key,${k}COLD]}" | median); fi
     done
+    FIG[$key,COLD]=${FIG[$key,STARTCOLD]}
     FIG[$key,OUTSIDE]=$(awk -v a="${FIG[$key,ALLOCS]}" -v b="${FIG[$key,SALLOCS]}" 'BEGIN { printf "%.3f", a - b }')
     FIG[$key,OWN]=""
     if [ "$program" = reference ]; then
@@ -185,23 +209,37 @@ for tuned in "${settings[@]}"; do
 done
 
 echo
-echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
+if [ "$STARTUP_ONLY" = 1 ]; then
+  echo "start-up benchmark: $RUNS runs each (median)"
+else
+  echo "frame benchmark: $RUNS runs each (median), $FRAMES frames for fps/cpu, allocs from $ALLOC_FRAMES/$((2 * ALLOC_FRAMES)) frames"
+fi
 for tuned in "${settings[@]}"; do
   if [ "$tuned" = 1 ]; then echo "-- with GLIBC_TUNABLES=$TUNED"; else echo "-- default malloc settings"; fi
   printf '%-38s %12s %12s %8s   %s\n' figure ostrevin reference ratio "spread over the runs: ostrevin / reference"
   row() { printf '%-38s %12s %12s %8s   %s / %s\n' "$1" "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}" \
             "$(ratio "${FIG[ostrevin,$tuned,$2]}" "${FIG[reference,$tuned,$2]}")x" \
             "$(printf '%s' "${VALS[ostrevin,$tuned,$2]}" | spread)" "$(printf '%s' "${VALS[reference,$tuned,$2]}" | spread)"; }
-  row "fps (vsync off)" FPS
-  row "cpu ms/frame (process, all threads)" CPU
-  row "startup ms, warm (spawn -> 1st swap)" START
-  row "  context created (ms from ctor)" CTX
-  row "  shader source opened" SRC
-  row "  texture opened" TEX
-  row "  first model opened" MDL
-  row "  first swap entered" SWP
-  row "startup ms, cold shader cache" COLD
-  row "  context created, cold" CTXCOLD
+  if [ "$STARTUP_ONLY" = 0 ]; then
+    row "fps (vsync off)" FPS
+    row "cpu ms/frame (process, all threads)" CPU
+  fi
+  for cold in "" COLD; do
+    if [ -z "$cold" ]; then row "startup ms, warm (spawn -> 1st swap)" START
+    else row "startup ms, cold shader cache" STARTCOLD; fi
+    row "  window created (ms from ctor)" "WIN$cold"
+    row "  context created" "CTX$cold"
+    row "  shader source opened" "SRC$cold"
+    row "  texture opened" "TEX$cold"
+    row "  first model opened" "MDL$cold"
+    row "  first swap entered" "SWP$cold"
+    row "  CPU ms to 1st swap (all threads)" "SCPU$cold"
+    row "  CPU ms of child processes" "CCPU$cold"
+  done
+  if [ "$STARTUP_ONLY" = 1 ]; then
+    echo "reference's own start-up breakdown (median ms):${FIG[reference,$tuned,OWN]}"
+    continue
+  fi
   row "peak RSS MiB" RSS
   printf '%-38s %12s %12s\n' "allocs/frame (process)" "${FIG[ostrevin,$tuned,ALLOCS]}" "${FIG[reference,$tuned,ALLOCS]}"
   printf '%-38s %12s %12s\n' "allocs/frame (main thread)" "${FIG[ostrevin,$tuned,MALLOCS]}" "${FIG[reference,$tuned,MALLOCS]}"
@@ -218,6 +256,13 @@ if [ "$DEVICE_CALLS" = 1 ]; then
   BENCH_COUNT_EXE=1 LD_PRELOAD="$SHIM" "$BUILD/bench/bench_device_calls" 2>/dev/null | grep "asked for by the layer"
 fi
 
+TEXTURE_LINE="texture load: not measured (--no-texture)"
+if [ "$TEXTURE" = 1 ]; then
+  echo
+  "$BUILD/bench/bench_texture_load" --runs "$TEXTURE_RUNS" 2>/dev/null | tee "$WORK/texture" || true
+  TEXTURE_LINE="$(grep '^texture load:' "$WORK/texture" || echo "texture load: failed")"
+fi
+
 echo
 printf 'ratios: cpu %sx (goal <=1.05) fps %sx (goal >=0.95) startup warm %sx (goal <=1.05) cold %sx (goal <=1.15) rss %sx (goal <=1.15) allocs/frame by program and layer %s (goal 0; %s\n' \
   "$(ratio "${FIG[ostrevin,0,CPU]}" "${FIG[reference,0,CPU]}")" \
@@ -226,3 +271,4 @@ printf 'ratios: cpu %sx (goal <=1.05) fps %sx (goal >=0.95) startup warm %sx (go
   "$(ratio "${FIG[ostrevin,0,COLD]}" "${FIG[reference,0,COLD]}")" \
   "$(ratio "${FIG[ostrevin,0,RSS]}" "${FIG[reference,0,RSS]}")" \
   "${FIG[ostrevin,0,EALLOCS]}" "${FIG[ostrevin,0,ALLOCS]} in the process, reference ${FIG[reference,0,ALLOCS]}, all from the driver and window system)"
+echo "$TEXTURE_LINE (goal: time <= 1.3x floor, memory <= 2x file + texture bytes)"

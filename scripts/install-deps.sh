@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libx11-dev libgl-dev libpng-dev libstb-dev
-  glslang-dev glslang-tools spirv-cross libspirv-cross-c-shared-dev
+  glslang-dev glslang-tools spirv-tools spirv-cross libspirv-cross-c-shared-dev
   libassimp-dev libmeshoptimizer-dev
   googletest libgtest-dev assimp-testmodels python3-pil
   g++-mingw-w64-i686 g++-mingw-w64-x86-64

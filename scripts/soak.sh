@@ -10,11 +10,11 @@
 #
 #   scripts/soak.sh [--frames N] [--loss-every N] [--interval S] [--tolerance KIB]
 # defaults: 100000 frames, a loss every 1000, a sample every 2 s.
-# Build folder: $BENCH_BUILD_DIR (default: ../build-bench next to the source).
+# Build folder: $BENCH_BUILD_DIR (default: build-bench/ inside the source tree, ignored by git).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${BENCH_BUILD_DIR:-$(dirname "$ROOT")/build-bench}"
+BUILD="${BENCH_BUILD_DIR:-$ROOT/build-bench}"
 FRAMES=100000
 LOSS_EVERY=1000
 INTERVAL=2

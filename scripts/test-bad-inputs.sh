@@ -34,13 +34,13 @@ demo="$(pwd)/build/demo"
 table="$(cat <<'EOF'
 vs-phong.hlsl          | missing        | 1 | Ostrevin: vs-phong.hlsl: missing or empty file / Error: myApp.Create failed!
 vs-phong.hlsl          | empty          | 1 | Ostrevin: vs-phong.hlsl: missing or empty file / Error: myApp.Create failed!
-vs-phong.hlsl          | truncated      | 1 | Ostrevin: vs-phong.hlsl: memory(27): error: 'member type' : Expected / memory(27): error: 'struct member declarations' : Expected / memory(27): error: 'declaration' : Expected / memory(27): error at column 5, HLSL parsing failed. / error: 4 compilation errors.  No code generated. / Error: myApp.Create failed!
+vs-phong.hlsl          | truncated      | 1 | Ostrevin: vs-phong.hlsl: memory(27): error: 'member type' : Expected / memory(27): error: 'struct member declarations' : Expected / memory(27): error: 'declaration' : Expected / memory(27): error at column 4, HLSL parsing failed. / error: 4 compilation errors.  No code generated. / Error: myApp.Create failed!
 vs-phong.hlsl          | oversized      | 0 |
 vs-phong.hlsl          | wrong-format   | 1 | Ostrevin: vs-phong.hlsl: error X3501: 'main': entrypoint not found / Error: myApp.Create failed!
 vs-phong.hlsl          | hostile-header | 1 | Ostrevin: vs-phong.hlsl: memory(1): error: '#include' : Could not process include directive for header name: vs-phong.hlsl / error: 1 compilation errors.  No code generated. / Error: myApp.Create failed!
 ps-phong.hlsl          | missing        | 1 | Ostrevin: ps-phong.hlsl: missing or empty file / Error: myApp.Create failed!
 ps-phong.hlsl          | empty          | 1 | Ostrevin: ps-phong.hlsl: missing or empty file / Error: myApp.Create failed!
-ps-phong.hlsl          | truncated      | 1 | Ostrevin: ps-phong.hlsl: memory(36): error: 'declaration' : Expected / memory(36): error at column 3, HLSL parsing failed. / error: 2 compilation errors.  No code generated. / Error: myApp.Create failed!
+ps-phong.hlsl          | truncated      | 1 | Ostrevin: ps-phong.hlsl: memory(36): error: 'declaration' : Expected / memory(36): error at column 2, HLSL parsing failed. / error: 2 compilation errors.  No code generated. / Error: myApp.Create failed!
 ps-phong.hlsl          | oversized      | 0 |
 ps-phong.hlsl          | wrong-format   | 1 | Ostrevin: ps-phong.hlsl: error X3501: 'pixel_shader_main': entrypoint not found / Error: myApp.Create failed!
 ps-phong.hlsl          | hostile-header | 1 | Ostrevin: ps-phong.hlsl: memory(1): error: '#include' : Could not process include directive for header name: ps-phong.hlsl / error: 1 compilation errors.  No code generated. / Error: myApp.Create failed!

@@ -6,7 +6,8 @@ for n in $(seq 91 140); do
   if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
     Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     pid=$!
-    for _ in $(seq 1 50); do
+    # Up to 30 s for its socket: a busy machine starts it slowly.
+    for _ in $(seq 1 300); do
       if [ -e "/tmp/.X11-unix/X${n}" ]; then
         echo "${pid}" > "${XVFB_PID_FILE:-/tmp/ostrevin-xvfb.pid}"
         echo "${n}"

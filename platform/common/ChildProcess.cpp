@@ -70,6 +70,9 @@ bool UnderAddressSanitizer() {
 [[noreturn]] void RunTask(int fd, const ChildLimits& limits, const std::function<void(ChildChannel&)>& task) {
   const rlimit noCore = {0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
+  // A crash here is the parent's to report, as a child that stopped: the
+  // copy ends by the signal, running none of the program's crash handlers.
+  for (const int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, SIG_DFL);
   if (limits.extraMemoryBytes != 0 && !UnderAddressSanitizer()) {
     const rlim_t ceiling = static_cast<rlim_t>(AddressSpaceInUse() + limits.extraMemoryBytes);
     const rlimit memory = {ceiling, ceiling};

@@ -5,6 +5,7 @@
 #include "Buffer.h"
 #include "Device.h"
 #include "Shader.h"
+#include "ShaderTranslation.h"
 #include "Texture.h"
 #include "TextureLayout.h"
 #include "VertexDeclaration.h"
@@ -99,21 +100,10 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
                            Interface** ppShader) {
   if (ppShader == nullptr) return D3DERR_INVALIDCALL;
   *ppShader = nullptr;
-  ShaderCode code;
-  if (pFunction == nullptr || !DecodeShaderCode(pFunction, 0, &code) || code.stage != stage)
-    return D3DERR_INVALIDCALL;
-  GlslOptions options;
-  options.remapDepth = !gl.Caps().clipControl;
-  options.es300 = gl.Caps().es;
+  const GlslOptions options = ShaderOptions(gl.Caps().clipControl, gl.Caps().es);
   GlslShader glsl;
-  std::string error;
-  if (!TranslateShaderToGlsl(code, options, &glsl, &error)) {
-    std::fprintf(stderr, "ostrevin: shader translation failed: %s\n", error.c_str());
-    return D3DERR_INVALIDCALL;
-  }
-  // No vertex texture fetch: the vertex samplers (D3DVERTEXTEXTURESAMPLER0-3)
-  // are not offered, so a vertex shader that samples is refused.
-  if (stage == ShaderStage::Vertex && !glsl.samplers.empty()) return D3DERR_INVALIDCALL;
+  const HRESULT hr = TranslateShaderCode(stage, pFunction, options, &glsl);
+  if (FAILED(hr)) return hr;
   gl.MakeCurrent();
   ShaderClass* shader = new ShaderClass(device, pFunction, ShaderCodeSize(pFunction), std::move(glsl), options);
   if (shader->Gl().Name() == 0) {

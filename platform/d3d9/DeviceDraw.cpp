@@ -28,11 +28,11 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT primitives, UINT* vertices) {
 // beyond a buffer's end are undefined.
 bool StreamsHold(const DeviceState& state, int64_t first, uint64_t count) {
   if (first < 0) return false;
-  for (const D3DVERTEXELEMENT9& e : state.decl->Elements()) {
-    const DeviceState::Stream& s = state.streams[e.Stream];
+  for (const VertexDeclaration::StreamReach& r : state.decl->Reaches()) {
+    const DeviceState::Stream& s = state.streams[r.stream];
     if (s.buffer == nullptr) continue;  // refused when drawn
     const uint64_t last = s.stride == 0 ? 0 : static_cast<uint64_t>(first) + count - 1;
-    if (s.offset + last * s.stride + e.Offset + VertexDeclaration::TypeSize(e.Type) > s.buffer->Size()) return false;
+    if (s.offset + last * s.stride + r.bytes > s.buffer->Size()) return false;
   }
   return true;
 }

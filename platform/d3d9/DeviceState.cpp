@@ -81,21 +81,11 @@ DWORD DefaultRenderState(UINT s, bool autoDepthStencil) {
   return info->defaultValue;
 }
 
-bool AcceptsRenderState(UINT s, DWORD v) {
-  const RenderStateInfo* info = FindRenderState(s);
-  return info != nullptr && v >= info->values.lowest && v <= info->values.highest;
-}
-
 bool IsSamplerState(UINT type) { return FindSamplerState(type) != nullptr; }
 
 DWORD DefaultSamplerState(UINT type) {
   const SamplerStateInfo* info = FindSamplerState(type);
   return info != nullptr ? info->defaultValue : 0;
-}
-
-bool AcceptsSamplerState(UINT type, DWORD v) {
-  const SamplerStateInfo* info = FindSamplerState(type);
-  return info != nullptr && v >= info->values.lowest && v <= info->values.highest;
 }
 
 }  // namespace ostrevin::d3d9

@@ -114,11 +114,7 @@ struct DeviceState {
 bool IsRenderState(UINT state);
 // Direct3D 9's value of render state `state` after creation or Reset.
 DWORD DefaultRenderState(UINT state, bool autoDepthStencil);
-// Whether the device takes `value` for render state `state`: false for a
-// value outside the state's enumeration and for what the layer does not do.
-bool AcceptsRenderState(UINT state, DWORD value);
 bool IsSamplerState(UINT type);
 DWORD DefaultSamplerState(UINT type);
-bool AcceptsSamplerState(UINT type, DWORD value);
 
 }  // namespace ostrevin::d3d9

@@ -2,10 +2,12 @@
 // value in the DeviceState and, when it changed, has the GL side apply it
 // (render, sampler and viewport state at once; bindings at the next draw).
 #include <cstring>
+#include <typeinfo>
 
 #include "Buffer.h"
 #include "Device.h"
 #include "Shader.h"
+#include "StateTable.h"
 #include "Texture.h"
 #include "VertexDeclaration.h"
 
@@ -13,7 +15,8 @@ namespace ostrevin::d3d9 {
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const UINT s = static_cast<UINT>(state);
-  if (!IsRenderState(s) || !AcceptsRenderState(s, value) || !m_gl.TakesRenderState(m_state, state, value))
+  const RenderStateInfo* info = FindRenderState(s);
+  if (info == nullptr || !Takes(info->values, value) || !m_gl.TakesRenderState(m_state, state, value))
     return D3DERR_INVALIDCALL;
   if (m_state.renderStates[s] == value) return D3D_OK;
   m_state.renderStates[s] = value;
@@ -30,7 +33,8 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   const UINT t = static_cast<UINT>(type);
-  if (sampler >= DeviceState::kSamplers || !IsSamplerState(t) || !AcceptsSamplerState(t, value) ||
+  const SamplerStateInfo* info = FindSamplerState(t);
+  if (sampler >= DeviceState::kSamplers || info == nullptr || !Takes(info->values, value) ||
       !m_gl.TakesSamplerState(type, value))
     return D3DERR_INVALIDCALL;
   if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
@@ -66,6 +70,7 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport) {
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* pTexture) {
   if (stage >= DeviceState::kSamplers) return D3DERR_INVALIDCALL;
+  if (pTexture == m_state.textures[stage]) return D3D_OK;  // checked when it was bound
   Texture* texture = pTexture != nullptr ? dynamic_cast<Texture*>(pTexture) : nullptr;
   if (pTexture != nullptr && texture == nullptr) return D3DERR_INVALIDCALL;
   // The device samples no scratch memory, and no system memory either:
@@ -95,8 +100,9 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* pBuffer, UINT offset, UINT stride) {
   if (stream >= DeviceState::kStreams) return D3DERR_INVALIDCALL;
-  if (pBuffer != nullptr && dynamic_cast<VertexBuffer*>(pBuffer) == nullptr) return D3DERR_INVALIDCALL;
   DeviceState::Stream& s = m_state.streams[stream];
+  // Only the device's own vertex buffers (the class is final: its exact type).
+  if (pBuffer != nullptr && pBuffer != s.buffer && typeid(*pBuffer) != typeid(VertexBuffer)) return D3DERR_INVALIDCALL;
   VertexBuffer* vb = static_cast<VertexBuffer*>(pBuffer);
   if (vb != s.buffer || offset != s.offset || stride != s.stride) {
     s.buffer = vb;

@@ -9,6 +9,7 @@
 
 #include <d3d9.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ostrevin::d3d9 {
@@ -235,8 +236,31 @@ inline constexpr SamplerStateInfo kSamplerStateTable[] = {
 
 #undef OSTREVIN_SAMP
 
+// Render state numbers are below this (the SDK's are up to 209).
+inline constexpr UINT kRenderStateNumbers = 256;
+
+// Row + 1 of each render state number (0: no such state), made at compile
+// time, so that finding a state's row is one read.
+struct RenderStateRows {
+  uint8_t row[kRenderStateNumbers] = {};
+  constexpr RenderStateRows() {
+    for (size_t i = 0; i < sizeof(kRenderStateTable) / sizeof(kRenderStateTable[0]); ++i)
+      row[static_cast<UINT>(kRenderStateTable[i].state)] = static_cast<uint8_t>(i + 1);
+  }
+};
+inline constexpr RenderStateRows kRenderStateRows{};
+
 // The row of a state, nullptr for a number Direct3D 9 does not define.
-const RenderStateInfo* FindRenderState(UINT state);
-const SamplerStateInfo* FindSamplerState(UINT state);
+inline const RenderStateInfo* FindRenderState(UINT state) {
+  if (state >= kRenderStateNumbers || kRenderStateRows.row[state] == 0) return nullptr;
+  return &kRenderStateTable[kRenderStateRows.row[state] - 1];
+}
+inline const SamplerStateInfo* FindSamplerState(UINT state) {
+  constexpr UINT kRows = sizeof(kSamplerStateTable) / sizeof(kSamplerStateTable[0]);
+  if (state < 1 || state > kRows) return nullptr;
+  return &kSamplerStateTable[state - 1];
+}
+// Whether the state's row takes `value`.
+inline bool Takes(const StateValues& values, DWORD value) { return value >= values.lowest && value <= values.highest; }
 
 }  // namespace ostrevin::d3d9

@@ -8,7 +8,14 @@
 namespace ostrevin::d3d9 {
 
 VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* elements, UINT count)
-    : Resource(device), m_elements(elements, elements + count) {}
+    : Resource(device), m_elements(elements, elements + count) {
+  for (const D3DVERTEXELEMENT9& e : m_elements) {
+    const UINT end = e.Offset + TypeSize(e.Type);
+    auto same = std::find_if(m_reaches.begin(), m_reaches.end(), [&](const StreamReach& r) { return r.stream == e.Stream; });
+    if (same == m_reaches.end()) m_reaches.push_back({e.Stream, end});
+    else same->bytes = std::max(same->bytes, end);
+  }
+}
 
 bool VertexDeclaration::Valid(const GlDevice& gl, const D3DVERTEXELEMENT9* elements, UINT count) {
   for (UINT i = 0; i < count; ++i) {

@@ -28,6 +28,12 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
   void DestroyGl() override {}
   void RecreateGl() override {}
   const std::vector<D3DVERTEXELEMENT9>& Elements() const { return m_elements; }
+  // Each stream the elements read, once, and the bytes of a vertex they
+  // reach in it (the largest element offset plus size).
+  struct StreamReach {
+    UINT stream, bytes;
+  };
+  const std::vector<StreamReach>& Reaches() const { return m_reaches; }
 
  protected:
   bool Implements(REFIID riid) const override { return riid == IID_IDirect3DVertexDeclaration9; }
@@ -36,6 +42,7 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
 
  private:
   std::vector<D3DVERTEXELEMENT9> m_elements;
+  std::vector<StreamReach> m_reaches;
 };
 
 }  // namespace ostrevin::d3d9

@@ -26,6 +26,7 @@
 // The device's variants (GlslOptions) are decided the same way.
 #include "ShaderCode.h"
 
+#include <spirv-tools/libspirv.hpp>
 #include <spirv_cross/spirv_glsl.hpp>
 
 #include "GlslEmitter.h"
@@ -99,6 +100,49 @@ const ShaderConstant* FindConstant(const ShaderCode& code, const std::string& na
     }
   }
   return nullptr;
+}
+
+// The validator leaves the member of OpMemberDecorateString unchecked, and
+// SPIRV-Cross makes room for every member up to the one named: each member
+// an instruction names must be one of its struct's. (Runs on validated
+// SPIR-V, whose instructions have sound word counts.)
+bool MembersInRange(const std::vector<uint32_t>& spirv) {
+  constexpr uint32_t kOpMemberName = 6, kOpTypeStruct = 30, kOpMemberDecorate = 72, kOpMemberDecorateString = 5633;
+  std::map<uint32_t, uint32_t> members;  // struct id -> member count
+  for (size_t i = 5; i < spirv.size(); i += spirv[i] >> 16) {
+    const uint32_t count = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
+    if (count == 0) return false;
+    if (op == kOpTypeStruct && count >= 2) members[spirv[i + 1]] = count - 2;
+  }
+  for (size_t i = 5; i < spirv.size(); i += spirv[i] >> 16) {
+    const uint32_t count = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
+    if ((op == kOpMemberName || op == kOpMemberDecorate || op == kOpMemberDecorateString) && count >= 3) {
+      const auto it = members.find(spirv[i + 1]);
+      if (it == members.end() || spirv[i + 2] >= it->second) return false;
+    }
+  }
+  return true;
+}
+
+// SPIRV-Cross and the scans of ConstantUse.cpp take the module as valid, but
+// code handed to the layer from outside (a program's buffer, a cache entry)
+// may hold anything: the validator sees it first, with the SPIR-V 1.0 rules
+// glslang's output keeps (once its Ldexp is expanded).
+bool ValidSpirv(const std::vector<uint32_t>& spirv, std::string* error) {
+  spvtools::SpirvTools tools(SPV_ENV_UNIVERSAL_1_0);
+  std::string first;
+  tools.SetMessageConsumer([&first](spv_message_level_t, const char*, const spv_position_t&, const char* message) {
+    if (first.empty() && message != nullptr) first = message;
+  });
+  if (!tools.Validate(spirv.data(), spirv.size(), spvtools::ValidatorOptions())) {
+    *error = "shader code holds invalid SPIR-V" + (first.empty() ? std::string() : ": " + first);
+    return false;
+  }
+  if (!MembersInRange(spirv)) {
+    *error = "shader code holds invalid SPIR-V: a member index past its struct's members";
+    return false;
+  }
+  return true;
 }
 
 // Generic attribute locations every OpenGL 3.3 implementation has.
@@ -327,15 +371,18 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
   const bool vertex = code.stage == ShaderStage::Vertex;
   const std::string prefix = vertex ? "vs" : "ps";
+  // Code handed in from outside is validated before anything walks it.
+  const std::vector<uint32_t> expanded = ExpandLdexp(code.spirv);
+  if (!ValidSpirv(expanded, error)) return false;
   // The variables relayed are made plain globals before SPIRV-Cross reads
   // the module; they keep their ids, and their place in the interface it lists.
-  const std::vector<InterfaceVariable> ioVariables = InterfaceVariables(code.spirv);
+  const std::vector<InterfaceVariable> ioVariables = InterfaceVariables(expanded);
   std::set<uint32_t> relayed;
   for (const InterfaceVariable& v : ioVariables) {
     Semantic s;
     if (ParseSemantic(v.semantic, &s) && Relayed(vertex, v.input, s, v.shape)) relayed.insert(v.id);
   }
-  const std::vector<uint32_t> spirv = MakePrivate(ExpandLdexp(code.spirv), relayed);  // one copy each
+  const std::vector<uint32_t> spirv = MakePrivate(expanded, relayed);
   GlslEmitter glsl(spirv.data(), spirv.size());
   const spv::ExecutionModel model = glsl.get_execution_model();
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {

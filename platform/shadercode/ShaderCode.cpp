@@ -49,6 +49,9 @@ enum ConstantWord : uint32_t {
 constexpr uint64_t kMaxConstants = 4096;
 constexpr uint64_t kMaxNameLength = 1024;
 constexpr uint64_t kMaxRegisters = 65536;
+// Array elements of all constants together: the constant table gives each
+// element a handle of its own.
+constexpr uint64_t kMaxElements = 65536;
 
 }  // namespace
 
@@ -148,6 +151,7 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
   code.minorVersion = w[kMinor];
   const char* names = reinterpret_cast<const char*>(w + namesOffset);
   code.constants.reserve(constantCount);
+  uint64_t elements = 0;
   for (uint64_t i = 0; i < constantCount; ++i) {
     const DWORD* rec = w + constantsOffset + i * kConstantWords;
     const uint64_t nameOffset = rec[kNameOffset];
@@ -176,6 +180,8 @@ bool DecodeShaderCode(const DWORD* pFunction, size_t maxBytes, ShaderCode* out) 
                                            : c.rows < 1 || c.rows > 4 || c.columns < 1 || c.columns > 4)
       return false;
     if (c.elements < 1 || c.elements > kMaxRegisters) return false;
+    elements += c.elements;
+    if (elements > kMaxElements + constantCount) return false;
     const uint64_t defaultOffset = rec[kDefaultOffset];
     const uint64_t defaultWords = rec[kDefaultWords];
     if (defaultWords != 0) {

@@ -4,6 +4,7 @@
 
 #include "Capture.h"
 #include "Stats.h"
+#include "SwitchValues.h"
 #include "Switches.h"
 
 namespace ostrevin::switches {

@@ -1,5 +1,7 @@
-// Parsing of the OSTREVIN_* switches, the frame counter and the key script.
+// Parsing of the OSTREVIN_* switches, the frame counter, the key script and
+// the hooks that answer with a parsed value.
 #include "Switches.h"
+#include "SwitchValues.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -114,5 +116,9 @@ bool ScriptedKeyDown(int vKey) {
   }
   return false;
 }
+
+bool NativeMessageBox() { return Get().nativeMessageBox; }
+
+bool ShaderCacheEnabled() { return Get().shaderCache; }
 
 }  // namespace ostrevin::switches

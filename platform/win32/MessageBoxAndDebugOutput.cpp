@@ -19,7 +19,7 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
   }
   fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
   fflush(stderr);
-  if (ostrevin::switches::Get().nativeMessageBox && ostrevin::win32::InitVideo()) {
+  if (ostrevin::switches::NativeMessageBox() && ostrevin::win32::InitVideo()) {
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     if ((uType & 0xF0) == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
     if ((uType & 0xF0) == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;

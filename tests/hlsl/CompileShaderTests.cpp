@@ -238,6 +238,34 @@ TEST(CompileShader, IncludeHandlerOpensAndClosesEveryFile) {
   EXPECT_LT(noHandler.hr, 0);
 }
 
+// Files that include themselves, directly or in a ring, or that each include
+// the next twice, end in a compile error naming a file, not in endless text.
+TEST(CompileShader, IncludeRingsAndDoublingChainsFail) {
+  MapInclude ring;
+  ring.files["a.hlsl"] = "#include \"b.hlsl\"\n";
+  ring.files["b.hlsl"] = "#include \"a.hlsl\"\n";
+  MapInclude doubling;
+  for (int i = 0; i < 40; ++i) {
+    const std::string next = "\"d" + std::to_string(i + 1) + ".hlsl\"";
+    doubling.files["d" + std::to_string(i) + ".hlsl"] = "#include " + next + "\n#include " + next + "\n";
+  }
+  doubling.files["d40.hlsl"] = "\n";
+  const struct {
+    MapInclude* include;
+    const char* source;
+  } cases[] = {
+      {&ring, "#include \"a.hlsl\"\nfloat4 main() : COLOR { return 1; }\n"},
+      {&doubling, "#include \"d0.hlsl\"\nfloat4 main() : COLOR { return 1; }\n"},
+  };
+  for (const auto& c : cases) {
+    Compiled r;
+    Compile(&r, c.source, "main", "ps_2_0", nullptr, c.include);
+    EXPECT_LT(r.hr, 0);
+    EXPECT_NE(r.Messages().find(".hlsl"), std::string::npos) << r.Messages();
+    EXPECT_TRUE(c.include->open.empty());
+  }
+}
+
 // An error in an included file is reported under that file's name and line.
 TEST(CompileShader, ErrorsInIncludesNameTheFile) {
   MapInclude include;

@@ -93,6 +93,47 @@ TEST_F(ConstantTableWrites, SettersOnConstantsOfAnotherClass) {
   }
 }
 
+// Vectors and matrices narrower than a register, and row_major ones: the
+// unused components are 0; a column_major matrix fills a register per
+// column, a row_major one a register per row (transposed: the other way).
+class ConstantTableShapes : public ConstantTableWrites {
+ protected:
+  void SetUp() override {
+    SetUpWith(
+        "float3 v3;\nfloat2 v2;\nfloat3x2 c32;\nrow_major float2x3 r23;\nrow_major float4x4 rm;\n"
+        "float4 main(float4 p : POSITION) : POSITION {\n"
+        "  return float4(v3, 0) + v2.xyxy + mul(mul(p.xyz, c32), r23).xyzz + mul(p, rm);\n}\n");
+  }
+};
+
+TEST_F(ConstantTableShapes, RegistersOfEachShape) {
+  struct Case {
+    const char* what;
+    Call call;
+    const char* constant;
+    std::vector<float> registers;
+  } cases[] = {
+      {"vector on a float3", Call::Vector, "v3", {0.5f, 0.25f, 2, 0}},
+      {"vector on a float2", Call::Vector, "v2", {0.5f, 0.25f, 0, 0}},
+      {"matrix on a float3x2: its columns", Call::Matrix, "c32", {1, 5, 9, 0, 2, 6, 10, 0}},
+      {"transposed matrix on a float3x2", Call::MatrixTranspose, "c32", {1, 2, 3, 0, 5, 6, 7, 0}},
+      {"matrix on a row_major float2x3: its rows", Call::Matrix, "r23", {1, 2, 3, 0, 5, 6, 7, 0}},
+      {"transposed matrix on a row_major float2x3", Call::MatrixTranspose, "r23", {1, 5, 9, 0, 2, 6, 10, 0}},
+      {"matrix on a row_major float4x4", Call::Matrix, "rm", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+      {"transposed matrix on a row_major float4x4", Call::MatrixTranspose, "rm",
+       {1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::Clear();
+    EXPECT_EQ(Invoke(vs.table, device, c.call, c.constant), D3D_OK);
+    const std::vector<fake::Call> w = Writes();
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0].args, (std::vector<uint64_t>{Reg(c.constant), c.registers.size() / 4}));
+    EXPECT_EQ(w[0].floats, c.registers);
+  }
+}
+
 TEST_F(ConstantTableWrites, FloatArraysWriteWholeElementsOnly) {
   const float six[6] = {9, 8, 7, 6, 5, 4};
   ASSERT_EQ(vs.table->SetFloatArray(device, "arr", six, 6), D3D_OK);

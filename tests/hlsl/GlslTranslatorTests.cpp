@@ -270,6 +270,39 @@ TEST(GlslTranslator, RejectsWhatTheDeviceCannotUse) {
   code.stage = ostrevin::ShaderStage::Vertex;
   EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
 
+  // An image of no dimension: SPIRV-Cross would index its tables with it.
+  Compiled sampling;
+  Compile(&sampling, "sampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n", "main",
+          "ps_2_0");
+  ASSERT_EQ(sampling.hr, D3D_OK) << sampling.Messages();
+  code = sampling.Decode();
+  ASSERT_TRUE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error)) << error;
+  bool patched = false;
+  for (size_t i = 5; i < code.spirv.size() && !patched; i += code.spirv[i] >> 16) {
+    if ((code.spirv[i] & 0xFFFF) == 25 /* OpTypeImage */) code.spirv[i + 3] = 0xFFFFFFFFu, patched = true;
+    if ((code.spirv[i] >> 16) == 0) break;
+  }
+  ASSERT_TRUE(patched);
+  error.clear();
+  EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
+  EXPECT_NE(error.find("invalid SPIR-V"), std::string::npos) << error;
+
+  // A member semantic of a member far past its struct's: SPIRV-Cross would
+  // make room for all the members before it (gigabytes).
+  Compiled phong;
+  Compile(&phong, hlsltest::ReadAsset("vs-phong.hlsl"), "main", "vs_2_0");
+  ASSERT_EQ(phong.hr, D3D_OK) << phong.Messages();
+  code = phong.Decode();
+  patched = false;
+  for (size_t i = 5; i < code.spirv.size() && !patched; i += code.spirv[i] >> 16) {
+    if ((code.spirv[i] & 0xFFFF) == 5633 /* OpMemberDecorateString */) code.spirv[i + 2] = 0x0FFFFFFFu, patched = true;
+    if ((code.spirv[i] >> 16) == 0) break;
+  }
+  ASSERT_TRUE(patched);
+  error.clear();
+  EXPECT_FALSE(ostrevin::TranslateShaderToGlsl(code, {}, &out, &error));
+  EXPECT_NE(error.find("member index"), std::string::npos) << error;
+
   // A table that lacks a constant the SPIR-V uses.
   Compiled vs;
   Compile(&vs, "float4 k;\nfloat4 main() : POSITION { return k; }\n", "main", "vs_2_0");
@@ -370,6 +403,20 @@ TEST(ShaderCodeFormat, CorruptFieldsFail) {
   bad[good[8]] = 0x41414141u;
   ostrevin::ShaderCode out;
   EXPECT_FALSE(ostrevin::DecodeShaderCode(bad.data(), bad.size() * 4, &out));
+
+  // The table makes a handle of every array element: a few thousand
+  // constants of 65,536 elements each (a 200 KB buffer) would be billions.
+  ostrevin::ShaderConstant array = c;
+  array.defaultValue.clear();
+  array.elements = 40000;
+  ostrevin::ShaderCode arrays;
+  arrays.constants = {array};
+  arrays.spirv = {0x07230203u};
+  std::vector<uint32_t> words = ostrevin::EncodeShaderCode(arrays);
+  EXPECT_TRUE(ostrevin::DecodeShaderCode(words.data(), words.size() * 4, &out));
+  arrays.constants.push_back(array);
+  words = ostrevin::EncodeShaderCode(arrays);
+  EXPECT_FALSE(ostrevin::DecodeShaderCode(words.data(), words.size() * 4, &out));
 }
 
 TEST(ShaderCodeFormat, VertexAttributeLocations) {

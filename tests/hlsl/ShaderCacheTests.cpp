@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -171,6 +172,21 @@ TEST_F(ShaderCacheTest, AChangedDefineIncludeFlagOrSourceMisses) {
   }
 }
 
+// An entry file as the cache writes it, around a payload made here: the
+// key, include records (made by the caller), no messages, the code. Its
+// length and checksum are right, so only the payload's checks can refuse it.
+std::string SoundEntry(const std::string& key, uint32_t includeCount, const std::string& includes,
+                       const std::string& code) {
+  auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  const std::string payload = u32(static_cast<uint32_t>(key.size())) + key + u32(includeCount) + includes + u32(0) +
+                              u32(static_cast<uint32_t>(code.size() / 4)) + code;
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : payload) h = (h ^ c) * 0x100000001b3ull;
+  const uint64_t length = payload.size();
+  return "OSTRSHC1" + std::string(reinterpret_cast<const char*>(&length), 8) +
+         std::string(reinterpret_cast<const char*>(&h), 8) + payload;
+}
+
 TEST_F(ShaderCacheTest, DamagedTruncatedAndForeignEntriesAreIgnoredAndRewritten) {
   const std::string vs = hlsltest::ReadAsset("vs-phong.hlsl");
   const std::string ps = hlsltest::ReadAsset("ps-phong.hlsl");
@@ -201,6 +217,17 @@ TEST_F(ShaderCacheTest, DamagedTruncatedAndForeignEntriesAreIgnoredAndRewritten)
   flipped[flipped.size() / 2] ^= 0x40;
   std::string badMagic = good;
   badMagic[0] = 'X';
+  uint32_t keyLength = 0;
+  std::memcpy(&keyLength, good.data() + 24, 4);
+  const std::string key = good.substr(28, keyLength);
+  auto counted = [](const std::string& s) {
+    const uint32_t n = static_cast<uint32_t>(s.size());
+    return std::string(reinterpret_cast<const char*>(&n), 4) + s;
+  };
+  // An include record: type, name, parent, opened, bytes.
+  const std::string include = std::string("\x00\x00\x00\x80", 4) + counted("x.h") + counted("") +
+                              std::string(4, '\0') + counted("");
+  ASSERT_EQ(SoundEntry(key, 0, "", vsCode), good) << "the entries below are made as the cache makes them";
   const Damage damages[] = {
       {"a flipped byte", flipped},
       {"truncated to half", good.substr(0, good.size() / 2)},
@@ -209,6 +236,8 @@ TEST_F(ShaderCacheTest, DamagedTruncatedAndForeignEntriesAreIgnoredAndRewritten)
       {"another magic", badMagic},
       {"another shader's entry", ReadAll(psPath)},
       {"longer than its length says", good + "trailing"},
+      {"sound, with the pixel shader's code", SoundEntry(key, 0, "", psCode)},
+      {"sound, with an include of no D3DXINCLUDE_TYPE", SoundEntry(key, 1, include, vsCode)},
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.what);

@@ -66,7 +66,7 @@ TEST(Shell, CreatesTheWindowWithoutTouchingTheApplication) {
     // A resize by the user: the client rectangle follows.
     SDL_SetWindowSize(ostrevin::win32::SdlWindow(hWnd), 640, 480);
     MSG msg;
-    for (int i = 0; i < 200 && rc.right != 640; ++i) {
+    for (int i = 0; i < 6000 && rc.right != 640; ++i) {  // up to 30 s on a busy machine
       while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
       GetClientRect(hWnd, &rc);
       if (rc.right != 640) SDL_Delay(5);

@@ -14,7 +14,7 @@ namespace {
 namespace formats = ostrevin::formats;
 
 TEST(FormatTable, EveryFormatConvertsBothWays) {
-  for (const formats::FormatInfo& info : formats::kFormats) {
+  for (const formats::FormatInfo& info : formats::AllFormats()) {
     if (!d3dx::CanConvert(info.format)) continue;
     SCOPED_TRACE(info.name);
     const UINT w = 6, h = 5;
@@ -34,7 +34,7 @@ TEST(FormatTable, EveryFormatConvertsBothWays) {
 }
 
 TEST(FormatTable, DdsFindsEveryRowByNumberAndByMasks) {
-  for (const formats::FormatInfo& info : formats::kFormats) {
+  for (const formats::FormatInfo& info : formats::AllFormats()) {
     SCOPED_TRACE(info.name);
     const std::vector<uint8_t> level = texture_test::Pattern(static_cast<size_t>(formats::LevelBytes(info.format, 4, 4)));
     d3dx::DdsImage image;

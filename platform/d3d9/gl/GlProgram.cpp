@@ -199,10 +199,15 @@ void UploadIntegers(GLint location, const GlslUniform& info, const void* regs) {
 void Upload(GLint location, const GlslUniform& info, const float* regs) {
   const GLsizei n = static_cast<GLsizei>(std::min(std::max(1u, info.elements), 256u));
   const uint32_t rows = std::min(info.rows, 4u), columns = std::min(std::max(info.columns, 1u), 4u);
-  float packed[4 * 256];
-  float* p = packed;
+  float buffer[4 * 256];
   const GLsizei registers = std::min<GLsizei>(n * static_cast<GLsizei>(rows), 256);
-  for (GLsizei r = 0; r < registers; ++r, p += columns) std::memcpy(p, regs + 4 * r, columns * sizeof(float));
+  // Four columns are the registers as they are; fewer are packed.
+  const float* packed = regs;
+  if (columns < 4) {
+    float* p = buffer;
+    for (GLsizei r = 0; r < registers; ++r, p += columns) std::memcpy(p, regs + 4 * r, columns * sizeof(float));
+    packed = buffer;
+  }
   const GLsizei count = registers / static_cast<GLsizei>(rows);
   if (!info.matrix) {
     switch (columns) {
@@ -255,6 +260,10 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
   for (const GlProgram::Uniform& u : program.uniforms) {
     const GlslUniform& info = *u.info;
     const size_t floats = 4 * static_cast<size_t>(info.registerCount);
+    if (!(u.pixel ? psChanged : vsChanged)) {
+      shadow += floats;
+      continue;
+    }
     // The registers the uniform reads, and their bytes.
     const void* regs = nullptr;
     size_t bytes = floats * sizeof(float);
@@ -274,7 +283,7 @@ void GlProgramCache::UploadConstants(GlProgram& program, const DeviceState& stat
           regs = u.pixel ? state.psConstants[info.registerIndex] : state.vsConstants[info.registerIndex];
         break;
     }
-    if ((u.pixel ? psChanged : vsChanged) && regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
+    if (regs != nullptr && std::memcmp(shadow, regs, bytes) != 0) {
       std::memcpy(shadow, regs, bytes);
       if (info.component == 'f')
         Upload(u.location, info, static_cast<const float*>(regs));

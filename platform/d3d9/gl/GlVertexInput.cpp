@@ -24,30 +24,44 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, INT
   m_dirty = false;
   m_baseVertex = baseVertex;
   VertexArray* found = nullptr;
-  VertexArray key{state.decl, {}, state.indices, {}, 0, baseVertex};
   static const std::vector<GlslAttribute> kNoInputs;
   const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
-  bool complete = state.decl != nullptr;
-  if (complete) {
-    for (const D3DVERTEXELEMENT9& e : ElementsOf(*state.decl)) {
-      const DeviceState::Stream& stream = state.streams[e.Stream];
-      key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
-      if (state.streams[e.Stream].buffer == nullptr) complete = false;
-      // A base vertex that reaches before the stream's start has no attribute offset.
-      if (static_cast<int64_t>(stream.offset) + e.Offset + static_cast<int64_t>(baseVertex) * stream.stride < 0)
-        complete = false;
-    }
-  }
-  if (complete) {
+  if (state.decl != nullptr) {
+    // The streams the declaration reads are compared (an array is made only
+    // with every one of them set); the array keeps the others zero.
+    const std::vector<D3DVERTEXELEMENT9>& elements = ElementsOf(*state.decl);
     for (auto& va : m_arrays) {
-      if (va->decl == key.decl && va->ib == key.ib && va->baseVertex == key.baseVertex &&
-          std::memcmp(va->streams, key.streams, sizeof(key.streams)) == 0 && SameInputs(va->inputs, inputs)) {
+      if (va->decl != state.decl || va->ib != state.indices || va->baseVertex != baseVertex) continue;
+      bool same = true;
+      for (const D3DVERTEXELEMENT9& e : elements) {
+        const StreamKey& k = va->streams[e.Stream];
+        const DeviceState::Stream& s = state.streams[e.Stream];
+        if (k.buffer != s.buffer || k.offset != s.offset || k.stride != s.stride) {
+          same = false;
+          break;
+        }
+      }
+      if (same && SameInputs(va->inputs, inputs)) {
         found = va.get();
         break;
       }
     }
+    bool complete = true;
     if (found == nullptr) {
-      key.inputs = inputs;
+      for (const D3DVERTEXELEMENT9& e : elements) {
+        const DeviceState::Stream& stream = state.streams[e.Stream];
+        if (stream.buffer == nullptr) complete = false;
+        // A base vertex that reaches before the stream's start has no attribute offset.
+        if (static_cast<int64_t>(stream.offset) + e.Offset + static_cast<int64_t>(baseVertex) * stream.stride < 0)
+          complete = false;
+      }
+    }
+    if (found == nullptr && complete) {
+      VertexArray key{state.decl, {}, state.indices, inputs, 0, baseVertex};
+      for (const D3DVERTEXELEMENT9& e : elements) {
+        const DeviceState::Stream& stream = state.streams[e.Stream];
+        key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
+      }
       found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, cache);
     }
   }

@@ -147,14 +147,16 @@ std::string CacheKey(const ostrevin::HlslInput& input, const Profile& profile, D
   return key;
 }
 
-// The result of an earlier compile, when the cache holds it and the
-// includes it read are unchanged.
-bool FromCache(const ostrevin::ShaderCache& cache, const std::string& key, ostrevin::IncludeFiles* includes,
-               Result* out) {
+// The result of an earlier compile, when the cache holds it, the includes
+// it read are unchanged and its code is for the profile asked for.
+bool FromCache(const ostrevin::ShaderCache& cache, const std::string& key, const Profile& profile,
+               ostrevin::IncludeFiles* includes, Result* out) {
   ostrevin::CachedShader entry;
   if (!cache.Load(key, &entry) || !includes->Match(entry.includes)) return false;
   ShaderCode code;
-  if (!ostrevin::DecodeShaderCode(entry.code.data(), entry.code.size() * 4, &code)) return false;
+  if (!ostrevin::DecodeShaderCode(entry.code.data(), entry.code.size() * 4, &code) || code.stage != profile.stage ||
+      code.majorVersion != profile.major || code.minorVersion != profile.minor)
+    return false;
   out->hr = D3D_OK;
   out->messages = std::move(entry.messages);
   out->code = std::move(code);
@@ -204,7 +206,7 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT srcDataLen, const D3DXMAC
   const std::optional<ostrevin::ShaderCache> cache = ostrevin::ShaderCache::OfProcess();
   const std::string key = cache ? CacheKey(input, *profile, Flags) : std::string();
   Result result;
-  if (!cache || !FromCache(*cache, key, &includes, &result)) {
+  if (!cache || !FromCache(*cache, key, *profile, &includes, &result)) {
     result = Compile(input, *profile);
     if (cache && SUCCEEDED(result.hr)) cache->Store(key, {includes.Asked(), result.messages, result.words});
   }

@@ -188,12 +188,30 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     }
     // One vector per element: its first `columns` components.
     const UINT columns = c->columns;
+    if (c->parameterClass == D3DXPC_VECTOR && c->rows == 1 && columns >= 1 && columns <= 4 && PlainFloats(*c)) {
+      // What Write makes of them, without its per-value placement: a
+      // register per vector, its unused components 0.
+      const UINT n = std::min(std::min(Count, c->elements), c->registerCount);
+      if (n == 0) return D3D_OK;
+      if (n <= kChunk) {
+        DWORD regs[kChunk * 4];
+        for (UINT e = 0; e < n; ++e)
+          for (UINT k = 0; k < 4; ++k) regs[4 * e + k] = k < columns ? Bits(&floats[4 * e + k]) : 0;
+        return Upload(pDevice, D3DXRS_FLOAT4, c->registerIndex, regs, n);
+      }
+    }
     return Write(pDevice, *c, Count * columns, D3DXPT_FLOAT, Source{floats, columns});
   }
 
   HRESULT STDMETHODCALLTYPE SetMatrix(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant,
                                       const D3DXMATRIX* pMatrix) override {
     if (pMatrix == nullptr) return D3DERR_INVALIDCALL;
+    // The common case, a matrix constant in float registers, without the
+    // detour through the pointer array.
+    const ShaderConstant* c = FloatConstant(pDevice, hConstant);
+    if (c != nullptr && (c->parameterClass == D3DXPC_MATRIX_ROWS || c->parameterClass == D3DXPC_MATRIX_COLUMNS) &&
+        PlainFloats(*c) && c->rows <= 4 && c->columns <= 4)
+      return WriteMatrices(pDevice, *c, MatrixValues{pMatrix, nullptr, false}, 1);
     return SetMatrices(pDevice, hConstant, &pMatrix, 1, false);
   }
 
@@ -235,13 +253,14 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     if (h == nullptr) return nullptr;
     for (int byName = 0; byName < 2; ++byName) {
       for (const ShaderConstant& c : m_constants) {
-        if (byName ? c.name == h : c.name.c_str() == h) {
+        if (byName ? c.name[0] == h[0] && std::strcmp(c.name.c_str(), h) == 0 : c.name.c_str() == h) {
           if (path != nullptr) *path = &c.name;
           return &c;
         }
       }
       for (size_t i = 0; i < m_elementHandles.size(); ++i) {
-        if (byName ? m_elementHandles[i] == h : m_elementHandles[i].c_str() == h) {
+        if (byName ? m_elementHandles[i][0] == h[0] && std::strcmp(m_elementHandles[i].c_str(), h) == 0
+                   : m_elementHandles[i].c_str() == h) {
           if (path != nullptr) *path = &m_elementHandles[i];
           return &m_elements[i];
         }
@@ -262,6 +281,12 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     const ShaderConstant* c = Find(h);
     if (c == nullptr || c->registerSet == D3DXRS_SAMPLER) return nullptr;
     return c;
+  }
+
+  // A float constant in float registers: the values go to the registers
+  // unconverted.
+  static bool PlainFloats(const ShaderConstant& c) {
+    return c.registerSet == D3DXRS_FLOAT4 && c.parameterType == D3DXPT_FLOAT;
   }
 
   static DWORD Bits(const void* p) {
@@ -441,6 +466,69 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     }
   };
 
+  // Write for matrices onto a PlainFloats matrix constant of at most 4x4:
+  // each matrix's rows x columns block from its top-left (transposed: of its
+  // transpose), a register per column (column_major) or row (row_major),
+  // unused components 0, as many whole matrices as the constant has
+  // elements and registers.
+  HRESULT WriteMatrices(LPDIRECT3DDEVICE9 pDevice, const ShaderConstant& c, const MatrixValues& values,
+                        UINT count) const {
+    const bool byRows = c.parameterClass == D3DXPC_MATRIX_ROWS;
+    const UINT rows = c.rows, columns = c.columns;
+    if (rows == 0 || columns == 0) return D3D_OK;
+    const UINT n = std::min(count, c.elements);
+    const UINT perElementRegs = byRows ? rows : columns;
+    const UINT regCount = std::min(n * perElementRegs, c.registerCount);
+    if (regCount == 0) return D3D_OK;
+    if (regCount > kChunk) {
+      MatrixValues general = values;
+      general.rows = rows;
+      general.columns = columns;
+      return Write(pDevice, c, count * rows * columns, D3DXPT_FLOAT, general);
+    }
+    DWORD regs[kChunk * 4];
+    // A register holds a row of the block written (the matrix's row, or its
+    // column when transposed) for a row_major constant, a column otherwise.
+    const bool rowsAsGiven = byRows != values.transpose;
+    if (rows == 4 && columns == 4) {  // whole 4x4 blocks: copies or transposes
+      for (UINT e = 0; e < n && 4 * e < regCount; ++e) {
+        const D3DXMATRIX& m = values.pointers != nullptr ? *values.pointers[e] : values.array[e];
+        DWORD* reg = &regs[16 * e];
+        if (rowsAsGiven) {
+          std::memcpy(reg, m.m, 16 * sizeof(DWORD));
+          continue;
+        }
+        DWORD w[16];
+        std::memcpy(w, m.m, sizeof(w));
+        const DWORD t[16] = {w[0], w[4], w[8],  w[12], w[1], w[5], w[9],  w[13],
+                             w[2], w[6], w[10], w[14], w[3], w[7], w[11], w[15]};
+        std::memcpy(reg, t, sizeof(t));
+      }
+      return Upload(pDevice, D3DXRS_FLOAT4, c.registerIndex, regs, regCount);
+    }
+    std::memset(regs, 0, sizeof(DWORD) * 4 * regCount);
+    for (UINT e = 0; e < n; ++e) {
+      const D3DXMATRIX& m = values.pointers != nullptr ? *values.pointers[e] : values.array[e];
+      DWORD block[4][4];  // the matrix, or its transpose, as the values' bits
+      if (values.transpose) {
+        for (UINT r = 0; r < 4; ++r)
+          for (UINT col = 0; col < 4; ++col) std::memcpy(&block[r][col], &m.m[col][r], sizeof(DWORD));
+      } else {
+        std::memcpy(block, m.m, sizeof(block));
+      }
+      const UINT first = e * perElementRegs, regs4 = std::min(perElementRegs, regCount - std::min(first, regCount));
+      for (UINT i = 0; i < regs4; ++i) {
+        DWORD* reg = &regs[4 * (first + i)];
+        if (byRows) {
+          for (UINT col = 0; col < columns; ++col) reg[col] = block[i][col];
+        } else {
+          for (UINT r = 0; r < rows; ++r) reg[r] = block[r][i];
+        }
+      }
+    }
+    return Upload(pDevice, D3DXRS_FLOAT4, c.registerIndex, regs, regCount);
+  }
+
   HRESULT SetMatrixArrayImpl(LPDIRECT3DDEVICE9 pDevice, D3DXHANDLE hConstant, const D3DXMATRIX* pMatrix, UINT count,
                              bool transpose) const {
     if (pMatrix == nullptr && count > 0) return D3DERR_INVALIDCALL;
@@ -466,6 +554,7 @@ class ConstantTable final : public ComObject<ID3DXConstantTable> {
     switch (c->parameterClass) {
       case D3DXPC_MATRIX_ROWS:
       case D3DXPC_MATRIX_COLUMNS:
+        if (PlainFloats(*c) && c->rows <= 4 && c->columns <= 4) return WriteMatrices(pDevice, *c, values, count);
         values.rows = c->rows;
         values.columns = c->columns;
         return Write(pDevice, *c, count * c->rows * c->columns, D3DXPT_FLOAT, values);

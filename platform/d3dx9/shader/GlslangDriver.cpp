@@ -13,7 +13,14 @@
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -79,23 +86,32 @@ class Includer final : public glslang::TShader::Includer {
  public:
   explicit Includer(IncludeFiles* files) : m_files(files) {}
 
-  IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t) override {
-    IncludeResult* r = Get(D3DXINC_LOCAL, headerName, includerName);
+  IncludeResult* includeLocal(const char* headerName, const char* includerName, size_t depth) override {
+    IncludeResult* r = Within(depth) ? Get(D3DXINC_LOCAL, headerName, includerName) : nullptr;
     m_localFailed = r == nullptr && headerName != nullptr ? headerName : "";
     return r;
   }
-  IncludeResult* includeSystem(const char* headerName, const char* includerName, size_t) override {
+  IncludeResult* includeSystem(const char* headerName, const char* includerName, size_t depth) override {
     // glslang asks again as "system" after a failed "local": the
     // application was asked already.
     if (!m_localFailed.empty() && headerName != nullptr && m_localFailed == headerName) {
       m_localFailed.clear();
       return nullptr;
     }
-    return Get(D3DXINC_SYSTEM, headerName, includerName);
+    return Within(depth) ? Get(D3DXINC_SYSTEM, headerName, includerName) : nullptr;
   }
   void releaseInclude(IncludeResult* result) override { delete result; }
 
  private:
+  // A file that includes itself, directly or through others, would be
+  // read without end, and files that each include the next twice double
+  // the text at every level: past these bounds the #include fails, and
+  // the compile with it, naming the file.
+  static constexpr size_t kMaxIncludeDepth = 64;
+  static constexpr unsigned kMaxIncludes = 4096;
+  bool Within(size_t depth) { return depth <= kMaxIncludeDepth && ++m_includes <= kMaxIncludes; }
+  unsigned m_includes = 0;
+
   IncludeResult* Get(D3DXINCLUDE_TYPE type, const char* headerName, const char* includerName) {
     const char* data = nullptr;
     UINT bytes = 0;
@@ -142,14 +158,22 @@ bool ParseInProcess(glslang::TShader& shader, Includer& includer, EShMessages me
   return true;
 }
 
-// Builds glslang's built-in symbol table of a stage in this process, so
-// that forked children start with it.
-void WarmUp(EShLanguage stage) {
-  static std::once_flag s_once[EShLangCount];
-  std::call_once(s_once[stage], [stage] {
+// Builds glslang's built-in symbol tables of a stage in this process, so
+// that forked children start with them: the HLSL ones of the parse, or the
+// GLSL 3.30 ones of the check of the translation.
+enum class Tables { Hlsl, Glsl };
+void WarmUp(EShLanguage stage, Tables tables) {
+  static std::once_flag s_once[2][EShLangCount];
+  std::call_once(s_once[tables == Tables::Glsl][stage], [stage, tables] {
+    glslang::TShader shader(stage);
+    if (tables == Tables::Glsl) {
+      const char* glsl = "#version 330\nvoid main() {}\n";
+      shader.setStrings(&glsl, 1);
+      shader.parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault);
+      return;
+    }
     const char* source = stage == EShLangVertex ? "float4 main() : POSITION { return 0; }"
                                                 : "float4 main() : COLOR0 { return 0; }";
-    glslang::TShader shader(stage);
     shader.setStrings(&source, 1);
     shader.setEntryPoint("main");
     shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
@@ -157,24 +181,34 @@ void WarmUp(EShLanguage stage) {
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
     shader.parse(GetDefaultResources(), 110, false,
                  static_cast<EShMessages>(EShMsgReadHlsl | EShMsgHlslDX9Compatible));
-    // And the GLSL 3.30 tables of the check of the translation.
-    const char* glsl = "#version 330\nvoid main() {}\n";
-    glslang::TShader check(stage);
-    check.setStrings(&glsl, 1);
-    check.parse(GetDefaultResources(), 330, ECoreProfile, false, false, EShMsgDefault);
   });
 }
 
 std::once_flag g_glslangInit;
 std::mutex g_compileMutex;  // glslang's process-wide tables are not meant for concurrent first use
 
-// glslang builds a stage's built-in symbol table on its first parse, some
-// 8 ms a stage. A program compiles its shaders right after making its window
-// and device, which take far longer and mostly wait on the display, so the
-// entry point starts building the tables on a thread of their own. The
-// first compile waits for that thread, so nothing else runs inside glslang
-// when a parse forks; without it (a process that does not enter through
-// the layer's main) the first compile builds them itself.
+// glslang builds a stage's built-in symbol tables on its first parse, some
+// 16 ms of CPU on a quiet machine, nearly all of it in the first stage's
+// (the tables of HLSL and of GLSL 3.30 that every stage shares). A program
+// compiles its shaders right after making its window and device, which
+// take far longer and partly wait on the display, so the entry point starts
+// building the tables on a thread of their own, where that can pay:
+// - Only with a core to spare (the last minute's load leaves more than one
+//   of the processors this process may use free, one being the main
+//   thread's). A second thread costs the whole start CPU (glibc's locks in
+//   malloc and stdio, the kernel's TLB shootdowns), and on busy cores the
+//   tables only take the CPU from the window and context, so the first
+//   compile builds them itself.
+// - At nice 10 (a tenth of the weight of the program's own threads and of
+//   the display server), so that it does not slow the window and the GL
+//   context made meanwhile. Neither idle class nor nice can be undone
+//   without privilege, and a busy machine starves such a thread while the
+//   first compile waits for it (700 ms once with a build beside it), hence
+//   the load test above.
+// The first compile stops it after the step it is in and builds whatever is
+// left itself, at the program's own priority, so nothing else runs inside
+// glslang when a parse forks; without the thread (a process that does not
+// enter through the layer's main) the first compile builds them all.
 class WarmStart {
  public:
   WarmStart() = default;
@@ -186,8 +220,14 @@ class WarmStart {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_started) return;
     m_started = true;
+    if (!CoreToSpare()) return;
     try {
-      m_thread = std::thread([] { Warm(); });
+      m_thread = std::thread([this] {
+        // Linux keeps a nice value per thread; if refused, the thread
+        // runs at the program's priority.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+        Warm(&m_stop);
+      });
     } catch (...) {
       // No thread: the first compile warms the tables itself.
     }
@@ -196,18 +236,33 @@ class WarmStart {
   void Wait() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_started = true;  // too late to start one now
+    m_stop = true;
     if (m_thread.joinable()) m_thread.join();
   }
 
-  static void Warm() {
+  static bool CoreToSpare() {
+    cpu_set_t usable;
+    double load = 0;
+    if (sched_getaffinity(0, sizeof(usable), &usable) != 0 || getloadavg(&load, 1) != 1) return false;
+    return load + 1.0 < static_cast<double>(CPU_COUNT(&usable));
+  }
+
+  // Every table, one step after the other; with `stop`, only until it is set.
+  static void Warm(const std::atomic<bool>* stop = nullptr) {
+    auto stopped = [stop] { return stop != nullptr && stop->load(); };
     std::call_once(g_glslangInit, [] { glslang::InitializeProcess(); });
-    WarmUp(EShLangVertex);
-    WarmUp(EShLangFragment);
+    for (const EShLanguage stage : {EShLangVertex, EShLangFragment}) {
+      for (const Tables tables : {Tables::Hlsl, Tables::Glsl}) {
+        if (stopped()) return;
+        WarmUp(stage, tables);
+      }
+    }
   }
 
  private:
   std::mutex m_mutex;
   std::thread m_thread;
+  std::atomic<bool> m_stop{false};
   bool m_started = false;
 };
 

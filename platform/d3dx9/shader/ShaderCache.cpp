@@ -227,7 +227,7 @@ ShaderCache::ShaderCache(std::string root, std::string build, uint64_t maxBytes)
     : m_root(std::move(root)), m_build(std::move(build)), m_folder(m_root + "/" + m_build), m_maxBytes(maxBytes) {}
 
 std::optional<ShaderCache> ShaderCache::OfProcess() {
-  if (!switches::Get().shaderCache) return std::nullopt;
+  if (!switches::ShaderCacheEnabled()) return std::nullopt;
   static const std::string s_build = [] {
     const std::string id = ProgramBuildId();
     if (id.empty()) return std::string();

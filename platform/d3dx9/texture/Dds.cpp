@@ -79,7 +79,7 @@ D3DFORMAT LegacyFormat(const uint8_t* file) {
   const formats::DdsMasks file_masks = {ReadLe32(file + kOffBitCount), ReadLe32(file + kOffRMask), ReadLe32(file + kOffGMask),
                                         ReadLe32(file + kOffBMask), ReadLe32(file + kOffAMask)};
   const bool alphaPixels = (flags & DDPF_ALPHAPIXELS) != 0;
-  for (const formats::FormatInfo& info : formats::kFormats) {
+  for (const formats::FormatInfo& info : formats::AllFormats()) {
     const formats::DdsMasks& m = info.ddsMasks;
     if (info.dds != naming || file_masks.bitCount != m.bitCount) continue;
     bool match;

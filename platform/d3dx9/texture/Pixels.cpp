@@ -74,6 +74,8 @@ void DecodeInterpolatedAlpha(const uint8_t* block, uint8_t out[16][4]) {
   for (int i = 0; i < 16; ++i) out[i][3] = static_cast<uint8_t>(palette[(bits >> (3 * i)) & 7]);
 }
 
+}  // namespace
+
 void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint8_t out[16][4]) {
   switch (format) {
     case D3DFMT_DXT1:
@@ -142,6 +144,8 @@ void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block) {
     }
   }
 }
+
+namespace {
 
 uint8_t ToByte(float v) { return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, v * 255.0f + 0.5f))); }
 
@@ -315,6 +319,8 @@ bool DecodeLevel(D3DFORMAT format, const uint8_t* data, size_t size, UINT width,
         }
       }
     }
+  } else if (format == D3DFMT_A32B32G32R32F) {  // the storage is float RGBA
+    std::memcpy(dst, data, image.pixels.size() * sizeof(float));
   } else {
     const size_t pixelCount = static_cast<size_t>(width) * height;
     for (size_t i = 0; i < pixelCount; ++i) DecodePixel(info, data + i * info.blockBytes, dst + i * 4);
@@ -345,6 +351,10 @@ std::vector<uint8_t> EncodeLevel(D3DFORMAT format, const RgbaImage& image) {
     }
     return bytes;
   }
+  if (format == D3DFMT_A32B32G32R32F) {
+    std::memcpy(bytes.data(), src, bytes.size());
+    return bytes;
+  }
   const size_t pixelCount = static_cast<size_t>(width) * height;
   for (size_t i = 0; i < pixelCount; ++i) EncodePixel(info, src + i * 4, bytes.data() + i * info.blockBytes);
   return bytes;
@@ -363,6 +373,18 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   next.pixels.resize(static_cast<size_t>(next.width) * next.height * 4);
   const UINT sx = image.width > 1 ? 2 : 1, sy = image.height > 1 ? 2 : 1;
   const unsigned count = sx * sy;
+  if (count == 4) {  // the same sums, in the same order, as below
+    const size_t stride = static_cast<size_t>(image.width) * 4;
+    float* out = next.pixels.data();
+    for (UINT y = 0; y < next.height; ++y) {
+      const float* p = image.pixels.data() + static_cast<size_t>(y) * 2 * stride;
+      const float* q = p + stride;
+      for (UINT x = 0; x < next.width; ++x, p += 8, q += 8, out += 4) {
+        for (int c = 0; c < 4; ++c) out[c] = (p[c] + p[c + 4] + q[c] + q[c + 4]) / 4.0f;
+      }
+    }
+    return next;
+  }
   for (UINT y = 0; y < next.height; ++y) {
     for (UINT x = 0; x < next.width; ++x) {
       for (int c = 0; c < 4; ++c) {
@@ -379,33 +401,29 @@ RgbaImage BoxDownsample(const RgbaImage& image) {
   return next;
 }
 
+std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst) {
+  std::vector<ResampleTap> result(dst);
+  const float scale = static_cast<float>(src) / static_cast<float>(dst);
+  for (UINT i = 0; i < dst; ++i) {
+    float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
+    s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
+    const UINT i0 = static_cast<UINT>(s);
+    result[i] = ResampleTap{i0, std::min(i0 + 1, src - 1), s - static_cast<float>(i0)};
+  }
+  return result;
+}
+
 RgbaImage Resample(const RgbaImage& image, UINT width, UINT height) {
   RgbaImage out;
   out.width = width;
   out.height = height;
   out.pixels.resize(static_cast<size_t>(width) * height * 4);
-  // Source coordinate and weight of each destination column and row.
-  struct Tap {
-    UINT i0, i1;
-    float t;
-  };
-  auto taps = [](UINT src, UINT dst) {
-    std::vector<Tap> result(dst);
-    const float scale = static_cast<float>(src) / static_cast<float>(dst);
-    for (UINT i = 0; i < dst; ++i) {
-      float s = (static_cast<float>(i) + 0.5f) * scale - 0.5f;
-      s = std::min(std::max(s, 0.0f), static_cast<float>(src - 1));
-      const UINT i0 = static_cast<UINT>(s);
-      result[i] = Tap{i0, std::min(i0 + 1, src - 1), s - static_cast<float>(i0)};
-    }
-    return result;
-  };
-  const std::vector<Tap> cols = taps(image.width, width), rows = taps(image.height, height);
+  const std::vector<ResampleTap> cols = ResampleTaps(image.width, width), rows = ResampleTaps(image.height, height);
   const float* src = image.pixels.data();
   for (UINT y = 0; y < height; ++y) {
-    const Tap& r = rows[y];
+    const ResampleTap& r = rows[y];
     for (UINT x = 0; x < width; ++x) {
-      const Tap& c = cols[x];
+      const ResampleTap& c = cols[x];
       for (int k = 0; k < 4; ++k) {
         const float p00 = src[(static_cast<size_t>(r.i0) * image.width + c.i0) * 4 + k];
         const float p01 = src[(static_cast<size_t>(r.i0) * image.width + c.i1) * 4 + k];

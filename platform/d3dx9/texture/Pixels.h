@@ -24,10 +24,11 @@ struct RgbaImage {
 };
 
 // Decoding, resampling and the mip chain hold whole images: float RGBA (16
-// bytes a pixel) for float and DDS formats, 8.8 fixed-point RGBA (8 bytes)
-// for image files with 8-bit samples. The loader refuses a texture whose
-// working image, at its rounded-up size, would take more than
-// kMaxWorkingBytes (4096x4096 in float, 8192x4096 in fixed point), as from
+// bytes a pixel) for float and DDS formats, bytes (4 a pixel, the mip
+// levels in 8.8 fixed point) for image files with 8-bit samples. The loader
+// refuses a texture whose working image, at its rounded-up size, would take
+// more than kMaxWorkingBytes counted at kFloatPixelBytes or kFixedPixelBytes
+// a pixel: 4096x4096 pixels in float, 8192x4096 for 8-bit samples, as from
 // a file that is honest about its size but would take seconds and most of
 // a 32-bit process's memory.
 constexpr uint64_t kMaxWorkingBytes = 256ull << 20;
@@ -37,6 +38,11 @@ constexpr uint64_t kMaxDecodedPixels = kMaxWorkingBytes / kFloatPixelBytes;
 
 // True when the converters read and write `format` (all but BC7).
 bool CanConvert(D3DFORMAT format);
+
+// One 4x4 block of a compressed format (all but BC7) to or from 8-bit
+// RGBA, pixels in rows.
+void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint8_t out[16][4]);
+void EncodeBlock(D3DFORMAT format, const uint8_t in[16][4], uint8_t* block);
 
 // Decodes one level of `format` (the DDS layout: rows of pixels, or rows of
 // 4x4 blocks) into RGBA. `size` must be at least LevelBytes(format, w, h).
@@ -55,6 +61,16 @@ bool HasCutOutAlpha(const RgbaImage& image);
 RgbaImage BoxDownsample(const RgbaImage& image);
 
 // Bilinear resample to width x height (pixel centres aligned, edges clamped).
+// Where a bilinear resample from `src` to `dst` texels reads each
+// destination column or row: the two source texels and the second one's
+// weight (texel centres aligned, clamped at the edges). Resample and the
+// fixed-point resample of Pixels8.h both place their taps so.
+struct ResampleTap {
+  UINT i0, i1;
+  float t;
+};
+std::vector<ResampleTap> ResampleTaps(UINT src, UINT dst);
+
 RgbaImage Resample(const RgbaImage& image, UINT width, UINT height);
 
 // The smallest power of two >= n (n >= 1).

@@ -13,7 +13,7 @@ bool DecodePnm(const uint8_t* data, size_t size, const ImageHeader& header, Rgba
   image.width = header.width;
   image.height = header.height;
   const size_t pixels = static_cast<size_t>(header.width) * header.height;
-  image.pixels.resize(pixels * 4);
+  image.pixels = ByteBuffer(pixels * 4);
   const uint8_t* src = data + header.rasterOffset;
   const UINT max = header.maxValue;
   uint8_t scaled[256];

@@ -18,8 +18,6 @@ namespace d3dx {
 
 namespace {
 
-using Freed = void (*)(void*);
-
 bool Usable(const uint8_t* data, size_t size, const ImageHeader& header) {
   return data != nullptr && size <= static_cast<size_t>(INT_MAX) && header.width > 0 && header.height > 0;
 }
@@ -29,13 +27,14 @@ bool Usable(const uint8_t* data, size_t size, const ImageHeader& header) {
 bool DecodeWithStb(const uint8_t* data, size_t size, const ImageHeader& header, Rgba8Image* out, int* channels) {
   if (!Usable(data, size, header) || header.kind == ImageKind::Hdr || header.kind == ImageKind::Pnm) return false;
   int w = 0, h = 0;
-  std::unique_ptr<stbi_uc, Freed> decoded(
-      stbi_load_from_memory(data, static_cast<int>(size), &w, &h, channels, 4), stbi_image_free);
-  if (!decoded || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height) return false;
+  ByteBuffer decoded(stbi_load_from_memory(data, static_cast<int>(size), &w, &h, channels, 4),
+                     static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  if (decoded.data() == nullptr || static_cast<UINT>(w) != header.width || static_cast<UINT>(h) != header.height)
+    return false;
   Rgba8Image image;
   image.width = header.width;
   image.height = header.height;
-  image.pixels.assign(decoded.get(), decoded.get() + static_cast<size_t>(w) * h * 4);
+  image.pixels = std::move(decoded);  // stb_image's buffer, from malloc
   *out = std::move(image);
   return true;
 }

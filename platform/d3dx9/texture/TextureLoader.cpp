@@ -72,6 +72,7 @@ struct Level {
   const uint8_t* data = nullptr;
   size_t size = 0;
   std::vector<uint8_t> owned;
+  d3dx::ByteBuffer adopted;  // or a decoded picture taken over
 };
 
 struct Chain {
@@ -111,20 +112,41 @@ HRESULT ChainFromRgba(Chain* chain, RgbaImage image) {
   return D3D_OK;
 }
 
-// The same from 8-bit RGBA, for the formats image files load as: every
-// step in 8.8 fixed point (Pixels8.h).
-HRESULT ChainFromRgba8(Chain* chain, const d3dx::Rgba8Image& image) {
-  const HRESULT hr = CheckDecodedSize(image.width, image.height, d3dx::kFixedPixelBytes);
-  if (FAILED(hr)) return hr;
-  if (!d3dx::CanEncodeFixed(chain->format)) return D3DXERR_INVALIDDATA;
-  const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
-  d3dx::FixedRgbaImage level =
-      w != image.width || h != image.height ? d3dx::ResampleFixed(image, w, h) : d3dx::ToFixed(image);
-  AddOwned(chain, d3dx::EncodeFixed(chain->format, level), w, h);
+// Appends box-filtered levels in 8.8 fixed point (Pixels8.h) down to 1x1.
+void AddGeneratedLevelsFixed(Chain* chain, d3dx::FixedRgbaImage level) {
+  AddOwned(chain, d3dx::EncodeFixed(chain->format, level), level.width, level.height);
   while (level.width > 1 || level.height > 1) {
     level = d3dx::BoxDownsampleFixed(level);
     AddOwned(chain, d3dx::EncodeFixed(chain->format, level), level.width, level.height);
   }
+}
+
+// The same from 8-bit RGBA, for the formats image files load as: the
+// resample to bytes, the first box filter from them into 8.8 fixed point,
+// every later step in 8.8 (Pixels8.h). X8R8G8B8 and A8R8G8B8 take the
+// picture's own bytes as their top level, reordered in place.
+HRESULT ChainFromRgba8(Chain* chain, d3dx::Rgba8Image image) {
+  const HRESULT hr = CheckDecodedSize(image.width, image.height, d3dx::kFixedPixelBytes);
+  if (FAILED(hr)) return hr;
+  if (!d3dx::CanEncodeFixed(chain->format)) return D3DXERR_INVALIDDATA;
+  const UINT w = d3dx::NextPowerOfTwo(image.width), h = d3dx::NextPowerOfTwo(image.height);
+  if (w != image.width || h != image.height) image = d3dx::Resample8(image, w, h);
+  d3dx::FixedRgbaImage next;
+  if (w > 1 || h > 1) next = d3dx::BoxDownsample8(image);
+  if (chain->format == D3DFMT_X8R8G8B8 || chain->format == D3DFMT_A8R8G8B8) {
+    d3dx::SwizzleToBgra(chain->format, &image);
+    Level level;
+    level.width = w;
+    level.height = h;
+    level.adopted = std::move(image.pixels);
+    level.data = level.adopted.data();
+    level.size = level.adopted.size();
+    chain->levels.push_back(std::move(level));
+  } else {
+    AddOwned(chain, d3dx::Encode8(chain->format, image), w, h);
+    image = {};
+  }
+  if (w > 1 || h > 1) AddGeneratedLevelsFixed(chain, std::move(next));
   return D3D_OK;
 }
 
@@ -153,9 +175,22 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
   }
   // Levels the file lacks are made from its last one.
   const bool generate = dds.levelCount < ostrevin::formats::FullChainLength(dds.width, dds.height);
+  // A block format made again from its own levels keeps 8-bit samples
+  // (Pixels8.h); other formats go through float RGBA.
+  const d3dx::DdsLevel& lastStored = dds.levels[dds.levelCount - 1];
+  const bool bytes = generate && info.compressed && chain->format == dds.format && d3dx::CanEncodeFixed(dds.format);
   RgbaImage last;
-  if (generate) {
-    const HRESULT hr = Decode(dds.format, dds.levels[dds.levelCount - 1], &last);
+  d3dx::Rgba8Image last8;
+  if (bytes) {
+    HRESULT hr = CheckDecodedSize(lastStored.width, lastStored.height);
+    if (SUCCEEDED(hr) && !d3dx::DecodeBlocks8(dds.format, lastStored.data, lastStored.size, lastStored.width,
+                                              lastStored.height, &last8)) {
+      hr = D3DXERR_INVALIDDATA;
+    }
+    if (FAILED(hr)) return hr;
+    if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha8(last8)) chain->format = D3DFMT_A8R8G8B8;
+  } else if (generate) {
+    const HRESULT hr = Decode(dds.format, lastStored, &last);
     if (FAILED(hr)) return hr;
     if (chain->format == D3DFMT_DXT1 && d3dx::HasCutOutAlpha(last)) chain->format = D3DFMT_A8R8G8B8;
   }
@@ -168,6 +203,11 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
       level.data = stored.data;
       level.size = stored.size;
       chain->levels.push_back(std::move(level));
+    } else if (bytes) {  // DXT1 with cut-out alpha, made A8R8G8B8
+      d3dx::Rgba8Image image;
+      if (!d3dx::DecodeBlocks8(dds.format, stored.data, stored.size, stored.width, stored.height, &image))
+        return D3DXERR_INVALIDDATA;
+      AddOwned(chain, d3dx::Encode8(chain->format, image), stored.width, stored.height);
     } else {
       RgbaImage image;
       const HRESULT hr = Decode(dds.format, stored, &image);
@@ -175,7 +215,13 @@ HRESULT ChainFromDds(const uint8_t* data, size_t size, Chain* chain) {
       AddOwned(chain, d3dx::EncodeLevel(chain->format, image), stored.width, stored.height);
     }
   }
-  if (generate) AddGeneratedLevels(chain, std::move(last));
+  if (bytes) {
+    d3dx::FixedRgbaImage level = d3dx::BoxDownsample8(last8);
+    last8 = {};
+    AddGeneratedLevelsFixed(chain, std::move(level));
+  } else if (generate) {
+    AddGeneratedLevels(chain, std::move(last));
+  }
   return D3D_OK;
 }
 
@@ -219,7 +265,7 @@ HRESULT ChainFromImageFile(const uint8_t* data, size_t size, Chain* chain) {
   }
   static const D3DFORMAT kByChannels[] = {D3DFMT_X8R8G8B8, D3DFMT_L8, D3DFMT_A8L8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
   chain->format = kByChannels[channels >= 1 && channels <= 4 ? channels : 0];
-  return ChainFromRgba8(chain, image);
+  return ChainFromRgba8(chain, std::move(image));
 }
 
 HRESULT Upload(IDirect3DDevice9* device, const Chain& chain, IDirect3DTexture9** ppTexture) {

@@ -1,11 +1,12 @@
 // The layer's test and benchmark switches: every OSTREVIN_* environment
-// variable is read here, once, and nowhere else. The production paths reach
-// this room through one narrow hook each (Present, GetAsyncKeyState); the
-// capture, the statistics line and the frame counter live here too.
+// variable is read in this room, once, and nowhere else. The production
+// paths reach it through the named hooks below only: Present (OnPresent),
+// the device's context (SwapInterval), GetAsyncKeyState (ScriptedKeyDown),
+// MessageBoxW (NativeMessageBox) and the compiled-shader cache
+// (ShaderCacheEnabled). The parsed values themselves stay inside
+// (SwitchValues.h); the capture, the statistics line and the frame counter
+// live here too.
 #pragma once
-
-#include <string>
-#include <vector>
 
 namespace ostrevin::switches {
 
@@ -14,27 +15,6 @@ struct BackBufferView {
   unsigned framebuffer;
   unsigned width, height;
 };
-
-// OSTREVIN_KEYS=UP:10-20,LEFT:15-30: a virtual key held down in frames FIRST to LAST.
-struct ScriptedKey {
-  int vk;
-  unsigned first, last;
-};
-
-struct Switches {
-  unsigned exitAfter = 0;                // OSTREVIN_EXIT_AFTER
-  std::string captureDir;                // OSTREVIN_CAPTURE
-  std::vector<unsigned> captureFrames;   // OSTREVIN_CAPTURE_FRAMES
-  std::vector<unsigned> presentFail;     // OSTREVIN_PRESENT_FAIL
-  int vsync = -1;                        // OSTREVIN_VSYNC: -1 = as the present parameters say
-  bool stats = false;                    // OSTREVIN_STATS
-  std::vector<ScriptedKey> keys;         // OSTREVIN_KEYS
-  bool nativeMessageBox = true;          // OSTREVIN_MESSAGEBOX=0 turns the native box off
-  bool shaderCache = true;               // OSTREVIN_SHADER_CACHE=0 turns the compiled-shader cache off
-};
-
-// Parsed on first use; a malformed entry is reported on standard error and skipped.
-const Switches& Get();
 
 // The frame counter: frames presented so far, as Present last set it.
 void SetFramesPresented(unsigned count);
@@ -58,5 +38,13 @@ int SwapInterval(int requested);
 // Hook of GetAsyncKeyState: whether the key script holds vKey down in the
 // frame being prepared (FramesPresented() + 1).
 bool ScriptedKeyDown(int vKey);
+
+// Hook of MessageBoxW: whether it shows the native box besides its line on
+// standard error (OSTREVIN_MESSAGEBOX=0: the line only).
+bool NativeMessageBox();
+
+// Hook of D3DXCompileShader: whether it reads and writes the cache of
+// compiled shaders (OSTREVIN_SHADER_CACHE=0: every compile runs glslang).
+bool ShaderCacheEnabled();
 
 }  // namespace ostrevin::switches
