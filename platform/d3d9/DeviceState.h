@@ -5,6 +5,7 @@
 
 #include <d3d9.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,7 @@ const GlBuffer& GlOf(const VertexBuffer& buffer);
 const GlBuffer& GlOf(const IndexBuffer& buffer);
 const GlTexture* GlOf(IDirect3DBaseTexture9* texture);  // null for none
 const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl);
+const std::array<uint16_t, MAXD3DDECLUSAGE + 1>& ColourInputsOf(const VertexDeclaration& decl);
 const GlslShader& GlslOf(const VertexShader& shader);
 const GlslShader& GlslOf(const PixelShader& shader);
 

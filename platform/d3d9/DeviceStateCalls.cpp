@@ -93,7 +93,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
   VertexDeclaration* decl = static_cast<VertexDeclaration*>(pDecl);
   if (decl != m_state.decl) {
     m_state.decl = decl;
-    m_gl.VertexInputChanged();
+    m_gl.DeclarationChanged();
   }
   return D3D_OK;
 }

@@ -14,6 +14,8 @@ VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* el
     auto same = std::find_if(m_reaches.begin(), m_reaches.end(), [&](const StreamReach& r) { return r.stream == e.Stream; });
     if (same == m_reaches.end()) m_reaches.push_back({e.Stream, end});
     else same->bytes = std::max(same->bytes, end);
+    if (e.Type == D3DDECLTYPE_D3DCOLOR && e.Usage <= MAXD3DDECLUSAGE && e.UsageIndex < 16)
+      m_colourInputs[e.Usage] = static_cast<uint16_t>(m_colourInputs[e.Usage] | (1u << e.UsageIndex));
   }
 }
 

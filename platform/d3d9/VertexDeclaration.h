@@ -4,6 +4,8 @@
 
 #include <d3d9.h>
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 #include "ComObject.h"
@@ -34,6 +36,8 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
     UINT stream, bytes;
   };
   const std::vector<StreamReach>& Reaches() const { return m_reaches; }
+  // The inputs D3DCOLOR elements feed: by usage, a bit per usage index.
+  const std::array<uint16_t, MAXD3DDECLUSAGE + 1>& ColourInputs() const { return m_colourInputs; }
 
  protected:
   bool Implements(REFIID riid) const override { return riid == IID_IDirect3DVertexDeclaration9; }
@@ -43,6 +47,7 @@ class VertexDeclaration final : public ComObject<IDirect3DVertexDeclaration9>, p
  private:
   std::vector<D3DVERTEXELEMENT9> m_elements;
   std::vector<StreamReach> m_reaches;
+  std::array<uint16_t, MAXD3DDECLUSAGE + 1> m_colourInputs{};
 };
 
 }  // namespace ostrevin::d3d9

@@ -147,15 +147,20 @@ TEST_F(ShippedShaders, VariantOptionsChangeOnlyWhatTheyName) {
   ostrevin::GlslOptions idle;
   idle.srgbSamplers = 1u << 3;    // no such sampler in the shader
   idle.alphaFunc = D3DCMP_ALWAYS;  // a test that never fails
+  idle.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1u << 1;  // no COLOR1 input
   EXPECT_EQ(translate(ps, idle), plainPs);
+  EXPECT_EQ(translate(vs, idle), Translate(vs).source);
 
   ostrevin::GlslOptions all;
   all.flatColours = true;
   all.srgbSamplers = 1;
   all.srgbWrite = true;
   all.alphaFunc = D3DCMP_LESS;
+  all.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1;  // D3DCOLOR bytes fed as RGBA: read swapped
   const std::string v = translate(vs, all), p = translate(ps, all);
   EXPECT_NE(v.find("flat out vec4 v_COLOR0;"), std::string::npos) << v;
+  EXPECT_NE(v.find("layout(location = 12) in vec4 in_COLOR0;"), std::string::npos) << v;
+  EXPECT_NE(v.find("vsi_COLOR0 = vec4(in_COLOR0.zyxw);"), std::string::npos) << v;
   EXPECT_NE(p.find("flat in vec4 v_COLOR0;"), std::string::npos) << p;
   EXPECT_NE(p.find("ostrevin_srgb_decode(texture(ps_diffuseMap"), std::string::npos) << p;
   EXPECT_NE(p.find("uniform float ostrevin_alpharef;"), std::string::npos) << p;
@@ -184,6 +189,7 @@ TEST_F(ShippedShaders, Es300OutputLinksAndVposIsRefused) {
   all.srgbSamplers = 1;
   all.srgbWrite = true;
   all.alphaFunc = D3DCMP_LESS;
+  all.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1;
   for (const ostrevin::GlslOptions& options : {ostrevin::GlslOptions(), all}) {
     const std::string v = translate(vs, options), p = translate(ps, options);
     EXPECT_EQ(v.rfind("#version 300 es\n", 0), 0u) << v;

@@ -123,6 +123,11 @@ void GlDevice::ShadersChanged() { m_programs->ShadersChanged(); }
 
 void GlDevice::VertexInputChanged() { m_vertexArrays->InputChanged(); }
 
+void GlDevice::DeclarationChanged() {
+  m_vertexArrays->InputChanged();
+  if (!m_caps.bgra) m_programs->ShadersChanged();
+}
+
 void GlDevice::ForgetResource(const Resource* resource) {
   m_vertexArrays->Forget(resource, Alive(), *m_cache);
   m_programs->Forget(resource, Alive(), *m_cache);

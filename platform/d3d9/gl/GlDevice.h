@@ -7,7 +7,8 @@
 // Where GL differs from Direct3D 9 this side hides it: depth runs 0..1
 // (glClipControl, or a rewrite in the vertex shader), pixel centres sit on
 // integer coordinates (the translated vertex shader moves positions by half a
-// pixel), the front face is clockwise, D3DCOLOR attributes are read as BGRA,
+// pixel), the front face is clockwise, D3DCOLOR attributes are read as BGRA (on ES,
+// without GL_BGRA attributes, swapped back by the vertex shader),
 // and the back buffer's rows are top first for Direct3D (GL's y is flipped
 // at the viewport, scissor and blit).
 #pragma once
@@ -100,6 +101,9 @@ class GlDevice {
   void ApplyViewport(const DeviceState& state);
   void ShadersChanged();
   void VertexInputChanged();
+  // A new declaration: new vertex input, and without GL_BGRA attributes
+  // also a program variant (its D3DCOLOR inputs are read swapped).
+  void DeclarationChanged();
 
   // Clears and the scissor rectangle (GlClear.cpp). A clear leaves the
   // scissor state as the Direct3D state has it.

@@ -18,9 +18,9 @@ bool GlDevice::PrepareDraw(const DeviceState& state, D3DPRIMITIVETYPE type, INT 
   if (!m_caps.polygonOffsetLines && type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP &&
       type != D3DPT_TRIANGLEFAN && (state.renderStates[D3DRS_DEPTHBIAS] != 0 || state.renderStates[D3DRS_SLOPESCALEDEPTHBIAS] != 0))
     return false;
-  GlProgram* program = m_programs->Current(state, *m_cache);
+  GlProgram* program = m_programs->Current(state, *m_cache, !m_caps.bgra);
   if (program == nullptr) return false;  // no fixed-function pipeline
-  if (!m_vertexArrays->Bind(state, *m_cache, baseVertex)) return false;
+  if (!m_vertexArrays->Bind(state, *m_cache, m_caps.bgra, baseVertex)) return false;
   GlProgramCache::UploadConstants(*program, state);
   BindTextures(state, *program);
   const int pointSize = program->writesPointSize ? 1 : 0;

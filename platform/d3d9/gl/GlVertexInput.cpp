@@ -19,7 +19,7 @@ bool SameInputs(const std::vector<GlslAttribute>& a, const std::vector<GlslAttri
 }
 }  // namespace
 
-bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, INT baseVertex) {
+bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, bool bgra, INT baseVertex) {
   if (!m_dirty && baseVertex == m_baseVertex) return m_current != nullptr;
   m_dirty = false;
   m_baseVertex = baseVertex;
@@ -62,7 +62,7 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, INT
         const DeviceState::Stream& stream = state.streams[e.Stream];
         key.streams[e.Stream] = {stream.buffer.get(), stream.offset, stream.stride};
       }
-      found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, cache);
+      found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, bgra, cache);
     }
   }
   cache.BindVertexArray(found != nullptr ? found->name : 0);
@@ -70,7 +70,7 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, INT
   return found != nullptr;
 }
 
-GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, const GlslShader* vs,
+GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, const GlslShader* vs, bool bgra,
                                                         GlStateCache& cache) {
   auto va = std::make_unique<VertexArray>(key);
   gl::GenVertexArrays(1, &va->name);
@@ -79,7 +79,7 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   for (const D3DVERTEXELEMENT9& e : ElementsOf(*key.decl)) {
     const int location = vs != nullptr ? GlslAttributeLocation(*vs, e.Usage, e.UsageIndex) : -1;
     GlAttribFormat format;
-    if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, &format)) continue;
+    if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, bgra, &format)) continue;
     const StreamKey& stream = key.streams[e.Stream];
     const GLuint index = static_cast<GLuint>(location);
     cache.BindArrayBuffer(GlOf(*stream.buffer).Name());
@@ -98,9 +98,7 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
 
 bool GlDevice::FeedsVertexType(BYTE d3ddecltype) const {
   GlAttribFormat format;
-  // D3DCOLOR is read as GL_BGRA, which ES does not have.
-  if (d3ddecltype == D3DDECLTYPE_D3DCOLOR && !m_caps.bgra) return false;
-  return GlVertexFormat(d3ddecltype, &format);
+  return GlVertexFormat(d3ddecltype, m_caps.bgra, &format);
 }
 
 void GlVertexArrayCache::Forget(const Resource* resource, bool contextAlive, GlStateCache& cache) {

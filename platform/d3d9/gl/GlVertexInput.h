@@ -23,8 +23,9 @@ class GlVertexArrayCache {
 
   // Binds the vertex array of the state's input; false (nothing bound) when
   // the declaration or a stream it reads is missing. The index buffer is
-  // part of the array when one is set.
-  bool Bind(const DeviceState& state, GlStateCache& cache, INT baseVertex = 0);
+  // part of the array when one is set. bgra: the context reads GL_BGRA
+  // attributes (GlCaps::bgra).
+  bool Bind(const DeviceState& state, GlStateCache& cache, bool bgra, INT baseVertex);
   void InputChanged() { m_dirty = true; }
   // Drops the vertex arrays made with `resource` (a declaration or buffer being released).
   void Forget(const Resource* resource, bool contextAlive, GlStateCache& cache);
@@ -44,7 +45,7 @@ class GlVertexArrayCache {
     INT baseVertex;
   };
   // `vs`: where the vertex shader takes its inputs (null: none fed).
-  VertexArray* Make(const VertexArray& key, const GlslShader* vs, GlStateCache& cache);
+  VertexArray* Make(const VertexArray& key, const GlslShader* vs, bool bgra, GlStateCache& cache);
 
   std::vector<std::unique_ptr<VertexArray>> m_arrays;
   VertexArray* m_current = nullptr;
