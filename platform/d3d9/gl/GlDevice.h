@@ -123,6 +123,10 @@ class GlDevice {
   // Drops programs and vertex arrays made with a resource being released.
   void ForgetResource(const Resource* resource);
 
+  // Room for texels reordered on their way to GL (GlTexture.cpp), kept
+  // between uploads.
+  std::vector<unsigned char>& UploadScratch() { return m_uploadScratch; }
+
  private:
   // The program, vertex array, constants and textures of a draw; false when
   // the state cannot draw (no shader pair, or a stream the declaration reads unset).
@@ -152,6 +156,7 @@ class GlDevice {
   std::vector<int> m_pointCounts;
   std::vector<const void*> m_pointOffsets;
   std::vector<int> m_pointBaseVertices;
+  std::vector<unsigned char> m_uploadScratch;
   std::unique_ptr<GlProgramCache> m_programs;
   std::unique_ptr<GlVertexArrayCache> m_vertexArrays;
 };
