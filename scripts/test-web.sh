@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # The web page in headless Chromium against the native program: builds the
-# page (scripts/web.sh, the libraries cached in build-web/deps), then
-# tests/web/page-test.mjs runs it through puppeteer-core and
-# tests/web/compare-frames.py compares its frame with the native one.
+# page (scripts/web.sh; the wasm libraries come from the user's cache, built
+# there on a machine's first run), then tests/web/page-test.mjs runs it
+# through puppeteer-core and tests/web/compare-frames.py compares its frame
+# with the native one. The native side is the checkout's build/ when it is
+# configured (test.sh has built it), else build-web/host.
 # Skips (exit 0, one line) only where Chromium gives no WebGL2 context.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=${OSTREVIN_WEB_BUILD:-$ROOT/build-web}
 FRAME=100
+if [ -z "${OSTREVIN_WEB_HOST_BUILD:-}" ] && [ -f "$ROOT/build/CMakeCache.txt" ]; then
+  export OSTREVIN_WEB_HOST_BUILD=$ROOT/build
+fi
+HOST=${OSTREVIN_WEB_HOST_BUILD:-$OUT/host}
 
 "$ROOT/scripts/web.sh" build
 
@@ -31,7 +37,8 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY
 fi
 export OSTREVIN_MESSAGEBOX=0
-cp -r "$OUT/host/demo" "$work/native"
+cp -r "$HOST/demo" "$work/native"
+rm -f "$work/native/a.out"
 (cd "$work/native" && OSTREVIN_EXIT_AFTER=$FRAME OSTREVIN_CAPTURE="$work" OSTREVIN_CAPTURE_FRAMES=$FRAME ./ostrevin)
 rm "$work/native/Data/top.GAMEMODEL"
 (cd "$work/native" && ./ostrevin 2>"$work/native-missing-stderr.txt") && { echo "native run without its model succeeded"; exit 1; }
@@ -43,9 +50,9 @@ if [ "$status" -eq 77 ]; then exit 0; fi
 
 printf -v name 'frame-%05d.png' "$FRAME"
 echo "frame $FRAME, page against native:"
-python3 "$ROOT/tests/web/compare-frames.py" same "$work/$name" "$work/web-$name" || status=1
+/usr/bin/python3 "$ROOT/tests/web/compare-frames.py" same "$work/$name" "$work/web-$name" || status=1
 echo "held arrow keys against none:"
-python3 "$ROOT/tests/web/compare-frames.py" differ "$work/still-frame.png" "$work/keys-frame.png" || status=1
+/usr/bin/python3 "$ROOT/tests/web/compare-frames.py" differ "$work/still-frame.png" "$work/keys-frame.png" || status=1
 if diff -u "$work/native-missing-stderr.txt" "$work/missing-stderr.txt"; then
   echo "ok: a missing model gives the desktop's message"
 else

@@ -7,17 +7,45 @@
 #   scripts/web.sh serve      serve build-web/wasm/page on http://127.0.0.1:8000/
 #
 # What it uses: Debian's emscripten (its ports download, so none is used),
-# and Debian's source packages of glslang, SPIRV-Cross and SDL2, fetched with
-# `apt-get source` through a private apt configuration in build-web/apt that
-# adds deb-src lines for this machine's own archive (nothing under /etc
-# changes). The libraries are built for wasm once into build-web/deps.
+# and Debian's source packages of glslang, SPIRV-Cross, SPIRV-Tools and SDL2,
+# fetched with `apt-get source` through a private apt configuration in
+# build-web/apt that adds deb-src lines for this machine's own archive
+# (nothing under /etc changes); SPIRV-Tools' grammar files come from the
+# spirv-headers package (all headers and JSON).
+#
+# The libraries are built for wasm once per machine into a cache outside the
+# checkout, which later builds (and fresh clones) reuse:
+#   ${OSTREVIN_USER_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}}/ostrevin/web-deps/<key>
+# <key> names the Debian versions of the four libraries, emcc's version and
+# the recipe below; a change of any builds a new folder. test.sh sets
+# OSTREVIN_USER_CACHE to the user's cache before it gives the tests a
+# temporary XDG_CACHE_HOME. OSTREVIN_WEB_DEPS names the folder outright.
+#
+# The demo's data is written by a native build's assetgen:
+# OSTREVIN_WEB_HOST_BUILD (a configured native build, only built here), or
+# else build-web/host, configured and built here.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=${OSTREVIN_WEB_BUILD:-$ROOT/build-web}
-DEPS=$OUT/deps
+HOST=${OSTREVIN_WEB_HOST_BUILD:-$OUT/host}
 JOBS=${JOBS:-2}
 export NODE_PATH=/usr/share/nodejs
+
+# Bump when the recipe in build_deps changes what it makes.
+RECIPE=2
+deps_key() {
+  local versions
+  versions=$(dpkg-query -W -f='${Package}=${Version} ' glslang-dev spirv-cross spirv-tools libsdl2-dev 2>/dev/null || true)
+  echo "$versions $(emcc --version 2>/dev/null | head -n1) recipe=$RECIPE" | sha256sum | cut -c1-16
+}
+deps_dir() {
+  if [ -n "${OSTREVIN_WEB_DEPS:-}" ]; then
+    echo "$OSTREVIN_WEB_DEPS"
+  else
+    echo "${OSTREVIN_USER_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}}/ostrevin/web-deps/$(deps_key)"
+  fi
+}
 
 say() { echo "web: $*"; }
 
@@ -54,17 +82,24 @@ private_apt() {
 }
 
 fetch_sources() {
-  local src=$DEPS/src
-  if [ -f "$src/.fetched" ]; then return; fi
-  private_apt
+  local src=$DEPS/src missing=()
   mkdir -p "$src"
-  say "fetching the source packages of glslang, spirv-cross and libsdl2"
-  apt-get "${APT_OPTS[@]}" update -qq
-  (cd "$src" && apt-get "${APT_OPTS[@]}" source -qq glslang spirv-cross libsdl2 >/dev/null)
-  touch "$src/.fetched"
+  for p in glslang spirv-cross spirv-tools libsdl2; do
+    [ -n "$(srcdir "$p")" ] || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    private_apt
+    say "fetching the source packages of ${missing[*]}"
+    apt-get "${APT_OPTS[@]}" update -qq
+    (cd "$src" && apt-get "${APT_OPTS[@]}" source -qq "${missing[@]}" >/dev/null)
+  fi
+  if [ ! -d "$src/spirv-headers/usr/include/spirv" ]; then
+    say "fetching spirv-headers (SPIRV-Tools' grammar files)"
+    (cd "$src" && apt-get download -qq spirv-headers 2>/dev/null && dpkg-deb -x spirv-headers_*.deb spirv-headers)
+  fi
 }
 
-srcdir() { find "$DEPS/src" -maxdepth 1 -mindepth 1 -type d -name "$1-*" | head -n1; }
+srcdir() { find "$DEPS/src" -maxdepth 1 -mindepth 1 -type d -name "$1-[0-9]*" | head -n1; }
 
 build_dep() {  # name source-dir cmake-args...
   local name=$1 dir=$2; shift 2
@@ -96,27 +131,58 @@ build_deps() {
     emar rcs "$DEPS/prefix/lib/libglslang-default-resource-limits.a" "$DEPS/build-limits/"*.o
   fi
   build_dep sdl2 "$(srcdir libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
+  # SPIRV-Tools: only its core library (the translator validates SPIR-V with
+  # it); installing would build the optimiser and the rest. The library,
+  # its headers and a package file naming the target the native build's
+  # package names (SPIRV-Tools-static).
+  if [ ! -f "$DEPS/spirv-tools.done" ]; then
+    local t; t=$(srcdir spirv-tools)
+    say "building spirv-tools for wasm"
+    emcmake cmake -S "$t" -B "$DEPS/build-spirv-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DSPIRV-Headers_SOURCE_DIR="$DEPS/src/spirv-headers/usr" -DSPIRV_SKIP_TESTS=ON -DSPIRV_SKIP_EXECUTABLES=ON \
+      -DSPIRV_WERROR=OFF -DBUILD_SHARED_LIBS=OFF -DSPIRV_TOOLS_BUILD_STATIC=ON >"$DEPS/spirv-tools.log" 2>&1
+    cmake --build "$DEPS/build-spirv-tools" -j"$JOBS" --target SPIRV-Tools-static >>"$DEPS/spirv-tools.log" 2>&1
+    mkdir -p "$DEPS/prefix/lib/cmake/SPIRV-Tools" "$DEPS/prefix/include"
+    cp "$DEPS/build-spirv-tools/source/libSPIRV-Tools.a" "$DEPS/prefix/lib/"
+    cp -r "$t/include/spirv-tools" "$DEPS/prefix/include/"
+    cat >"$DEPS/prefix/lib/cmake/SPIRV-Tools/SPIRV-ToolsConfig.cmake" <<'CMAKE'
+# Written by scripts/web.sh: SPIRV-Tools' core library built for wasm.
+get_filename_component(_spvt_prefix "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
+if(NOT TARGET SPIRV-Tools-static)
+  add_library(SPIRV-Tools-static STATIC IMPORTED)
+  set_target_properties(SPIRV-Tools-static PROPERTIES
+    IMPORTED_LOCATION "${_spvt_prefix}/lib/libSPIRV-Tools.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${_spvt_prefix}/include")
+endif()
+CMAKE
+    touch "$DEPS/spirv-tools.done"
+  fi
 }
 
 # The demo's data comes from the native host tools (assetgen), built in a
 # native build of their own; its ostrevin is the reference the web test
 # compares with.
 build_host() {
-  say "building the native host tools and the reference program"
-  cmake -S "$ROOT" -B "$OUT/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVIN_TESTS=OFF >"$OUT/host.log" 2>&1
-  cmake --build "$OUT/host" -j"$JOBS" --target ostrevin_data ostrevin >>"$OUT/host.log" 2>&1 ||
+  say "building the native host tools and the reference program in $HOST"
+  mkdir -p "$OUT"
+  : >"$OUT/host.log"
+  if [ ! -f "$HOST/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$HOST" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREVIN_TESTS=OFF >>"$OUT/host.log" 2>&1
+  fi
+  cmake --build "$HOST" -j"$JOBS" --target ostrevin_data ostrevin >>"$OUT/host.log" 2>&1 ||
     { tail -n 30 "$OUT/host.log"; exit 1; }
 }
 
 build_page() {
   say "building the page"
   emcmake cmake -S "$ROOT" -B "$OUT/wasm" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_FIND_ROOT_PATH="$DEPS/prefix" -DOSTREVIN_WEB_HOST_BUILD="$OUT/host" >"$OUT/wasm.log" 2>&1 ||
+    -DCMAKE_FIND_ROOT_PATH="$DEPS/prefix" -DOSTREVIN_WEB_HOST_BUILD="$HOST" >"$OUT/wasm.log" 2>&1 ||
     { tail -n 30 "$OUT/wasm.log"; exit 1; }
   cmake --build "$OUT/wasm" -j"$JOBS" --target ostrevin >>"$OUT/wasm.log" 2>&1 || { tail -n 40 "$OUT/wasm.log"; exit 1; }
   say "page: $OUT/wasm/page/index.html (serve the folder: scripts/web.sh serve)"
 }
 
+DEPS=$(deps_dir)
 case "${1:-build}" in
   build) install_tools; fetch_sources; build_deps; build_host; build_page ;;
   deps) install_tools; fetch_sources; build_deps ;;

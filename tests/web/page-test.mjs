@@ -65,7 +65,8 @@ try {
     const errors = [];
     page.on('console', (m) => {
       if (VERBOSE) console.log(`console.${m.type()}: ${m.text()}`);
-      if (m.type() === 'error') errors.push(m.text());
+      // WebGL's own reports of a call it refused are warnings: errors here.
+      if (m.type() === 'error' || (m.type() === 'warn' && /INVALID_|GL_INVALID/.test(m.text()))) errors.push(m.text());
     });
     page.on('pageerror', (e) => errors.push(String(e)));
     page.on('dialog', (d) => d.dismiss());
