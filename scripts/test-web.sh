@@ -23,10 +23,12 @@ if [ ! -d "$NODE_DIR/node_modules/puppeteer-core" ]; then
   npm install --silent --no-audit --no-fund --prefix "$NODE_DIR" puppeteer-core@24.10.0
 fi
 
-work=$(mktemp -d)
+# WEB_TEST_KEEP=DIR keeps the frames and messages there.
+work=${WEB_TEST_KEEP:-$(mktemp -d)}
+mkdir -p "$work"
 cleanup() {
   [ -n "${own_xvfb:-}" ] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null || true
-  rm -rf "$work"
+  [ -n "${WEB_TEST_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 

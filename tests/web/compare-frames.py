@@ -6,10 +6,16 @@
 
 Silhouette: a pixel is covered when it differs from the clear colour (the
 top-left pixel of A) by more than 24 levels in some channel; the covered
-pixels of A and B may disagree on at most 1% of the pixels covered in
-either. Shading: over the pixels covered in both, the mean absolute channel
-difference is at most 3 levels and at most 1% of them differ by more than 32
-levels in some channel (rasterisers differ in edge pixels and rounding).
+pixels of A and B may disagree on at most 0.5% of the pixels covered in
+either (intersection over union at least 99.5%). Shading: over the pixels
+covered in both, the mean absolute channel difference is at most 1 level
+and at most 0.5% of them differ by more than 32 levels in some channel.
+
+The page (Chromium's SwiftShader) against the native program (Mesa's
+llvmpipe) at frame 100 measured 14 of 9329 covered pixels disagreeing
+(0.15%), a mean of 0.21 levels and 14 pixels (0.15%) over 32 levels: the
+rasterisers differ in edge pixels and rounding. The bounds are about three
+times that (docs/testing.md).
 """
 import sys
 
@@ -48,11 +54,12 @@ def main():
     mean = total / (3 * inside) if inside else 0.0
     big = Image.composite(worst.point(lambda v: 255 if v > 32 else 0), Image.new("L", a.size, 0), both).histogram()[255]
     changed = worst.point(lambda v: 255 if v > 32 else 0).histogram()[255]
-    print(f"covered: {union} px, silhouettes disagree on {disagree} px ({100.0 * disagree / max(union, 1):.2f}%); "
+    print(f"covered: {union} px, silhouettes disagree on {disagree} px ({100.0 * disagree / max(union, 1):.2f}%, "
+          f"IoU {100.0 * (union - disagree) / max(union, 1):.2f}%); "
           f"shading: mean {mean:.2f} levels, {big} px ({100.0 * big / max(inside, 1):.2f}%) over 32 levels; "
           f"changed: {changed} px")
     if mode == "same":
-        ok = union > 0 and disagree <= 0.01 * union and mean <= 3.0 and big <= 0.01 * inside
+        ok = union > 0 and disagree <= 0.005 * union and mean <= 1.0 and big <= 0.005 * inside
     else:
         ok = changed >= 0.02 * a.size[0] * a.size[1]
     return 0 if ok else 1
