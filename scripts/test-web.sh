@@ -10,10 +10,11 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=${OSTREVIN_WEB_BUILD:-$ROOT/build-web}
 FRAME=100
-if [ -z "${OSTREVIN_WEB_HOST_BUILD:-}" ] && [ -f "$ROOT/build/CMakeCache.txt" ]; then
-  export OSTREVIN_WEB_HOST_BUILD=$ROOT/build
+# The native build scripts/web.sh takes its data from (the same rule).
+HOST=${OSTREVIN_WEB_HOST_BUILD:-}
+if [ -z "$HOST" ]; then
+  if [ -f "$ROOT/build/CMakeCache.txt" ]; then HOST=$ROOT/build; else HOST=$OUT/host; fi
 fi
-HOST=${OSTREVIN_WEB_HOST_BUILD:-$OUT/host}
 
 "$ROOT/scripts/web.sh" build
 

@@ -22,13 +22,16 @@
 # temporary XDG_CACHE_HOME. OSTREVIN_WEB_DEPS names the folder outright.
 #
 # The demo's data is written by a native build's assetgen:
-# OSTREVIN_WEB_HOST_BUILD (a configured native build, only built here), or
-# else build-web/host, configured and built here.
+# OSTREVIN_WEB_HOST_BUILD, else the checkout's build/ when it is configured
+# (only built here), else build-web/host, configured and built here.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT=${OSTREVIN_WEB_BUILD:-$ROOT/build-web}
-HOST=${OSTREVIN_WEB_HOST_BUILD:-$OUT/host}
+HOST=${OSTREVIN_WEB_HOST_BUILD:-}
+if [ -z "$HOST" ]; then
+  if [ -f "$ROOT/build/CMakeCache.txt" ]; then HOST=$ROOT/build; else HOST=$OUT/host; fi
+fi
 JOBS=${JOBS:-2}
 export NODE_PATH=/usr/share/nodejs
 
