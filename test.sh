@@ -25,7 +25,9 @@ step() {  # step NAME COMMAND...: runs one check and counts it
 
 export XVFB_PID_FILE="$(mktemp)"
 display="$(./scripts/xvfb.sh)" || exit 1
-# Compiled shaders go to a cache of this run's own, not the user's.
+# Compiled shaders go to a cache of this run's own, not the user's; the web
+# step's wasm libraries stay in the user's cache (scripts/web.sh).
+export OSTREVIN_USER_CACHE="${XDG_CACHE_HOME:-${HOME}/.cache}"
 export XDG_CACHE_HOME="$(mktemp -d)"
 trap 'kill "$(cat "${XVFB_PID_FILE}")" 2>/dev/null || true; rm -f "${XVFB_PID_FILE}"; rm -rf "${XDG_CACHE_HOME}"' EXIT
 export DISPLAY=":${display}"

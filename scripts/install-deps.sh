@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool libgl1-mesa-dri
   file appstream desktop-file-utils unzip lintian man-db dpkg-dev
+  emscripten ninja-build nodejs chromium
 )
 
 missing=()

@@ -56,7 +56,8 @@ void Buffer<Interface, Desc>::DestroyGl() {
 
 template <typename Interface, typename Desc>
 void Buffer<Interface, Desc>::RecreateGl() {
-  m_gl.Create(OwnerDevice()->Gl(), m_data.empty() ? nullptr : m_data.data(), m_data.size());
+  m_gl.Create(OwnerDevice()->Gl(), m_data.empty() ? nullptr : m_data.data(), m_data.size(),
+              m_desc.Type == D3DRTYPE_INDEXBUFFER);
 }
 
 template class Buffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;

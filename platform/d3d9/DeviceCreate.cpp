@@ -43,6 +43,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   const formats::FormatInfo* info = formats::FindFormat(format);
   if (info == nullptr || !formats::OnDevice(*info)) return D3DERR_INVALIDCALL;
   if (info->compressed && !m_gl.Caps().s3tc) return D3DERR_NOTAVAILABLE;
+  if (!m_gl.TakesFormat(*info)) return D3DERR_INVALIDCALL;
   const UINT full = formats::FullChainLength(width, height);
   if (usage & D3DUSAGE_AUTOGENMIPMAP) {
     // One visible level; the device makes the rest, except for block
@@ -88,7 +89,7 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pElements, IDir
     if (count >= MAXD3DDECLLENGTH) return D3DERR_INVALIDCALL;
     ++count;
   }
-  if (!VertexDeclaration::Valid(pElements, count)) return D3DERR_INVALIDCALL;
+  if (!VertexDeclaration::Valid(m_gl, pElements, count)) return D3DERR_INVALIDCALL;
   *ppDecl = new VertexDeclaration(this, pElements, count);
   return D3D_OK;
 }
@@ -99,7 +100,7 @@ HRESULT CreateShaderObject(Device* device, GlDevice& gl, ShaderStage stage, cons
                            Interface** ppShader) {
   if (ppShader == nullptr) return D3DERR_INVALIDCALL;
   *ppShader = nullptr;
-  const GlslOptions options = ShaderOptions(gl.Caps().clipControl);
+  const GlslOptions options = ShaderOptions(gl.Caps().clipControl, gl.Caps().es);
   GlslShader glsl;
   const HRESULT hr = TranslateShaderCode(stage, pFunction, options, &glsl);
   if (FAILED(hr)) return hr;

@@ -24,6 +24,9 @@ const GlTexture* GlOf(IDirect3DBaseTexture9* texture) {
 }
 const std::vector<D3DVERTEXELEMENT9>& ElementsOf(const VertexDeclaration& decl) { return decl.Elements(); }
 const std::vector<VertexStreamReach>& ReachesOf(const VertexDeclaration& decl) { return decl.Reaches(); }
+const std::array<uint16_t, MAXD3DDECLUSAGE + 1>& ColourInputsOf(const VertexDeclaration& decl) {
+  return decl.ColourInputs();
+}
 const GlslShader& GlslOf(const VertexShader& shader) { return shader.Glsl(); }
 const GlslShader& GlslOf(const PixelShader& shader) { return shader.Glsl(); }
 

@@ -5,6 +5,7 @@
 
 #include <d3d9.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -43,6 +44,7 @@ struct VertexStreamReach {
   UINT stream, bytes;
 };
 const std::vector<VertexStreamReach>& ReachesOf(const VertexDeclaration& decl);  // each stream once
+const std::array<uint16_t, MAXD3DDECLUSAGE + 1>& ColourInputsOf(const VertexDeclaration& decl);
 const GlslShader& GlslOf(const VertexShader& shader);
 const GlslShader& GlslOf(const PixelShader& shader);
 

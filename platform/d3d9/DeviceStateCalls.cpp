@@ -16,7 +16,8 @@ namespace ostrevin::d3d9 {
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   const UINT s = static_cast<UINT>(state);
   const RenderStateInfo* info = FindRenderState(s);
-  if (info == nullptr || !Takes(info->values, value)) return D3DERR_INVALIDCALL;
+  if (info == nullptr || !Takes(info->values, value) || !m_gl.TakesRenderState(m_state, state, value))
+    return D3DERR_INVALIDCALL;
   if (m_state.renderStates[s] == value) return D3D_OK;
   m_state.renderStates[s] = value;
   if (m_gl.Alive()) m_gl.ApplyRenderState(m_state, state);
@@ -33,7 +34,9 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) {
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   const UINT t = static_cast<UINT>(type);
   const SamplerStateInfo* info = FindSamplerState(t);
-  if (sampler >= DeviceState::kSamplers || info == nullptr || !Takes(info->values, value)) return D3DERR_INVALIDCALL;
+  if (sampler >= DeviceState::kSamplers || info == nullptr || !Takes(info->values, value) ||
+      !m_gl.TakesSamplerState(type, value))
+    return D3DERR_INVALIDCALL;
   if (m_state.samplerStates[sampler][t] == value) return D3D_OK;
   m_state.samplerStates[sampler][t] = value;
   if (m_gl.Alive()) m_gl.ApplySamplerState(m_state, sampler, type);
@@ -91,7 +94,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
   VertexDeclaration* decl = static_cast<VertexDeclaration*>(pDecl);
   if (decl != m_state.decl) {
     m_state.decl = decl;
-    m_gl.VertexInputChanged();
+    m_gl.DeclarationChanged();
   }
   return D3D_OK;
 }

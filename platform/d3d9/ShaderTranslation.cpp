@@ -5,9 +5,10 @@
 
 namespace ostrevin::d3d9 {
 
-GlslOptions ShaderOptions(bool clipControl) {
+GlslOptions ShaderOptions(bool clipControl, bool es) {
   GlslOptions options;
   options.remapDepth = !clipControl;
+  options.es300 = es;
   return options;
 }
 

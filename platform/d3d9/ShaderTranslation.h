@@ -10,8 +10,9 @@
 namespace ostrevin::d3d9 {
 
 // The shader object's own translator options. clipControl: whether the
-// context has glClipControl (depth then needs no remap).
-GlslOptions ShaderOptions(bool clipControl);
+// context has glClipControl (depth then needs no remap); es: GLSL ES 3.00
+// for an OpenGL ES 3.0 / WebGL2 context.
+GlslOptions ShaderOptions(bool clipControl, bool es);
 
 // D3D_OK with the GLSL in *out, or D3DERR_INVALIDCALL (with the reason on
 // standard error when the translation fails).

@@ -14,13 +14,15 @@ VertexDeclaration::VertexDeclaration(Device* device, const D3DVERTEXELEMENT9* el
     auto same = std::find_if(m_reaches.begin(), m_reaches.end(), [&](const VertexStreamReach& r) { return r.stream == e.Stream; });
     if (same == m_reaches.end()) m_reaches.push_back({e.Stream, end});
     else same->bytes = std::max(same->bytes, end);
+    if (e.Type == D3DDECLTYPE_D3DCOLOR && e.Usage <= MAXD3DDECLUSAGE && e.UsageIndex < 16)
+      m_colourInputs[e.Usage] = static_cast<uint16_t>(m_colourInputs[e.Usage] | (1u << e.UsageIndex));
   }
 }
 
-bool VertexDeclaration::Valid(const D3DVERTEXELEMENT9* elements, UINT count) {
+bool VertexDeclaration::Valid(const GlDevice& gl, const D3DVERTEXELEMENT9* elements, UINT count) {
   for (UINT i = 0; i < count; ++i) {
     const D3DVERTEXELEMENT9& e = elements[i];
-    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !GlDevice::FeedsVertexType(e.Type) ||
+    if (e.Stream >= DeviceState::kStreams || e.Method != D3DDECLMETHOD_DEFAULT || !gl.FeedsVertexType(e.Type) ||
         e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX)
       return false;
     for (UINT j = 0; j < i; ++j)

@@ -267,13 +267,21 @@ std::string Swizzle(uint32_t components) {
 // (MakePrivate), the interface variable is declared in the header, and a
 // statement copies between them at the start (inputs) or end (outputs) of
 // main. Which ones:
-//  - vertex inputs that are not float: vertex data reaches the shader as floats;
+//  - vertex inputs that are not float: vertex data reaches the shader as
+//    floats; and those fed by D3DCOLOR data in BGRA order
+//    (GlslOptions::swappedColourInputs), read swapped;
 //  - pixel inputs VPOS (or POSITION) and VFACE, read from gl_FragCoord and
 //    gl_FrontFacing;
 //  - other vertex outputs and pixel inputs smaller than a vec4.
-bool Relayed(bool vertex, bool input, const Semantic& s, const Shape& type) {
+bool SwappedColourInput(const GlslOptions& options, const Semantic& s) {
+  const int usage = UsageOf(s.name);
+  return usage >= 0 && usage <= MAXD3DDECLUSAGE && s.index < 16 &&
+         (options.swappedColourInputs[static_cast<size_t>(usage)] & (1u << s.index)) != 0;
+}
+
+bool Relayed(const GlslOptions& options, bool vertex, bool input, const Semantic& s, const Shape& type) {
   const bool vec4 = type.kind == 'f' && type.vecsize == 4;
-  if (vertex && input) return IsRelayable(type) && type.kind != 'f';
+  if (vertex && input) return IsRelayable(type) && (type.kind != 'f' || SwappedColourInput(options, s));
   if (input) return s.name == "VPOS" || s.name == "POSITION" || s.name == "VFACE" || (IsRelayable(type) && !vec4);
   if (vertex) return !((s.name == "POSITION" || s.name == "PSIZE") && s.index == 0) && IsRelayable(type) && !vec4;
   return false;
@@ -380,7 +388,7 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   std::set<uint32_t> relayed;
   for (const InterfaceVariable& v : ioVariables) {
     Semantic s;
-    if (ParseSemantic(v.semantic, &s) && Relayed(vertex, v.input, s, v.shape)) relayed.insert(v.id);
+    if (ParseSemantic(v.semantic, &s) && Relayed(options, vertex, v.input, s, v.shape)) relayed.insert(v.id);
   }
   const std::vector<uint32_t> spirv = MakePrivate(expanded, relayed);
   GlslEmitter glsl(spirv.data(), spirv.size());
@@ -388,6 +396,12 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
     *error = "SPIR-V stage does not match the shader code's stage";
     return false;
+  }
+  // GLSL ES: the header's declarations come before SPIRV-Cross's own
+  // precision statements, so the defaults are said first.
+  if (options.es300) {
+    glsl.add_header_line("precision highp float;");
+    glsl.add_header_line("precision highp int;");
   }
   spirv_cross::ShaderResources res = glsl.get_shader_resources();
   std::map<uint32_t, size_t> place;
@@ -487,9 +501,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
       result.attributes.push_back({static_cast<BYTE>(in.usage), static_cast<BYTE>(in.s.index), location});
       if (relayed.count(r.id) != 0) {
         // Vertex data reaches the shader as floats, whatever HLSL calls it.
+        const std::string read = name + (SwappedColourInput(options, in.s) ? ".zyxw" : "");
         relay(r, "vsi_" + in.s.Text(),
               "layout(location = " + std::to_string(location) + ") in vec4 " + name + ";",
-              "vsi_" + in.s.Text() + " = " + GlslType(type) + "(" + name + Swizzle(type.vecsize) + ");", true);
+              "vsi_" + in.s.Text() + " = " + GlslType(type) + "(" + read + Swizzle(type.vecsize) + ");", true);
         continue;
       }
       glsl.set_name(r.id, name);
@@ -509,6 +524,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
         if (s.name == "VFACE") {
           relay(r, local, "", local + " = " + GlslType(type) + "(gl_FrontFacing ? 1.0 : -1.0);", true);
         } else {
+          if (options.es300) {
+            *error = "pixel input " + s.Text() + " (the pixel's position) is not available in GLSL ES 3.00";
+            return false;
+          }
           relay(r, local, "", local + " = " + GlslType(type) + "(gl_FragCoord" + Swizzle(type.vecsize) + ");", true);
           readsFragCoord = true;
         }
@@ -646,8 +665,10 @@ bool Translate(const ShaderCode& code, const GlslOptions& options, GlslShader* o
   }
 
   spirv_cross::CompilerGLSL::Options glslOptions;
-  glslOptions.version = 330;
-  glslOptions.es = false;
+  glslOptions.version = options.es300 ? 300 : 330;
+  glslOptions.es = options.es300;
+  glslOptions.fragment.default_float_precision = spirv_cross::CompilerGLSL::Options::Highp;
+  glslOptions.fragment.default_int_precision = spirv_cross::CompilerGLSL::Options::Highp;
   glslOptions.enable_420pack_extension = false;
   glslOptions.emit_uniform_buffer_as_plain_uniforms = true;
   glslOptions.separate_shader_objects = false;

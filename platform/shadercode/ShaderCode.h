@@ -11,6 +11,7 @@
 
 #include <d3dx9.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -164,9 +165,19 @@ struct GlslOptions {
   // against the float uniform kAlphaRefUniform, which the device sets to
   // D3DRS_ALPHAREF; the pixel is discarded when the test fails.
   uint32_t alphaFunc = 0;
+  // GLSL ES 3.00 (WebGL2) instead of GLSL 3.30: "#version 300 es", high
+  // precision by default. ES has no layout qualifiers on gl_FragCoord, so a
+  // pixel shader that reads VPOS (or a POSITION input) does not translate.
+  bool es300 = false;
+  // Vertex shaders. The inputs fed by D3DCOLOR elements where the context
+  // has no GL_BGRA attribute size (ES): by D3DDECLUSAGE, a bit per usage
+  // index. Their bytes arrive as a plain normalised vec4 of B, G, R, A, and
+  // the shader reads them swapped back (.zyxw).
+  std::array<uint16_t, MAXD3DDECLUSAGE + 1> swappedColourInputs{};
   bool operator==(const GlslOptions& o) const {
-    return remapDepth == o.remapDepth && lineDirectives == o.lineDirectives && flatColours == o.flatColours &&
-           srgbSamplers == o.srgbSamplers && srgbWrite == o.srgbWrite && alphaFunc == o.alphaFunc;
+    return es300 == o.es300 && remapDepth == o.remapDepth && lineDirectives == o.lineDirectives && flatColours == o.flatColours &&
+           srgbSamplers == o.srgbSamplers && srgbWrite == o.srgbWrite && alphaFunc == o.alphaFunc &&
+           swappedColourInputs == o.swappedColourInputs;
   }
 };
 

@@ -2,7 +2,6 @@
 
 #include <GL/glcorearb.h>
 #include <SDL.h>
-#include <png.h>
 
 #include <cstdio>
 #include <vector>
@@ -36,27 +35,6 @@ void CaptureFrame(const BackBufferView& bb, const std::string& dir, unsigned fra
   const std::string path = dir + name;
   if (!WritePng(path, static_cast<int>(bb.width), static_cast<int>(bb.height), rgb.data()))
     std::fprintf(stderr, "ostrevin: cannot write %s\n", path.c_str());
-}
-
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < height; ++y)
-    png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * static_cast<size_t>(width) * 3));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
 }
 
 }  // namespace ostrevin::switches

@@ -3,6 +3,7 @@
 // Windows passes it, quoted where an argument contains blanks or quotes.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "Utf.h"
@@ -43,5 +44,8 @@ int main(int argc, char** argv) {
   ostrevin::StartShaderCompilerWarmUp();
   static std::wstring commandLine;
   for (int i = 1; i < argc; ++i) AppendArgument(commandLine, argv[i]);
-  return wWinMain(&g_module, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+  // exit() rather than a return: in a web page main has been suspended and
+  // resumed (each Present returns to the browser), and the value it then
+  // returns no longer ends the program; everywhere else the two are the same.
+  std::exit(wWinMain(&g_module, nullptr, commandLine.data(), SW_SHOWDEFAULT));
 }

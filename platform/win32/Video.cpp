@@ -42,6 +42,11 @@ bool InitVideo() {
   // Wayland is tried only where libwayland can find a socket (it complains
   // on standard error otherwise).
   const char* driver = getenv("SDL_VIDEODRIVER");
+#ifdef __EMSCRIPTEN__
+  // A web page's one display: the canvas.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "emscripten");
+  driver = "emscripten";
+#endif
   if (driver == nullptr || *driver == 0) {
     const char* runtime = getenv("XDG_RUNTIME_DIR");
     const char* wayland = getenv("WAYLAND_DISPLAY");

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 56 || ostrevin::ShaderCodeSize(words.data()) > words.size() * 4) return 0;
   for (const ostrevin::ShaderStage stage : {ostrevin::ShaderStage::Vertex, ostrevin::ShaderStage::Pixel}) {
     ostrevin::GlslShader glsl;
-    const HRESULT hr = ostrevin::d3d9::TranslateShaderCode(stage, words.data(), ostrevin::d3d9::ShaderOptions(false), &glsl);
+    const HRESULT hr = ostrevin::d3d9::TranslateShaderCode(stage, words.data(), ostrevin::d3d9::ShaderOptions(false, false), &glsl);
     if (SUCCEEDED(hr)) {
       if (!decoded || code.stage != stage || glsl.stage != stage || glsl.source.empty()) std::abort();
       if (stage == ostrevin::ShaderStage::Vertex && !glsl.samplers.empty()) std::abort();

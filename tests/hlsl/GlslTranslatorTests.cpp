@@ -147,15 +147,20 @@ TEST_F(ShippedShaders, VariantOptionsChangeOnlyWhatTheyName) {
   ostrevin::GlslOptions idle;
   idle.srgbSamplers = 1u << 3;    // no such sampler in the shader
   idle.alphaFunc = D3DCMP_ALWAYS;  // a test that never fails
+  idle.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1u << 1;  // no COLOR1 input
   EXPECT_EQ(translate(ps, idle), plainPs);
+  EXPECT_EQ(translate(vs, idle), Translate(vs).source);
 
   ostrevin::GlslOptions all;
   all.flatColours = true;
   all.srgbSamplers = 1;
   all.srgbWrite = true;
   all.alphaFunc = D3DCMP_LESS;
+  all.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1;  // D3DCOLOR bytes fed as RGBA: read swapped
   const std::string v = translate(vs, all), p = translate(ps, all);
   EXPECT_NE(v.find("flat out vec4 v_COLOR0;"), std::string::npos) << v;
+  EXPECT_NE(v.find("layout(location = 12) in vec4 in_COLOR0;"), std::string::npos) << v;
+  EXPECT_NE(v.find("vsi_COLOR0 = vec4(in_COLOR0.zyxw);"), std::string::npos) << v;
   EXPECT_NE(p.find("flat in vec4 v_COLOR0;"), std::string::npos) << p;
   EXPECT_NE(p.find("ostrevin_srgb_decode(texture(ps_diffuseMap"), std::string::npos) << p;
   EXPECT_NE(p.find("uniform float ostrevin_alpharef;"), std::string::npos) << p;
@@ -164,6 +169,40 @@ TEST_F(ShippedShaders, VariantOptionsChangeOnlyWhatTheyName) {
   EXPECT_EQ(hlsltest::GlslLinkErrors(v, p), "");
   all.alphaFunc = D3DCMP_NEVER;
   EXPECT_NE(translate(ps, all).find("discard;"), std::string::npos);
+}
+
+// The web build's output: GLSL ES 3.00, high precision, with every variant
+// option still linking; VPOS has no ES form and is refused.
+TEST_F(ShippedShaders, Es300OutputLinksAndVposIsRefused) {
+  auto translate = [](const Compiled& c, ostrevin::GlslOptions options, std::string* error = nullptr) {
+    GlslShader out;
+    std::string local;
+    options.es300 = true;
+    const bool ok = ostrevin::TranslateShaderToGlsl(c.Decode(), options, &out, error != nullptr ? error : &local);
+    if (error == nullptr) {
+      EXPECT_TRUE(ok) << local;
+    }
+    return ok ? out.source : std::string();
+  };
+  ostrevin::GlslOptions all;
+  all.remapDepth = true;
+  all.srgbSamplers = 1;
+  all.srgbWrite = true;
+  all.alphaFunc = D3DCMP_LESS;
+  all.swappedColourInputs[D3DDECLUSAGE_COLOR] = 1;
+  for (const ostrevin::GlslOptions& options : {ostrevin::GlslOptions(), all}) {
+    const std::string v = translate(vs, options), p = translate(ps, options);
+    EXPECT_EQ(v.rfind("#version 300 es\n", 0), 0u) << v;
+    EXPECT_EQ(p.rfind("#version 300 es\n", 0), 0u) << p;
+    EXPECT_NE(p.find("precision highp float;"), std::string::npos) << p;
+    EXPECT_EQ(hlsltest::GlslLinkErrors(v, p), "");
+  }
+  Compiled vpos;
+  Compile(&vpos, "float4 main(float2 p : VPOS) : COLOR { return p.xyxy; }\n", "main", "ps_3_0");
+  ASSERT_EQ(vpos.hr, D3D_OK) << vpos.Messages();
+  std::string error;
+  EXPECT_EQ(translate(vpos, {}, &error), "");
+  EXPECT_NE(error.find("VPOS"), std::string::npos) << error;
 }
 
 TEST_F(ShippedShaders, TranslationIsDeterministic) {

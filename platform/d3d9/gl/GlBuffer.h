@@ -11,8 +11,9 @@ class GlDevice;
 
 class GlBuffer {
  public:
-  // A GL buffer of `bytes` bytes holding `data` (undefined contents when null).
-  void Create(GlDevice& device, const void* data, size_t bytes);
+  // A GL buffer of `bytes` bytes holding `data` (undefined contents when
+  // null); `indices` for an index buffer.
+  void Create(GlDevice& device, const void* data, size_t bytes, bool indices);
   // The whole buffer replaced by `bytes` bytes of `data`.
   void Upload(GlDevice& device, const void* data, size_t bytes);
   void Destroy(GlDevice& device);

@@ -27,7 +27,9 @@ void GlDevice::Clear(const DeviceState& state, DWORD count, const D3DRECT* rects
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & D3DCLEAR_ZBUFFER) {
-    gl::ClearDepth(std::min(1.0f, std::max(0.0f, z)));
+    const float depth = std::min(1.0f, std::max(0.0f, z));
+    if (m_caps.es) gl::ClearDepthf(depth);
+    else gl::ClearDepth(depth);
     gl::DepthMask(GL_TRUE);
     mask |= GL_DEPTH_BUFFER_BIT;
   }

@@ -22,10 +22,24 @@ GlDevice::GlDevice(SDL_Window* window)
 
 GlDevice::~GlDevice() = default;
 
+namespace {
+// The context the device asks for: OpenGL 3.3 core on the desktop; in a web
+// page, OpenGL ES 3.0, which SDL makes a WebGL2 context.
+#ifdef __EMSCRIPTEN__
+constexpr bool kEs = true;
+constexpr int kMinorVersion = 0;
+constexpr const char* kContextName = "OpenGL ES 3.0 (WebGL2)";
+#else
+constexpr bool kEs = false;
+constexpr int kMinorVersion = 3;
+constexpr const char* kContextName = "OpenGL 3.3 core";
+#endif
+}  // namespace
+
 HRESULT GlDevice::CreateContext(int swapInterval) {
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, kEs ? SDL_GL_CONTEXT_PROFILE_ES : SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kMinorVersion);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
   m_context = SDL_GL_CreateContext(m_window);
@@ -37,12 +51,12 @@ HRESULT GlDevice::CreateContext(int swapInterval) {
     m_context = SDL_GL_CreateContext(m_window);
   }
   if (m_context == nullptr) {
-    std::fprintf(stderr, "ostrevin: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+    std::fprintf(stderr, "ostrevin: no %s context: %s\n", kContextName, SDL_GetError());
     return D3DERR_NOTAVAILABLE;
   }
   SDL_GL_MakeCurrent(m_window, m_context);
   const char* missing = nullptr;
-  if (!gl::Load(&missing)) {
+  if (!gl::Load(kEs, &missing)) {
     std::fprintf(stderr, "ostrevin: OpenGL entry point %s missing\n", missing);
     SDL_GL_DeleteContext(m_context);
     m_context = nullptr;
@@ -51,15 +65,22 @@ HRESULT GlDevice::CreateContext(int swapInterval) {
   GLint major = 0, minor = 0;
   gl::GetIntegerv(GL_MAJOR_VERSION, &major);
   gl::GetIntegerv(GL_MINOR_VERSION, &minor);
-  if (major * 10 + minor < 33) {
-    std::fprintf(stderr, "ostrevin: OpenGL %d.%d is older than 3.3\n", major, minor);
+  if (major * 10 + minor < 30 + kMinorVersion) {
+    std::fprintf(stderr, "ostrevin: OpenGL %d.%d is older than 3.%d\n", major, minor, kMinorVersion);
     SDL_GL_DeleteContext(m_context);
     m_context = nullptr;
     return D3DERR_NOTAVAILABLE;
   }
   const int version = major * 10 + minor;
+  if (kEs) {
+    m_caps.es = true;
+    m_caps.polygonMode = m_caps.provokingVertex = m_caps.pointSize = m_caps.baseVertex = false;
+    m_caps.textureSwizzle = m_caps.bgra = m_caps.borderColour = m_caps.lodBias = false;
+    m_caps.polygonOffsetLines = false;
+  }
   m_caps.clipControl = gl::ClipControl != nullptr && (version >= 45 || gl::HasExtension("GL_ARB_clip_control"));
-  m_caps.s3tc = gl::HasExtension("GL_EXT_texture_compression_s3tc");
+  m_caps.s3tc = gl::HasExtension("GL_EXT_texture_compression_s3tc") ||
+                gl::HasExtension("GL_WEBGL_compressed_texture_s3tc");
   if (version >= 46 || gl::HasExtension("GL_EXT_texture_filter_anisotropic") ||
       gl::HasExtension("GL_ARB_texture_filter_anisotropic")) {
     gl::GetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &m_caps.maxAnisotropy);
@@ -101,6 +122,11 @@ void GlDevice::SetSwapInterval(int interval) {
 void GlDevice::ShadersChanged() { m_programs->ShadersChanged(); }
 
 void GlDevice::VertexInputChanged() { m_vertexArrays->InputChanged(); }
+
+void GlDevice::DeclarationChanged() {
+  m_vertexArrays->InputChanged();
+  if (!m_caps.bgra) m_programs->ShadersChanged();
+}
 
 void GlDevice::ForgetResource(const Resource* resource) {
   m_vertexArrays->Forget(resource, Alive(), *m_cache);

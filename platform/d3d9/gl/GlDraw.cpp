@@ -13,14 +13,18 @@
 
 namespace ostrevin::d3d9 {
 
-bool GlDevice::PrepareDraw(const DeviceState& state) {
-  GlProgram* program = m_programs->Current(state, *m_cache);
+bool GlDevice::PrepareDraw(const DeviceState& state, D3DPRIMITIVETYPE type, INT baseVertex) {
+  // Without GL_POLYGON_OFFSET_LINE and _POINT, depth bias reaches triangles only.
+  if (!m_caps.polygonOffsetLines && type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP &&
+      type != D3DPT_TRIANGLEFAN && (state.renderStates[D3DRS_DEPTHBIAS] != 0 || state.renderStates[D3DRS_SLOPESCALEDEPTHBIAS] != 0))
+    return false;
+  GlProgram* program = m_programs->Current(state, *m_cache, !m_caps.bgra);
   if (program == nullptr) return false;  // no fixed-function pipeline
-  if (!m_vertexArrays->Bind(state, *m_cache)) return false;
+  if (!m_vertexArrays->Bind(state, *m_cache, m_caps.bgra, baseVertex)) return false;
   GlProgramCache::UploadConstants(*program, state);
   BindTextures(state, *program);
   const int pointSize = program->writesPointSize ? 1 : 0;
-  if (pointSize != m_programPointSize) {
+  if (pointSize != m_programPointSize && m_caps.pointSize) {  // ES: always from the shader
     (pointSize ? gl::Enable : gl::Disable)(GL_PROGRAM_POINT_SIZE);
     m_programPointSize = pointSize;
   }
@@ -29,17 +33,21 @@ bool GlDevice::PrepareDraw(const DeviceState& state) {
 
 HRESULT GlDevice::DrawIndexed(const DeviceState& state, D3DPRIMITIVETYPE type, UINT indices, UINT indexBytes,
                               UINT startIndex, INT baseVertex) {
-  if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
-  gl::DrawElementsBaseVertex(GlPrimitiveMode(type), static_cast<GLsizei>(indices),
-                             indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexBytes),
-                             baseVertex);
+  // Without glDrawElementsBaseVertex the vertex array itself starts at the
+  // base vertex (GlVertexArrayCache::Bind).
+  if (!PrepareDraw(state, type, m_caps.baseVertex ? 0 : baseVertex)) return D3DERR_INVALIDCALL;
+  const GLenum indexType = indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+  const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexBytes);
+  if (m_caps.baseVertex)
+    gl::DrawElementsBaseVertex(GlPrimitiveMode(type), static_cast<GLsizei>(indices), indexType, offset, baseVertex);
+  else
+    gl::DrawElements(GlPrimitiveMode(type), static_cast<GLsizei>(indices), indexType, offset);
   DrawLastPixels(state, type, startIndex, indices, indexBytes, baseVertex);
   return D3D_OK;
 }
 
 HRESULT GlDevice::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT startVertex, UINT vertices) {
-  if (!PrepareDraw(state)) return D3DERR_INVALIDCALL;
+  if (!PrepareDraw(state, type, 0)) return D3DERR_INVALIDCALL;
   gl::DrawArrays(GlPrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
   DrawLastPixels(state, type, startVertex, vertices, 0, 0);
   return D3D_OK;
@@ -67,14 +75,21 @@ void GlDevice::DrawLastPixels(const DeviceState& state, D3DPRIMITIVETYPE type, U
   }
   // One pixel whatever the point size states or the shader's PSIZE say.
   if (m_programPointSize == 1) gl::Disable(GL_PROGRAM_POINT_SIZE);
-  gl::PointSize(1.0f);
-  if (indexBytes == 0) {
+  if (m_caps.pointSize) gl::PointSize(1.0f);
+  if (gl::MultiDrawArrays == nullptr) {
+    // ES: one draw per point (a shader writing PSIZE keeps its size there).
+    const GLenum indexType = indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    for (UINT i = 0; i < points; ++i) {
+      if (indexBytes == 0) gl::DrawArrays(GL_POINTS, m_pointFirsts[i], 1);
+      else gl::DrawElements(GL_POINTS, 1, indexType, m_pointOffsets[i]);
+    }
+  } else if (indexBytes == 0) {
     gl::MultiDrawArrays(GL_POINTS, m_pointFirsts.data(), m_pointCounts.data(), static_cast<GLsizei>(points));
   } else {
     gl::MultiDrawElementsBaseVertex(GL_POINTS, m_pointCounts.data(), indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                     m_pointOffsets.data(), static_cast<GLsizei>(points), m_pointBaseVertices.data());
   }
-  if (m_programPointSize == 1) gl::Enable(GL_PROGRAM_POINT_SIZE);
+  if (m_programPointSize == 1 && m_caps.pointSize) gl::Enable(GL_PROGRAM_POINT_SIZE);
   ApplyRenderState(state, D3DRS_POINTSIZE);
 }
 

@@ -104,13 +104,15 @@ GLenum GlPrimitiveMode(D3DPRIMITIVETYPE type) {
   }
 }
 
-bool GlVertexFormat(BYTE declType, GlAttribFormat* out) {
+bool GlVertexFormat(BYTE declType, bool bgra, GlAttribFormat* out) {
   switch (declType) {
     case D3DDECLTYPE_FLOAT1: *out = {1, GL_FLOAT, GL_FALSE}; return true;
     case D3DDECLTYPE_FLOAT2: *out = {2, GL_FLOAT, GL_FALSE}; return true;
     case D3DDECLTYPE_FLOAT3: *out = {3, GL_FLOAT, GL_FALSE}; return true;
     case D3DDECLTYPE_FLOAT4: *out = {4, GL_FLOAT, GL_FALSE}; return true;
-    case D3DDECLTYPE_D3DCOLOR: *out = {GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE}; return true;
+    // Without GL_BGRA the bytes arrive in memory order and the vertex
+    // shader swaps red and blue (GlslOptions::swappedColourInputs).
+    case D3DDECLTYPE_D3DCOLOR: *out = {bgra ? static_cast<GLint>(GL_BGRA) : 4, GL_UNSIGNED_BYTE, GL_TRUE}; return true;
     case D3DDECLTYPE_UBYTE4: *out = {4, GL_UNSIGNED_BYTE, GL_FALSE}; return true;
     case D3DDECLTYPE_UBYTE4N: *out = {4, GL_UNSIGNED_BYTE, GL_TRUE}; return true;
     case D3DDECLTYPE_SHORT2: *out = {2, GL_SHORT, GL_FALSE}; return true;

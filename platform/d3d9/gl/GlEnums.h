@@ -28,8 +28,10 @@ struct GlAttribFormat {
   GLenum type;
   GLboolean normalized;
 };
-// False for a D3DDECLTYPE the device does not feed (D3DDECLTYPE_UNUSED and others).
-bool GlVertexFormat(BYTE d3ddecltype, GlAttribFormat* out);
+// False for a D3DDECLTYPE the device does not feed (D3DDECLTYPE_UNUSED and
+// others). bgra: the context reads GL_BGRA attributes (else D3DCOLOR is fed
+// as 4 bytes in memory order, for the shader to swap).
+bool GlVertexFormat(BYTE d3ddecltype, bool bgra, GlAttribFormat* out);
 
 // A D3DCOLOR as red, green, blue, alpha in 0..1.
 void ColorToFloats(D3DCOLOR color, float out[4]);

@@ -9,10 +9,12 @@ namespace gl {
 
 #define OSTREVIN_GL_DEFINE(type, name) type name = nullptr;
 OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_DEFINE)
+OSTREVIN_GL_DESKTOP_FUNCTIONS(OSTREVIN_GL_DEFINE)
+OSTREVIN_GL_ES_FUNCTIONS(OSTREVIN_GL_DEFINE)
 OSTREVIN_GL_OPTIONAL_FUNCTIONS(OSTREVIN_GL_DEFINE)
 #undef OSTREVIN_GL_DEFINE
 
-bool Load(const char** missing) {
+bool Load(bool es, const char** missing) {
 #define OSTREVIN_GL_LOAD(type, name)                                    \
   name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));   \
   if (name == nullptr) {                                                \
@@ -20,6 +22,11 @@ bool Load(const char** missing) {
     return false;                                                       \
   }
   OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_LOAD)
+  if (!es) {
+    OSTREVIN_GL_DESKTOP_FUNCTIONS(OSTREVIN_GL_LOAD)
+  } else {
+    OSTREVIN_GL_ES_FUNCTIONS(OSTREVIN_GL_LOAD)
+  }
 #undef OSTREVIN_GL_LOAD
 #define OSTREVIN_GL_LOAD_OPTIONAL(type, name) \
   name = reinterpret_cast<type>(SDL_GL_GetProcAddress("gl" #name));

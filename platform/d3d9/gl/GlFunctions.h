@@ -17,10 +17,8 @@
   X(PFNGLENABLEPROC, Enable)                                                      \
   X(PFNGLDISABLEPROC, Disable)                                                    \
   X(PFNGLVIEWPORTPROC, Viewport)                                                  \
-  X(PFNGLDEPTHRANGEPROC, DepthRange)                                              \
   X(PFNGLSCISSORPROC, Scissor)                                                    \
   X(PFNGLCLEARCOLORPROC, ClearColor)                                              \
-  X(PFNGLCLEARDEPTHPROC, ClearDepth)                                              \
   X(PFNGLCLEARSTENCILPROC, ClearStencil)                                          \
   X(PFNGLCLEARPROC, Clear)                                                        \
   X(PFNGLCOLORMASKPROC, ColorMask)                                                \
@@ -29,14 +27,11 @@
   X(PFNGLDEPTHFUNCPROC, DepthFunc)                                                \
   X(PFNGLCULLFACEPROC, CullFace)                                                  \
   X(PFNGLFRONTFACEPROC, FrontFace)                                                \
-  X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
   X(PFNGLBLENDFUNCPROC, BlendFunc)                                                \
   X(PFNGLBLENDEQUATIONPROC, BlendEquation)                                        \
-  X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
   X(PFNGLPIXELSTOREIPROC, PixelStorei)                                            \
   X(PFNGLREADPIXELSPROC, ReadPixels)                                              \
   X(PFNGLREADBUFFERPROC, ReadBuffer)                                              \
-  X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
   X(PFNGLFLUSHPROC, Flush)                                                        \
   X(PFNGLFINISHPROC, Finish)                                                      \
   X(PFNGLGENBUFFERSPROC, GenBuffers)                                              \
@@ -50,10 +45,8 @@
   X(PFNGLENABLEVERTEXATTRIBARRAYPROC, EnableVertexAttribArray)                    \
   X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                            \
   X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                      \
-  X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
   X(PFNGLDRAWARRAYSPROC, DrawArrays)                                              \
-  X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
-  X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)            \
+  X(PFNGLDRAWELEMENTSPROC, DrawElements)                                          \
   X(PFNGLGENTEXTURESPROC, GenTextures)                                            \
   X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                      \
   X(PFNGLBINDTEXTUREPROC, BindTexture)                                            \
@@ -124,8 +117,26 @@
   X(PFNGLSTENCILMASKSEPARATEPROC, StencilMaskSeparate)                            \
   X(PFNGLBLENDFUNCSEPARATEPROC, BlendFuncSeparate)                                \
   X(PFNGLBLENDEQUATIONSEPARATEPROC, BlendEquationSeparate)                        \
-  X(PFNGLBLENDCOLORPROC, BlendColor)                                              \
-  X(PFNGLPOINTSIZEPROC, PointSize)
+  X(PFNGLBLENDCOLORPROC, BlendColor)
+
+// GL 3.3 core's, which OpenGL ES 3.0 (WebGL2) lacks: required on a desktop
+// context, null on an ES one (GlCaps says what the device does instead).
+#define OSTREVIN_GL_DESKTOP_FUNCTIONS(X)                                          \
+  X(PFNGLPOLYGONMODEPROC, PolygonMode)                                            \
+  X(PFNGLPROVOKINGVERTEXPROC, ProvokingVertex)                                    \
+  X(PFNGLDEPTHRANGEPROC, DepthRange)                                              \
+  X(PFNGLCLEARDEPTHPROC, ClearDepth)                                              \
+  X(PFNGLPOINTSIZEPROC, PointSize)                                                \
+  X(PFNGLDRAWBUFFERPROC, DrawBuffer)                                              \
+  X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                      \
+  X(PFNGLMULTIDRAWARRAYSPROC, MultiDrawArrays)                                    \
+  X(PFNGLMULTIDRAWELEMENTSBASEVERTEXPROC, MultiDrawElementsBaseVertex)
+
+// OpenGL ES 3.0's float forms of the two above: required on an ES context,
+// not loaded on a desktop one.
+#define OSTREVIN_GL_ES_FUNCTIONS(X)                                               \
+  X(PFNGLDEPTHRANGEFPROC, DepthRangef)                                            \
+  X(PFNGLCLEARDEPTHFPROC, ClearDepthf)
 
 // Present only on some contexts; null when missing.
 #define OSTREVIN_GL_OPTIONAL_FUNCTIONS(X)                                         \
@@ -137,12 +148,14 @@ namespace gl {
 
 #define OSTREVIN_GL_DECLARE(type, name) extern type name;
 OSTREVIN_GL_FUNCTIONS(OSTREVIN_GL_DECLARE)
+OSTREVIN_GL_DESKTOP_FUNCTIONS(OSTREVIN_GL_DECLARE)
+OSTREVIN_GL_ES_FUNCTIONS(OSTREVIN_GL_DECLARE)
 OSTREVIN_GL_OPTIONAL_FUNCTIONS(OSTREVIN_GL_DECLARE)
 #undef OSTREVIN_GL_DECLARE
 
-// Loads every entry point of the current context. False (with the missing
-// name in *missing) when a required one is absent.
-bool Load(const char** missing);
+// Loads every entry point of the current context (the desktop ones unless
+// `es`). False (with the missing name in *missing) when a required one is absent.
+bool Load(bool es, const char** missing);
 bool HasExtension(const char* name);
 
 }  // namespace gl

@@ -2,10 +2,26 @@
 // parameters' size, which Present scales to the window's current drawable.
 #include <cstdio>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 #include "GlDevice.h"
 #include "GlStateCache.h"
 
 namespace ostrevin::d3d9 {
+
+#ifdef __EMSCRIPTEN__
+namespace {
+// In a web page the program's loop runs inside one call from the browser
+// (ASYNCIFY): each presented frame returns to the browser until its next
+// animation frame, which shows the canvas and paces the loop at the
+// display's rate while the page stays responsive.
+EM_ASYNC_JS(void, WaitForAnimationFrame, (), {
+  await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
+});
+}  // namespace
+#endif
 
 HRESULT GlDevice::CreateBackBuffer(UINT width, UINT height, D3DFORMAT depthFormat) {
   GlBackBuffer& bb = m_backBuffer;
@@ -70,6 +86,9 @@ void GlDevice::Present(const RECT* sourceRect, const RECT* destRect) {
   gl::BlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
   SDL_GL_SwapWindow(m_window);
   gl::Flush();
+#ifdef __EMSCRIPTEN__
+  WaitForAnimationFrame();
+#endif
   m_cache->BindDrawFramebuffer(m_backBuffer.framebuffer);
 }
 

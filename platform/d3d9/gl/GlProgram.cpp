@@ -25,7 +25,7 @@ GLuint CompileShader(GLenum type, const std::string& source) {
 
 }  // namespace
 
-GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
+GlProgramVariant GlProgramVariant::Of(const DeviceState& state, bool swapColours) {
   // The states whose rows say they choose the program (StateTable.h).
   GlProgramVariant v;
   bool alphaTest = false;
@@ -46,11 +46,13 @@ GlProgramVariant GlProgramVariant::Of(const DeviceState& state) {
     for (UINT i = 0; i < DeviceState::kSamplers; ++i)
       if (state.samplerStates[i][info.state]) v.srgbSamplers = static_cast<uint16_t>(v.srgbSamplers | (1u << i));
   }
+  if (swapColours && state.decl != nullptr) v.swappedColourInputs = ColourInputsOf(*state.decl);
   return v;
 }
 
 GlslOptions GlProgramVariant::Options(ShaderStage stage, GlslOptions options) const {
   options.flatColours = flat;
+  if (stage == ShaderStage::Vertex) options.swappedColourInputs = swappedColourInputs;
   if (stage == ShaderStage::Pixel) {
     options.srgbSamplers = srgbSamplers;
     options.srgbWrite = srgbWrite;
@@ -59,11 +61,11 @@ GlslOptions GlProgramVariant::Options(ShaderStage stage, GlslOptions options) co
   return options;
 }
 
-GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache) {
+GlProgram* GlProgramCache::Current(const DeviceState& state, GlStateCache& cache, bool swapColours) {
   if (!m_dirty) return m_current;
   m_dirty = false;
   GlProgram* found = nullptr;
-  const GlProgramVariant variant = GlProgramVariant::Of(state);
+  const GlProgramVariant variant = GlProgramVariant::Of(state, swapColours);
   if (state.vs != nullptr && state.ps != nullptr) {
     for (auto& p : m_programs) {
       if (p->vs == state.vs && p->ps == state.ps && p->variant == variant) {

@@ -7,6 +7,7 @@
 // for the program.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,10 +27,15 @@ struct GlProgramVariant {
   bool flat = false;           // D3DSHADE_FLAT: colours from the first vertex
   bool srgbWrite = false;      // D3DRS_SRGBWRITEENABLE: colour 0 encoded to sRGB
   uint16_t srgbSamplers = 0;   // D3DSAMP_SRGBTEXTURE by sampler: reads decoded to linear
+  // The declaration's D3DCOLOR inputs where the context has no GL_BGRA
+  // attributes (VertexDeclaration::ColourInputs): read swapped.
+  std::array<uint16_t, MAXD3DDECLUSAGE + 1> swappedColourInputs{};
 
-  static GlProgramVariant Of(const DeviceState& state);
+  // swapColours: the context has no GL_BGRA attributes (GlCaps::bgra false).
+  static GlProgramVariant Of(const DeviceState& state, bool swapColours);
   bool operator==(const GlProgramVariant& o) const {
-    return alphaFunc == o.alphaFunc && flat == o.flat && srgbWrite == o.srgbWrite && srgbSamplers == o.srgbSamplers;
+    return alphaFunc == o.alphaFunc && flat == o.flat && srgbWrite == o.srgbWrite && srgbSamplers == o.srgbSamplers &&
+           swappedColourInputs == o.swappedColourInputs;
   }
   bool Plain() const { return *this == GlProgramVariant{}; }
   // The translator's options for a shader of `stage` in this variant, from
@@ -67,7 +73,8 @@ class GlProgramCache {
  public:
   // The linked program of the state's shader pair, bound; nullptr (and
   // program 0 bound) when a shader is missing or the pair does not link.
-  GlProgram* Current(const DeviceState& state, GlStateCache& cache);
+  // swapColours as GlProgramVariant::Of takes it.
+  GlProgram* Current(const DeviceState& state, GlStateCache& cache, bool swapColours);
   void ShadersChanged() { m_dirty = true; }
   // Uploads the constants and the half-pixel position fix-up of the viewport.
   static void UploadConstants(GlProgram& program, const DeviceState& state);

@@ -22,10 +22,10 @@ void GlDevice::ApplyAll(const DeviceState& state) {
   }
 
   gl::FrontFace(GL_CW);
-  gl::ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+  if (m_caps.provokingVertex) gl::ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   if (m_caps.clipControl) gl::ClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
   m_cache->BindFramebuffer(m_backBuffer.framebuffer);
-  gl::DrawBuffer(GL_COLOR_ATTACHMENT0);
+  if (gl::DrawBuffer != nullptr) gl::DrawBuffer(GL_COLOR_ATTACHMENT0);  // ES: colour attachment 0 already
   gl::ReadBuffer(GL_COLOR_ATTACHMENT0);
   gl::PixelStorei(GL_UNPACK_ALIGNMENT, 1);
   gl::PixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -37,6 +37,46 @@ void GlDevice::ApplyAll(const DeviceState& state) {
   m_cache->UseProgram(0);
   ShadersChanged();
   VertexInputChanged();
+}
+
+bool GlDevice::TakesRenderState(const DeviceState& state, D3DRENDERSTATETYPE which, DWORD value) const {
+  const RenderStateInfo* info = FindRenderState(which);
+  if (info == nullptr) return true;
+  switch (info->realisedBy) {
+    case RealisedBy::FillMode:
+      return m_caps.polygonMode || value == D3DFILL_SOLID;
+    case RealisedBy::Shading:
+      return m_caps.provokingVertex || value != D3DSHADE_FLAT;  // ES's flat varyings take the last vertex
+    case RealisedBy::PointSize: {
+      if (m_caps.pointSize) return true;
+      // Without glPointSize the size stays 1: the states may only keep it there.
+      DWORD rs[3] = {state.renderStates[D3DRS_POINTSIZE], state.renderStates[D3DRS_POINTSIZE_MIN],
+                     state.renderStates[D3DRS_POINTSIZE_MAX]};
+      rs[which == D3DRS_POINTSIZE ? 0 : which == D3DRS_POINTSIZE_MIN ? 1 : 2] = value;
+      float size, lo, hi;
+      std::memcpy(&size, &rs[0], sizeof(size));
+      std::memcpy(&lo, &rs[1], sizeof(lo));
+      std::memcpy(&hi, &rs[2], sizeof(hi));
+      return std::min(std::max(size, lo), hi) == 1.0f;
+    }
+    default:
+      return true;
+  }
+}
+
+bool GlDevice::TakesSamplerState(D3DSAMPLERSTATETYPE which, DWORD value) const {
+  const SamplerStateInfo* info = FindSamplerState(which);
+  if (info == nullptr) return true;
+  switch (info->realisedBy) {
+    case SamplerRealisedBy::AddressU:
+    case SamplerRealisedBy::AddressV:
+    case SamplerRealisedBy::AddressW:
+      return m_caps.borderColour || value != D3DTADDRESS_BORDER;
+    case SamplerRealisedBy::LodBias:
+      return m_caps.lodBias || value == 0;
+    default:
+      return true;
+  }
 }
 
 void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE which) {
@@ -67,7 +107,7 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       }
       break;
     case RealisedBy::FillMode:
-      gl::PolygonMode(GL_FRONT_AND_BACK, GlFillMode(value));
+      if (m_caps.polygonMode) gl::PolygonMode(GL_FRONT_AND_BACK, GlFillMode(value));  // else solid only (TakesRenderState)
       break;
     case RealisedBy::Blending:
       (value ? gl::Enable : gl::Disable)(GL_BLEND);
@@ -93,8 +133,10 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       std::memcpy(&slope, &rs[D3DRS_SLOPESCALEDEPTHBIAS], sizeof(slope));
       // Direct3D's bias is in depth units: 2^24 of the 24-bit buffer's steps.
       gl::PolygonOffset(slope, bias * 16777216.0f);
-      for (GLenum mode : {GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT})
+      for (GLenum mode : {GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT}) {
+        if (mode != GL_POLYGON_OFFSET_FILL && !m_caps.polygonOffsetLines) continue;  // lines and points refused (PrepareDraw)
         (bias != 0.0f || slope != 0.0f ? gl::Enable : gl::Disable)(mode);
+      }
       break;
     }
     case RealisedBy::PointSize: {
@@ -103,7 +145,7 @@ void GlDevice::ApplyRenderState(const DeviceState& state, D3DRENDERSTATETYPE whi
       std::memcpy(&lo, &rs[D3DRS_POINTSIZE_MIN], sizeof(lo));
       std::memcpy(&hi, &rs[D3DRS_POINTSIZE_MAX], sizeof(hi));
       size = std::min(std::max(size, lo), hi);
-      gl::PointSize(size > 0.0f ? size : 1.0f);
+      if (m_caps.pointSize) gl::PointSize(size > 0.0f ? size : 1.0f);  // else 1 only (TakesRenderState)
       break;
     }
     case RealisedBy::Dither:
@@ -171,13 +213,13 @@ void GlDevice::ApplySamplerState(const DeviceState& state, DWORD sampler, D3DSAM
     case SamplerRealisedBy::BorderColour: {
       float color[4];
       ColorToFloats(ss[which], color);
-      gl::SamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, color);
+      if (m_caps.borderColour) gl::SamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, color);
       break;
     }
     case SamplerRealisedBy::LodBias: {
       float bias;
       std::memcpy(&bias, &ss[which], sizeof(bias));
-      gl::SamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
+      if (m_caps.lodBias) gl::SamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);  // else 0 only (TakesSamplerState)
       break;
     }
     case SamplerRealisedBy::SrgbTexture:
@@ -209,7 +251,8 @@ void GlDevice::ApplyViewport(const DeviceState& state) {
   gl::Viewport(static_cast<GLint>(vp.X),
                static_cast<GLint>(m_backBuffer.height) - static_cast<GLint>(vp.Y + vp.Height),
                static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
-  gl::DepthRange(vp.MinZ, vp.MaxZ);
+  if (m_caps.es) gl::DepthRangef(vp.MinZ, vp.MaxZ);
+  else gl::DepthRange(vp.MinZ, vp.MaxZ);
 }
 
 }  // namespace ostrevin::d3d9

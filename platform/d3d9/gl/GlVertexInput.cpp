@@ -19,9 +19,10 @@ bool SameInputs(const std::vector<GlslAttribute>& a, const std::vector<GlslAttri
 }
 }  // namespace
 
-bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
-  if (!m_dirty) return m_current != nullptr;
+bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache, bool bgra, INT baseVertex) {
+  if (!m_dirty && baseVertex == m_baseVertex) return m_current != nullptr;
   m_dirty = false;
+  m_baseVertex = baseVertex;
   VertexArray* found = nullptr;
   static const std::vector<GlslAttribute> kNoInputs;
   const std::vector<GlslAttribute>& inputs = state.vs != nullptr ? GlslOf(*state.vs).attributes : kNoInputs;
@@ -31,7 +32,7 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
     // zero.
     const std::vector<VertexStreamReach>& read = ReachesOf(*state.decl);
     for (auto& va : m_arrays) {
-      if (va->decl != state.decl || va->ib != state.indices) continue;
+      if (va->decl != state.decl || va->ib != state.indices || va->baseVertex != baseVertex) continue;
       bool same = true;
       for (const VertexStreamReach& r : read) {
         const StreamKey& k = va->streams[r.stream];
@@ -50,16 +51,22 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
     }
     bool complete = true;
     if (found == nullptr) {
-      for (const VertexStreamReach& r : read)
-        if (state.streams[r.stream].buffer == nullptr) complete = false;
+      // Every stream read set, and no element of them reaching before its
+      // stream's start through a negative base vertex (no attribute offset).
+      for (const D3DVERTEXELEMENT9& e : ElementsOf(*state.decl)) {
+        const DeviceState::Stream& stream = state.streams[e.Stream];
+        if (stream.buffer == nullptr) complete = false;
+        if (static_cast<int64_t>(stream.offset) + e.Offset + static_cast<int64_t>(baseVertex) * stream.stride < 0)
+          complete = false;
+      }
     }
     if (found == nullptr && complete) {
-      VertexArray key{state.decl, {}, state.indices, inputs, &inputs, 0};
+      VertexArray key{state.decl, {}, state.indices, inputs, &inputs, 0, baseVertex};
       for (const VertexStreamReach& r : read) {
         const DeviceState::Stream& stream = state.streams[r.stream];
         key.streams[r.stream] = {stream.buffer.get(), stream.offset, stream.stride};
       }
-      found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, cache);
+      found = Make(key, state.vs != nullptr ? &GlslOf(*state.vs) : nullptr, bgra, cache);
     }
   }
   cache.BindVertexArray(found != nullptr ? found->name : 0);
@@ -67,7 +74,7 @@ bool GlVertexArrayCache::Bind(const DeviceState& state, GlStateCache& cache) {
   return found != nullptr;
 }
 
-GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, const GlslShader* vs,
+GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key, const GlslShader* vs, bool bgra,
                                                         GlStateCache& cache) {
   auto va = std::make_unique<VertexArray>(key);
   gl::GenVertexArrays(1, &va->name);
@@ -76,13 +83,15 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   for (const D3DVERTEXELEMENT9& e : ElementsOf(*key.decl)) {
     const int location = vs != nullptr ? GlslAttributeLocation(*vs, e.Usage, e.UsageIndex) : -1;
     GlAttribFormat format;
-    if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, &format)) continue;
+    if (location < 0 || location >= static_cast<int>(kMaxAttributes) || !GlVertexFormat(e.Type, bgra, &format)) continue;
     const StreamKey& stream = key.streams[e.Stream];
     const GLuint index = static_cast<GLuint>(location);
     cache.BindArrayBuffer(GlOf(*stream.buffer).Name());
     gl::EnableVertexAttribArray(index);
+    const intptr_t start = static_cast<intptr_t>(stream.offset) + e.Offset +
+                           static_cast<intptr_t>(key.baseVertex) * static_cast<intptr_t>(stream.stride);
     gl::VertexAttribPointer(index, format.size, format.type, format.normalized, static_cast<GLsizei>(stream.stride),
-                            reinterpret_cast<const void*>(static_cast<uintptr_t>(stream.offset) + e.Offset));
+                            reinterpret_cast<const void*>(start));
     // Stride 0 feeds every vertex the same element: as an instanced
     // attribute, which a draw of one instance reads at element 0.
     gl::VertexAttribDivisor(index, stream.stride == 0 ? 1 : 0);
@@ -91,9 +100,9 @@ GlVertexArrayCache::VertexArray* GlVertexArrayCache::Make(const VertexArray& key
   return m_arrays.back().get();
 }
 
-bool GlDevice::FeedsVertexType(BYTE d3ddecltype) {
+bool GlDevice::FeedsVertexType(BYTE d3ddecltype) const {
   GlAttribFormat format;
-  return GlVertexFormat(d3ddecltype, &format);
+  return GlVertexFormat(d3ddecltype, m_caps.bgra, &format);
 }
 
 void GlVertexArrayCache::Forget(const Resource* resource, bool contextAlive, GlStateCache& cache) {

@@ -13,9 +13,6 @@
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +24,7 @@
 
 #include "ChildProcess.h"
 #include "shader/SourceRewrite.h"
+#include "shader/WarmThread.h"
 
 namespace ostrevin {
 
@@ -223,9 +221,7 @@ class WarmStart {
     if (!CoreToSpare()) return;
     try {
       m_thread = std::thread([this] {
-        // Linux keeps a nice value per thread; if refused, the thread
-        // runs at the program's priority.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+        LowerThisThreadsPriority();
         Warm(&m_stop);
       });
     } catch (...) {
@@ -238,13 +234,6 @@ class WarmStart {
     m_started = true;  // too late to start one now
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
-  }
-
-  static bool CoreToSpare() {
-    cpu_set_t usable;
-    double load = 0;
-    if (sched_getaffinity(0, sizeof(usable), &usable) != 0 || getloadavg(&load, 1) != 1) return false;
-    return load + 1.0 < static_cast<double>(CPU_COUNT(&usable));
   }
 
   // Every table, one step after the other; with `stop`, only until it is set.

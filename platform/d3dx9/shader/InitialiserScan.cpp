@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,40 @@ void Convert(Kind kind, Value* value) {
   value->integer = kind != Kind::Real;
 }
 
+// std::from_chars of a double in its general format. Emscripten's libc++
+// has none for floating point: there the characters from_chars would take
+// (digits, a point, an exponent with digits) are read by strtod.
+std::from_chars_result ReadDouble(const char* begin, const char* end, double& x) {
+#ifdef __EMSCRIPTEN__
+  const char* p = begin;
+  auto digits = [&](const char* q) {
+    while (q < end && *q >= '0' && *q <= '9') ++q;
+    return q;
+  };
+  if (p < end && *p == '-') ++p;
+  const char* mantissa = p;
+  p = digits(p);
+  bool any = p != mantissa;
+  if (p < end && *p == '.') {
+    const char* fraction = p + 1;
+    p = digits(fraction);
+    any = any || p != fraction;
+  }
+  if (!any) return {begin, std::errc::invalid_argument};
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    if (q < end && (*q == '+' || *q == '-')) ++q;
+    const char* e = digits(q);
+    if (e != q) p = e;
+  }
+  const std::string text(begin, p);
+  x = std::strtod(text.c_str(), nullptr);
+  return {p, std::errc()};
+#else
+  return std::from_chars(begin, end, x, std::chars_format::general);
+#endif
+}
+
 // A literal: 1, 0x1F, 010, 1.5f, .5, 1e-3, 2u, 1.0h.
 bool Number(const std::string& t, Value* out) {
   const char* begin = t.data();
@@ -73,7 +108,7 @@ bool Number(const std::string& t, Value* out) {
     x = static_cast<double>(n);
     rest = r.ptr;
   } else {
-    const auto r = std::from_chars(begin, end, x, std::chars_format::general);
+    const auto r = ReadDouble(begin, end, x);
     if (r.ec != std::errc() || r.ptr == begin) return false;
     rest = r.ptr;
     for (const char* p = begin; p < rest; ++p) {

@@ -8,7 +8,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include <cstring>
 
 #include "Switches.h"
+#include "shader/BuildId.h"
 
 namespace ostrevin {
 namespace {
@@ -191,46 +191,6 @@ bool MakeFolder(const std::string& path) {
   return MakeFolder(path.substr(0, slash)) && (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST);
 }
 
-// The GNU build id of the object this code is linked into: it changes with
-// every change of the program, the layer or the compiler libraries in it.
-std::string BuildId() {
-  struct Search {
-    uintptr_t address;
-    std::string id;
-  } search = {reinterpret_cast<uintptr_t>(&BuildId), std::string()};
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void* data) -> int {
-        Search* s = static_cast<Search*>(data);
-        bool mine = false;
-        for (int i = 0; i < info->dlpi_phnum && !mine; ++i) {
-          const ElfW(Phdr)& ph = info->dlpi_phdr[i];
-          const uintptr_t start = info->dlpi_addr + ph.p_vaddr;
-          mine = ph.p_type == PT_LOAD && s->address >= start && s->address < start + ph.p_memsz;
-        }
-        if (!mine) return 0;
-        for (int i = 0; i < info->dlpi_phnum; ++i) {
-          const ElfW(Phdr)& ph = info->dlpi_phdr[i];
-          if (ph.p_type != PT_NOTE) continue;
-          const char* p = reinterpret_cast<const char*>(info->dlpi_addr + ph.p_vaddr);
-          const char* end = p + ph.p_memsz;
-          while (p + sizeof(ElfW(Nhdr)) <= end) {
-            const ElfW(Nhdr)* note = reinterpret_cast<const ElfW(Nhdr)*>(p);
-            const char* name = p + sizeof(ElfW(Nhdr));
-            const char* desc = name + ((note->n_namesz + 3) & ~3u);
-            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0 &&
-                desc + note->n_descsz <= end) {
-              s->id = Hex(reinterpret_cast<const unsigned char*>(desc), note->n_descsz);
-              return 1;
-            }
-            p = desc + ((note->n_descsz + 3) & ~3u);
-          }
-        }
-        return 1;
-      },
-      &search);
-  return search.id;
-}
-
 struct Entry {
   std::string path;
   uint64_t bytes;
@@ -269,7 +229,7 @@ ShaderCache::ShaderCache(std::string root, std::string build, uint64_t maxBytes)
 std::optional<ShaderCache> ShaderCache::OfProcess() {
   if (!switches::ShaderCacheEnabled()) return std::nullopt;
   static const std::string s_build = [] {
-    const std::string id = BuildId();
+    const std::string id = ProgramBuildId();
     if (id.empty()) return std::string();
     return id + "-glslang" + std::to_string(GLSLANG_VERSION_MAJOR) + "." + std::to_string(GLSLANG_VERSION_MINOR) +
            "." + std::to_string(GLSLANG_VERSION_PATCH);
