@@ -4,25 +4,17 @@
 // program's OSTREVIN_STATS line). Usage:
 //   node page-figures.mjs PAGE_DIR CHROMIUM NODE_DIR FRAMES RUNS
 // Prints one line per run: "web run K: first_frame_ms=… fps=… cpu_ms_per_frame=…".
-import http from 'node:http';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { servePage } from '../../tests/web/serve-page.mjs';
 
 const [pageArg, chromium, nodeDir, framesArg, runsArg] = process.argv.slice(2);
 const pageDir = path.resolve(pageArg);
 const puppeteer = createRequire(path.resolve(nodeDir, 'package.json'))('puppeteer-core');
 const FRAMES = Number(framesArg || 300), RUNS = Number(runsArg || 3);
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-const server = http.createServer((req, res) => {
-  const name = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-  const file = path.join(pageDir, path.normalize(name));
-  if (!file.startsWith(pageDir) || !fs.existsSync(file)) { res.writeHead(404); res.end(); return; }
-  res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-  fs.createReadStream(file).pipe(res);
-});
-await new Promise((r) => server.listen(0, '127.0.0.1', r));
+const { server, base } = await servePage(pageDir);
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ostrevin-chromium-'));
 const browser = await puppeteer.launch({
   executablePath: chromium, headless: true,
@@ -34,7 +26,7 @@ try {
     let stats = '';
     page.on('console', (m) => { if (/^ostrevin stats: /.test(m.text())) stats = m.text(); });
     const started = Date.now();
-    await page.goto(`http://127.0.0.1:${server.address().port}/index.html?OSTREVIN_EXIT_AFTER=${FRAMES}` +
+    await page.goto(`${base}index.html?OSTREVIN_EXIT_AFTER=${FRAMES}` +
                     '&OSTREVIN_CAPTURE=/tmp&OSTREVIN_CAPTURE_FRAMES=1&OSTREVIN_STATS=1');
     await page.waitForFunction(() => typeof FS !== 'undefined' && Module.calledRun === true &&
                                FS.analyzePath('/tmp/frame-00001.png').exists, { timeout: 180000, polling: 10 });

@@ -6,11 +6,11 @@
 // (NODE_DIR: where npm installed puppeteer-core)
 // Writes OUT_DIR/web-frame-NNNNN.png and OUT_DIR/keys-frame-NNNNN.png and
 // prints one line per check; exit 0 all passed, 1 a failure, 77 no WebGL2.
-import http from 'node:http';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { servePage } from './serve-page.mjs';
 
 const [pageArg, outDir, chromium, nodeDir] = process.argv.slice(2);
 const pageDir = path.resolve(pageArg);
@@ -20,16 +20,7 @@ const KEYS_FRAME = 300;
 const DEADLINE_MS = Number(process.env.WEB_TEST_DEADLINE_MS || 180000);
 const VERBOSE = !!process.env.WEB_TEST_VERBOSE;
 
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.data': 'application/octet-stream' };
-const server = http.createServer((req, res) => {
-  const name = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-  const file = path.join(pageDir, path.normalize(name));
-  if (!file.startsWith(pageDir) || !fs.existsSync(file)) { res.writeHead(404); res.end(); return; }
-  res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-  fs.createReadStream(file).pipe(res);
-});
-await new Promise((r) => server.listen(0, '127.0.0.1', r));
-const base = `http://127.0.0.1:${server.address().port}/`;
+const { server, base } = await servePage(pageDir);
 
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ostrevin-chromium-'));
 const browser = await puppeteer.launch({

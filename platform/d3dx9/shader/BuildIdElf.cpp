@@ -8,19 +8,6 @@
 #include "shader/BuildId.h"
 
 namespace ostrevin {
-namespace {
-
-std::string Hex(const unsigned char* p, size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    out += kDigits[p[i] >> 4];
-    out += kDigits[p[i] & 15];
-  }
-  return out;
-}
-
-}  // namespace
 
 // The GNU build id of the object this code is linked into: it changes with
 // every change of the program, the layer or the compiler libraries in it.
@@ -50,7 +37,7 @@ std::string ProgramBuildId() {
             const char* desc = name + ((note->n_namesz + 3) & ~3u);
             if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0 &&
                 desc + note->n_descsz <= end) {
-              s->id = Hex(reinterpret_cast<const unsigned char*>(desc), note->n_descsz);
+              s->id = LowerHex(reinterpret_cast<const unsigned char*>(desc), note->n_descsz);
               return 1;
             }
             p = desc + ((note->n_descsz + 3) & ~3u);

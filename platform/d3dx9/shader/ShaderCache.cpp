@@ -38,16 +38,6 @@ uint64_t Fnv1a(const void* data, size_t bytes, uint64_t h = 0xcbf29ce484222325ul
   return h;
 }
 
-std::string Hex(const unsigned char* p, size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    out += kDigits[p[i] >> 4];
-    out += kDigits[p[i] & 15];
-  }
-  return out;
-}
-
 // ------------------------------------------------------------ the payload
 
 void PutU32(std::string& out, uint32_t v) {
@@ -261,7 +251,7 @@ std::string ShaderCache::PathOf(const std::string& key) const {
     bytes[i] = static_cast<unsigned char>(a >> (8 * i));
     bytes[8 + i] = static_cast<unsigned char>(b >> (8 * i));
   }
-  return m_folder + "/" + Hex(bytes, sizeof(bytes));
+  return m_folder + "/" + LowerHex(bytes, sizeof(bytes));
 }
 
 bool ShaderCache::Load(const std::string& key, CachedShader* out) const {
