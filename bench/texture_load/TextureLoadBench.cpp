@@ -114,12 +114,18 @@ int Child(const std::string& method, const std::string& path) {
     return 1;
   }
   const long before = StatusKib("VmRSS");
+  // One load up to glFinish, and its milliseconds.
+  const auto load = [&](IDirect3DTexture9** out, double* ms) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const HRESULT result = method == "loader" ? D3DXCreateTextureFromFileW(gl.device, wide.c_str(), out)
+                                              : LoadTextureFloor(gl.device, path.c_str(), out);
+    glFinish();
+    *ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    return result;
+  };
   IDirect3DTexture9* texture = nullptr;
-  const auto t0 = std::chrono::steady_clock::now();
-  const HRESULT hr = method == "loader" ? D3DXCreateTextureFromFileW(gl.device, wide.c_str(), &texture)
-                                        : LoadTextureFloor(gl.device, path.c_str(), &texture);
-  glFinish();
-  const auto t1 = std::chrono::steady_clock::now();
+  double ms = 0.0;
+  const HRESULT hr = load(&texture, &ms);
   const long peak = StatusKib("VmHWM");
   if (FAILED(hr)) {
     std::printf("refused=0x%08lx\n", static_cast<unsigned long>(hr));
@@ -136,20 +142,16 @@ int Child(const std::string& method, const std::string& path) {
   // A load of a few milliseconds is within the clock's noise on a busy
   // machine: such a load is repeated (the texture made again, up to a
   // quarter of a second in all) and its time is the median of the loads.
-  double ms = std::chrono::duration<double, std::milli>(t1 - t0).count();
   if (ms < kShortLoadMs) {
     std::vector<double> times{ms};
     double total = ms;
     while (total < 250.0 && times.size() < 64) {
       IDirect3DTexture9* again = nullptr;
-      const auto a0 = std::chrono::steady_clock::now();
-      const HRESULT hrAgain = method == "loader" ? D3DXCreateTextureFromFileW(gl.device, wide.c_str(), &again)
-                                                 : LoadTextureFloor(gl.device, path.c_str(), &again);
-      glFinish();
-      const auto a1 = std::chrono::steady_clock::now();
+      double againMs = 0.0;
+      const HRESULT hrAgain = load(&again, &againMs);
       if (FAILED(hrAgain)) break;
       again->Release();
-      times.push_back(std::chrono::duration<double, std::milli>(a1 - a0).count());
+      times.push_back(againMs);
       total += times.back();
     }
     std::sort(times.begin(), times.end());
